@@ -1,0 +1,123 @@
+#pragma once
+// The platform's file-system services, behind one narrow interface. Paths are UTF-8 text used exactly as
+// given (relative paths resolve against the process's current folder). Attribute bits and error codes use
+// the Windows numbering on every platform, so that the logic above this layer is written once.
+//
+// Every caller reaches the file system through Fs(). Tests may put another implementation in its place
+// (SetFs) to inject failures; the native one is NativeFs().
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace pardova::platform {
+
+// Attribute bits.
+inline constexpr uint32_t kAttrReadOnly = 0x01;
+inline constexpr uint32_t kAttrHidden = 0x02;
+inline constexpr uint32_t kAttrSystem = 0x04;
+inline constexpr uint32_t kAttrDirectory = 0x10;
+inline constexpr uint32_t kAttrReparsePoint = 0x400;
+
+// Error codes (Windows numbering; POSIX errors are mapped onto them).
+inline constexpr uint32_t kErrFileNotFound = 2;
+inline constexpr uint32_t kErrPathNotFound = 3;
+inline constexpr uint32_t kErrAccessDenied = 5;
+inline constexpr uint32_t kErrNotReady = 21;
+inline constexpr uint32_t kErrSharingViolation = 32;
+inline constexpr uint32_t kErrBadNetPath = 53;
+inline constexpr uint32_t kErrFileExists = 80;
+inline constexpr uint32_t kErrDiskFull = 112;
+inline constexpr uint32_t kErrInvalidName = 123;
+inline constexpr uint32_t kErrAlreadyExists = 183;
+inline constexpr uint32_t kErrOther = 0xFFFF; // any error without a Windows counterpart
+
+// One entry of a directory search.
+struct DirEntry {
+    std::string Name;        // the long name
+    uint32_t Attributes = 0; // kAttr* bits
+};
+
+// Last-write time in 100-nanosecond units since 1601-01-01 UTC, and the size in bytes.
+struct FileAttributeData {
+    uint32_t Attributes = 0;
+    uint64_t LastWriteTime = 0;
+    uint64_t Size = 0;
+};
+
+// An open directory search; closing happens in the destructor, on every path.
+class DirectorySearch {
+public:
+    virtual ~DirectorySearch() = default;
+    // The next entry in the platform's order ("." and ".." included where the platform yields them);
+    // false when there are no more.
+    virtual bool Next(DirEntry& entry) = 0;
+};
+
+enum class SeekOrigin { Begin, Current, End };
+
+// An open file; closed in the destructor (never throws).
+class FileStream {
+public:
+    virtual ~FileStream() = default;
+    virtual int64_t Size() = 0;
+    virtual int64_t Seek(int64_t offset, SeekOrigin origin) = 0;
+    // Results are byte counts; a failed write returns less than asked, a failed read 0.
+    virtual size_t Write(const void* data, size_t count) = 0;
+    virtual size_t Read(void* data, size_t count) = 0;
+};
+
+enum class StreamMode {
+    CreateNoShare,      // create anew (replacing), read and write, no sharing
+    OpenReadWriteDenyWrite, // the file must exist; read and write; others may only read
+    OpenReadShareRead,  // the file must exist; read; others may read
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // Directory search on a pattern such as "C:\dir\*.*" or "/dir/*.txt" (only "*" and "?" wildcards in
+    // the last component). Null when the search cannot start (missing, unreadable, too long, nothing found).
+    virtual std::unique_ptr<DirectorySearch> FindFirst(const std::string& pattern) = 0;
+
+    // Attribute bits, or nullopt with *error set to the platform's error code.
+    virtual std::optional<uint32_t> GetAttributes(const std::string& path, uint32_t* error) = 0;
+    // Attribute bits, last-write time and size (links followed), or nullopt.
+    virtual std::optional<FileAttributeData> GetAttributeData(const std::string& path) = 0;
+    // Whether the path (a link's target) opens for reading. With backup semantics folders open too.
+    // On failure *error receives the platform's error code.
+    virtual bool CanOpenForReading(const std::string& path, bool backupSemantics, uint32_t* error) = 0;
+
+    // Copies content onto target, replacing an existing file; the copy carries the source's last-write
+    // time, set last, so a copy cut short never looks current.
+    virtual bool CopyFileReplacing(const std::string& source, const std::string& target) = 0;
+    // Creates one folder whose parent exists.
+    virtual bool MakeDirectory(const std::string& path) = 0;
+    // Renames without ever replacing an existing target.
+    virtual bool MoveNoReplace(const std::string& from, const std::string& to) = 0;
+    virtual bool RemoveFile(const std::string& path) = 0;
+    // The full path against the current folder; empty on failure (an empty path included).
+    virtual std::string GetFullPath(const std::string& path) = 0;
+    virtual std::string GetCurrentDir() = 0;
+    virtual bool SetCurrentDir(const std::string& path) = 0;
+
+    // Opens a file stream. A refused create raises EFCreateError ("Cannot create file \"%s\". %s"), a
+    // refused open EFOpenError ("Cannot open file \"%s\". %s"), with the full path and the platform's text.
+    virtual std::unique_ptr<FileStream> OpenStream(const std::string& path, StreamMode mode) = 0;
+};
+
+FileSystem& NativeFs();
+// The native file streams, behind NativeFs().OpenStream.
+std::unique_ptr<FileStream> OpenNativeStream(const std::string& path, StreamMode mode);
+FileSystem& Fs();
+// Puts another implementation in place (null restores the native one); returns the previous one.
+FileSystem* SetFs(FileSystem* fs);
+
+// The platform's message text for an error code (FormatMessage on Windows, strerror on POSIX).
+std::string SysErrorMessage(uint32_t error);
+
+} // namespace pardova::platform

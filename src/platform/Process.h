@@ -1,0 +1,35 @@
+#pragma once
+// Process, identity, clock and shell services.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace pardova::platform {
+
+// The full path of the running executable.
+std::string GetModulePath();
+std::string GetComputerNameText();
+std::string GetUserNameText();
+uint32_t CurrentProcessId();
+uint32_t CurrentThreadId();
+
+struct LocalDateTime {
+    int Year, Month, Day, Hour, Minute, Second, Millisecond;
+};
+LocalDateTime LocalNow();
+
+// A machine-wide named mutex, held from Acquire until destruction. Acquire waits without a time limit; a
+// mutex abandoned by a dead holder counts as acquired. When the mutex cannot be opened or created the
+// wait fails at once and Acquire returns a holder that holds nothing.
+class NamedMutex {
+public:
+    virtual ~NamedMutex() = default;
+    static std::unique_ptr<NamedMutex> Acquire(const std::string& name);
+};
+
+// Opens a file through the shell's "open" verb with an empty parameter text in the given working folder
+// (empty: the platform's choice). Does not wait; the outcome is not reported.
+void ShellOpen(const std::string& file, const std::string& workingFolder);
+
+} // namespace pardova::platform
