@@ -5,10 +5,8 @@ macro(pardova_setup_gtest)
     # Debian ships GoogleTest's sources; the cross build compiles them with MinGW.
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
     set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+    # GoogleTest's own build defines the GTest:: aliases.
     add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-    add_library(GTest::gtest ALIAS gtest)
-    add_library(GTest::gtest_main ALIAS gtest_main)
-    add_library(GTest::gmock ALIAS gmock)
   else()
     find_package(GTest REQUIRED)
   endif()
