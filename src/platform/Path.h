@@ -1,0 +1,38 @@
+#pragma once
+// Path text routines. They take an explicit path style so that the Windows rules ("\" and ":" separate,
+// drive roots) are checked on every platform; the default is the style of the platform we run on.
+
+#include <string>
+#include <string_view>
+
+namespace pardova::platform {
+
+enum class PathStyle { Windows, Posix };
+
+#ifdef _WIN32
+inline constexpr PathStyle kNativePathStyle = PathStyle::Windows;
+#else
+inline constexpr PathStyle kNativePathStyle = PathStyle::Posix;
+#endif
+
+// The separator appended to folder paths: "\" on Windows, "/" on POSIX.
+char PathDelimiter(PathStyle style = kNativePathStyle);
+
+// Windows: the path unchanged when empty or ending in "\" or "/", else with "\" appended.
+// POSIX: the path unchanged when empty or ending in "/", else with "/" appended.
+std::string IncludeSlash(std::string_view path, PathStyle style = kNativePathStyle);
+
+// Windows: up to and including the last "\" or ":" ("/" does not count); empty when there is neither.
+// POSIX: up to and including the last "/".
+std::string FolderPart(std::string_view path, PathStyle style = kNativePathStyle);
+
+// What follows FolderPart: the last component.
+std::string NamePart(std::string_view path, PathStyle style = kNativePathStyle);
+
+// The path with one trailing separator added when it has none (empty stays empty).
+std::string WithTrailingBackslash(std::string_view path, PathStyle style = kNativePathStyle);
+
+// The extension of the last component, from its last "." ("" when there is none).
+std::string ExtensionPart(std::string_view path, PathStyle style = kNativePathStyle);
+
+} // namespace pardova::platform
