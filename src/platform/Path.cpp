@@ -43,8 +43,24 @@ std::string NamePart(std::string_view path, PathStyle style) {
 
 std::string WithTrailingBackslash(std::string_view path, PathStyle style) {
     std::string result(path);
-    if (!path.empty() && path.back() != PathDelimiter(style)) {
-        result.push_back(PathDelimiter(style));
+    if (path.empty()) {
+        return result;
+    }
+    if (style == PathStyle::Posix) {
+        if (path.back() != '/') {
+            result.push_back('/');
+        }
+        return result;
+    }
+    if (path.back() == '\\') {
+        return result;
+    }
+    if (path.back() == '/') {
+        result.back() = '\\';
+    } else if (path.size() == 1) {
+        result += ":\\"; // a bare drive letter
+    } else {
+        result.push_back('\\');
     }
     return result;
 }

@@ -29,7 +29,8 @@ std::string FolderPart(std::string_view path, PathStyle style = kNativePathStyle
 // What follows FolderPart: the last component.
 std::string NamePart(std::string_view path, PathStyle style = kNativePathStyle);
 
-// The path with one trailing separator added when it has none (empty stays empty).
+// Windows: empty stays empty; a final "\" stays; a final "/" becomes "\"; a one-character path (a drive
+// letter) gets ":\"; any other gets "\". POSIX: "/" appended unless the path is empty or ends in "/".
 std::string WithTrailingBackslash(std::string_view path, PathStyle style = kNativePathStyle);
 
 // The extension of the last component, from its last "." ("" when there is none).
