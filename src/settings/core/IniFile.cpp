@@ -1,0 +1,329 @@
+#include "settings/core/IniFile.h"
+
+#include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
+#include "platform/Locale.h"
+#include "platform/Text.h"
+
+#include <algorithm>
+
+namespace pardova {
+
+namespace {
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LEMark = "\xFF\xFE";
+constexpr std::string_view kUtf16BEMark = "\xFE\xFF";
+
+bool IsAscii(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Every character up to and including the space counts as white space, control characters included.
+std::string_view Trim(std::string_view s) {
+    size_t b = 0;
+    size_t e = s.size();
+    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') {
+        ++b;
+    }
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') {
+        --e;
+    }
+    return s.substr(b, e - b);
+}
+
+// The name part of an entry line: the text before the first "=", or nothing for a line without one.
+bool EntryName(std::string_view entry, std::string_view& name) {
+    const size_t eq = entry.find('=');
+    if (eq == std::string_view::npos) {
+        return false;
+    }
+    name = entry.substr(0, eq);
+    return true;
+}
+
+std::u16string Utf16FromBytes(std::string_view bytes, bool bigEndian) {
+    std::u16string out(bytes.size() / 2, u'\0');
+    for (size_t i = 0; i < out.size(); ++i) {
+        const auto lo = static_cast<unsigned char>(bytes[2 * i + (bigEndian ? 1 : 0)]);
+        const auto hi = static_cast<unsigned char>(bytes[2 * i + (bigEndian ? 0 : 1)]);
+        out[i] = static_cast<char16_t>(lo | (hi << 8));
+    }
+    return out;
+}
+
+std::string Utf16ToBytes(std::u16string_view text, bool bigEndian) {
+    std::string out(text.size() * 2, '\0');
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto lo = static_cast<char>(text[i] & 0xFF);
+        const auto hi = static_cast<char>(text[i] >> 8);
+        out[2 * i] = bigEndian ? hi : lo;
+        out[2 * i + 1] = bigEndian ? lo : hi;
+    }
+    return out;
+}
+
+// A missing file, and a folder in place of the file, both read as an empty document.
+bool IsExistingFile(const std::string& path) {
+    uint32_t error = 0;
+    const auto attributes = platform::Fs().GetAttributes(path, &error);
+    return attributes && (*attributes & platform::kAttrDirectory) == 0;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    auto stream = platform::Fs().OpenStream(path, platform::StreamMode::OpenReadShareRead);
+    std::string bytes;
+    const int64_t size = stream->Size();
+    if (size > 0) {
+        bytes.reserve(static_cast<size_t>(size));
+    }
+    char buffer[65536];
+    for (;;) {
+        const size_t got = stream->Read(buffer, sizeof buffer);
+        if (got == 0) {
+            break;
+        }
+        bytes.append(buffer, got);
+    }
+    return bytes;
+}
+
+} // namespace
+
+bool SameIniName(std::string_view A, std::string_view B) {
+    if (IsAscii(A) && IsAscii(B)) {
+        return A.size() == B.size() &&
+               std::equal(A.begin(), A.end(), B.begin(), [](char a, char b) { return AsciiLower(a) == AsciiLower(b); });
+    }
+    return platform::LowerCase(A) == platform::LowerCase(B);
+}
+
+TMemIniFile::TMemIniFile(std::string FileName) : FFileName(std::move(FileName)) {
+    if (!FFileName.empty() && IsExistingFile(FFileName)) {
+        LoadFromBytes(ReadWholeFile(FFileName));
+    }
+}
+
+void TMemIniFile::LoadFromBytes(std::string_view Bytes) {
+    FSections.clear();
+    std::string text;
+    if (Bytes.starts_with(kUtf8Mark)) {
+        FEncoding = TIniEncoding::Utf8;
+        text.assign(Bytes.substr(kUtf8Mark.size()));
+    } else if (Bytes.starts_with(kUtf16LEMark)) {
+        FEncoding = TIniEncoding::Utf16LE;
+        text = Utf16ToUtf8(Utf16FromBytes(Bytes.substr(2), false));
+    } else if (Bytes.starts_with(kUtf16BEMark)) {
+        FEncoding = TIniEncoding::Utf16BE;
+        text = Utf16ToUtf8(Utf16FromBytes(Bytes.substr(2), true));
+    } else {
+        FEncoding = TIniEncoding::Ansi;
+        text = platform::AnsiToUtf8(Bytes);
+    }
+
+    Section* current = nullptr;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        const std::string_view line = Trim(std::string_view(text).substr(pos, end - pos));
+        pos = end;
+        if (pos < text.size()) {
+            pos += (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') ? 2 : 1;
+        }
+        if (line.empty() || line.front() == ';') {
+            continue;
+        }
+        if (line.front() == '[' && line.back() == ']' && line.size() >= 2) {
+            FSections.push_back({std::string(Trim(line.substr(1, line.size() - 2))), {}});
+            current = &FSections.back();
+            continue;
+        }
+        if (current == nullptr) {
+            continue;
+        }
+        const size_t eq = line.find('=');
+        if (eq == std::string_view::npos) {
+            current->Entries.emplace_back(line);
+        } else {
+            std::string entry(Trim(line.substr(0, eq)));
+            entry += '=';
+            entry += Trim(line.substr(eq + 1));
+            current->Entries.push_back(std::move(entry));
+        }
+    }
+}
+
+std::string TMemIniFile::SaveToBytes() const {
+    std::string text;
+    for (const Section& section : FSections) {
+        text += '[';
+        text += section.Name;
+        text += "]\r\n";
+        for (const std::string& entry : section.Entries) {
+            text += entry;
+            text += "\r\n";
+        }
+        text += "\r\n";
+    }
+    switch (FEncoding) {
+    case TIniEncoding::Utf8:
+        return std::string(kUtf8Mark) + text;
+    case TIniEncoding::Utf16LE:
+        return std::string(kUtf16LEMark) + Utf16ToBytes(Utf8ToUtf16(text), false);
+    case TIniEncoding::Utf16BE:
+        return std::string(kUtf16BEMark) + Utf16ToBytes(Utf8ToUtf16(text), true);
+    case TIniEncoding::Ansi:
+        break;
+    }
+    return platform::Utf8ToAnsi(text);
+}
+
+void TMemIniFile::UpdateFile() {
+    // The content is complete before the file is touched, so nothing can fail between truncating the
+    // file and writing it except the write itself.
+    const std::string bytes = SaveToBytes();
+    auto stream = platform::Fs().OpenStream(FFileName, platform::StreamMode::CreateNoShare);
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const size_t wrote = stream->Write(bytes.data() + done, bytes.size() - done);
+        if (wrote == 0) {
+            throw EFileStreamError("Unable to write to " + FFileName);
+        }
+        done += wrote;
+    }
+}
+
+const TMemIniFile::Section* TMemIniFile::FindSection(std::string_view Name) const {
+    for (const Section& section : FSections) {
+        if (SameIniName(section.Name, Name)) {
+            return &section;
+        }
+    }
+    return nullptr;
+}
+
+TMemIniFile::Section* TMemIniFile::FindSection(std::string_view Name) {
+    return const_cast<Section*>(std::as_const(*this).FindSection(Name));
+}
+
+bool TMemIniFile::SectionExists(std::string_view Section) const {
+    const auto* section = FindSection(Section);
+    return section != nullptr && !section->Entries.empty();
+}
+
+std::vector<std::string> TMemIniFile::ReadSectionValues(std::string_view Section) const {
+    const auto* section = FindSection(Section);
+    return section ? section->Entries : std::vector<std::string>{};
+}
+
+std::vector<std::string> TMemIniFile::ReadSections() const {
+    std::vector<std::string> names;
+    for (const Section& section : FSections) {
+        names.push_back(section.Name);
+    }
+    return names;
+}
+
+std::string TMemIniFile::ReadString(std::string_view Section, std::string_view Ident,
+                                    std::string_view Default) const {
+    if (const auto* section = FindSection(Section)) {
+        for (const std::string& entry : section->Entries) {
+            std::string_view name;
+            if (EntryName(entry, name) && SameIniName(name, Ident)) {
+                return entry.substr(name.size() + 1);
+            }
+        }
+    }
+    return std::string(Default);
+}
+
+bool TMemIniFile::ValueExists(std::string_view Section, std::string_view Ident) const {
+    if (const auto* section = FindSection(Section)) {
+        for (const std::string& entry : section->Entries) {
+            std::string_view name;
+            if (EntryName(entry, name) && SameIniName(name, Ident)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void TMemIniFile::WriteString(std::string_view Section, std::string_view Ident, std::string_view Value) {
+    auto* section = FindSection(Section);
+    if (section == nullptr) {
+        FSections.push_back({std::string(Section), {}});
+        section = &FSections.back();
+    }
+    std::string line(Ident);
+    line += '=';
+    line += Value;
+    for (std::string& entry : section->Entries) {
+        std::string_view name;
+        if (EntryName(entry, name) && SameIniName(name, Ident)) {
+            entry = std::move(line);
+            return;
+        }
+    }
+    section->Entries.push_back(std::move(line));
+}
+
+void TMemIniFile::DeleteKey(std::string_view Section, std::string_view Ident) {
+    if (auto* section = FindSection(Section)) {
+        auto& entries = section->Entries;
+        for (auto it = entries.begin(); it != entries.end(); ++it) {
+            std::string_view name;
+            if (EntryName(*it, name) && SameIniName(name, Ident)) {
+                entries.erase(it);
+                return;
+            }
+        }
+    }
+}
+
+void TMemIniFile::EraseSection(std::string_view Section) {
+    for (auto it = FSections.begin(); it != FSections.end(); ++it) {
+        if (SameIniName(it->Name, Section)) {
+            FSections.erase(it);
+            return;
+        }
+    }
+}
+
+// Each call reads the file afresh and writes it back at once, as the platform's per-entry functions do.
+TIniFile::TIniFile(std::string FileName) : FFileName(std::move(FileName)) {}
+
+TIniFile::~TIniFile() = default;
+
+void TIniFile::WriteString(std::string_view Section, std::string_view Ident, std::string_view Value) {
+    try {
+        TMemIniFile document(FFileName);
+        document.WriteString(Section, Ident, Value);
+        document.UpdateFile();
+    } catch (const Exception&) {
+        throw Exception("Unable to write to " + FFileName);
+    }
+}
+
+std::string TIniFile::ReadString(std::string_view Section, std::string_view Ident, std::string_view Default) const {
+    return TMemIniFile(FFileName).ReadString(Section, Ident, Default);
+}
+
+bool TIniFile::ValueExists(std::string_view Section, std::string_view Ident) const {
+    return TMemIniFile(FFileName).ValueExists(Section, Ident);
+}
+
+void TIniFile::DeleteKey(std::string_view Section, std::string_view Ident) {
+    TMemIniFile document(FFileName);
+    if (document.ValueExists(Section, Ident)) {
+        document.DeleteKey(Section, Ident);
+        document.UpdateFile();
+    }
+}
+
+} // namespace pardova
