@@ -1,0 +1,75 @@
+#include "platform/window/StdCtrls.h"
+
+#include "platform/window/Application.h"
+
+#include <QTextBlock>
+#include <QTextCursor>
+
+namespace pardova {
+
+TsButton::TsButton(QWidget* parent) : QPushButton(parent) {
+    setAutoDefault(false);
+    setDefault(false);
+    connect(this, &QPushButton::clicked, this, [this] { Application->Guard(this, [this] { Click(); }); });
+}
+
+void TsButton::Click() {
+    auto handler = OnClick;
+    if (handler) {
+        handler(this);
+    }
+}
+
+TsCheckBox::TsCheckBox(QWidget* parent) : QCheckBox(parent) {}
+
+TsMemo::TsMemo(QWidget* parent) : QPlainTextEdit(parent) {}
+
+void TsMemo::SetLines(const QStringList& lines) {
+    setPlainText(lines.join(QLatin1Char('\n')));
+}
+
+QStringList TsMemo::Lines() const {
+    return toPlainText().split(QLatin1Char('\n'));
+}
+
+void TsMemo::SetCentered(bool centered) {
+    QTextCursor cursor(document());
+    cursor.select(QTextCursor::Document);
+    QTextBlockFormat format;
+    format.setAlignment(centered ? Qt::AlignHCenter : Qt::AlignLeft);
+    cursor.mergeBlockFormat(format);
+}
+
+TsStatusBar::TsStatusBar(QWidget* parent) : QWidget(parent) {}
+
+void TsStatusBar::SetPanelWidths(const std::vector<int>& widths) {
+    for (QLabel* panel : FPanels) {
+        delete panel;
+    }
+    FPanels.clear();
+    FWidths = widths;
+    for (size_t i = 0; i < widths.size(); ++i) {
+        auto* panel = new QLabel(this);
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        FPanels.push_back(panel);
+    }
+    ArrangePanels();
+}
+
+void TsStatusBar::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    ArrangePanels();
+}
+
+void TsStatusBar::ArrangePanels() {
+    int left = 0;
+    for (size_t i = 0; i < FPanels.size(); ++i) {
+        const bool last = i + 1 == FPanels.size();
+        const int panelWidth = last ? std::max(FWidths[i], width() - left) : FWidths[i];
+        FPanels[i]->setGeometry(left, 2, panelWidth, std::max(0, height() - 2));
+        left += FWidths[i] + 2;
+    }
+}
+
+} // namespace pardova
