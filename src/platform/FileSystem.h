@@ -48,6 +48,14 @@ struct FileAttributeData {
     uint64_t Size = 0;
 };
 
+// What makes a file or folder itself, whatever path leads to it: device and inode on POSIX, volume serial
+// number and file index on Windows.
+struct FileIdentity {
+    uint64_t Volume = 0;
+    uint64_t Index = 0;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
 // An open directory search; closing happens in the destructor, on every path.
 class DirectorySearch {
 public:
@@ -86,8 +94,13 @@ public:
 
     // Attribute bits, or nullopt with *error set to the platform's error code.
     virtual std::optional<uint32_t> GetAttributes(const std::string& path, uint32_t* error) = 0;
-    // Attribute bits, last-write time and size (links followed), or nullopt.
-    virtual std::optional<FileAttributeData> GetAttributeData(const std::string& path) = 0;
+    // Attribute bits, last-write time and size, or nullopt with *error (when given) set to the platform's
+    // error code. The bits are those GetAttributes gives (a link keeps its link bit); on POSIX time and
+    // size are the link target's, on Windows those the platform reports for the path.
+    virtual std::optional<FileAttributeData> GetAttributeData(const std::string& path,
+                                                              uint32_t* error = nullptr) = 0;
+    // The identity of the file or folder the path leads to (links followed), or nullopt.
+    virtual std::optional<FileIdentity> GetIdentity(const std::string& path) = 0;
     // Whether the path (a link's target) opens for reading. With backup semantics folders open too.
     // On failure *error receives the platform's error code.
     virtual bool CanOpenForReading(const std::string& path, bool backupSemantics, uint32_t* error) = 0;
@@ -119,5 +132,9 @@ FileSystem* SetFs(FileSystem* fs);
 
 // The platform's message text for an error code (FormatMessage on Windows, strerror on POSIX).
 std::string SysErrorMessage(uint32_t error);
+
+// The Windows-numbered code of the calling thread's last failed platform call (GetLastError() on Windows,
+// errno mapped on POSIX), for layers such as the file streams that call the platform themselves.
+uint32_t LastErrorCode();
 
 } // namespace pardova::platform

@@ -31,5 +31,8 @@ public:
 // Opens a file through the shell's "open" verb with an empty parameter text in the given working folder
 // (empty: the platform's choice). Does not wait; the outcome is not reported.
 void ShellOpen(const std::string& file, const std::string& workingFolder);
+// The window that owns what ShellOpen starts (an HWND on Windows; unused elsewhere). None by default; the
+// window layer sets it to the application's top-level window.
+void SetShellOwnerWindow(void* window);
 
 } // namespace pardova::platform
