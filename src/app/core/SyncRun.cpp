@@ -1,0 +1,46 @@
+#include "app/core/SyncRun.h"
+
+#include "app/core/FileRoutines.h"
+#include "app/core/Mirror.h"
+#include "platform/Exceptions.h"
+#include "platform/Path.h"
+#include "platform/Process.h"
+#include "platform/Text.h"
+
+namespace pardova {
+
+void DoSync(const std::string& A, const std::string& B, const std::string& ProgramPath,
+            const std::function<bool()>& StartFlag) {
+    if (!FolderExists(A)) {
+        throw Exception("Папка не найдена\r" + A);
+    }
+    if (!FolderExists(B)) {
+        AddToLog("Папка не найдена, создаю " + B);
+        // Expanded first: a relative B of one missing component has no parent to create it under.
+        MakeFolderPath(ExpandPath(B));
+    }
+    if (StartFlag() && !PlainFileExists(ProgramPath)) {
+        throw Exception("Файл не найден\r" + ProgramPath);
+    }
+    SyncFolder(A, B);
+    if (StartFlag()) {
+        AddToLog("Запускаю " + ProgramPath);
+        RunProgram(ProgramPath);
+    }
+}
+
+void RunProgram(const std::string& FileName) { platform::ShellOpen(FileName, platform::FolderPart(FileName)); }
+
+std::string ErrorBoxText(const std::string& message) {
+    if (message.empty()) {
+        return message;
+    }
+    // The rule looks at the last character, not at the last byte of its UTF-8 form.
+    const std::u16string wide = Utf8ToUtf16(message);
+    if (!wide.empty() && wide.back() > u'.') {
+        return message + ".";
+    }
+    return message;
+}
+
+} // namespace pardova

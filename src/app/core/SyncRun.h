@@ -1,0 +1,26 @@
+#pragma once
+// The synchronisation run: checks folder A, creates folder B when missing, checks the program file when it
+// is to be started, mirrors A into B and starts the program. Failures are raised as exceptions whose
+// message the application shows in its error box.
+
+#include <functional>
+#include <string>
+
+namespace pardova {
+
+// StartFlag tells whether the program is to be started; it is read twice, before the mirror and after it,
+// and each reading acts at its point. Raises Exception "Папка не найдена\r" + A when A is no folder and
+// "Файл не найден\r" + ProgramPath when the program is to be started and is no file; lets the exceptions of
+// MakeFolderPath and of the event log through.
+void DoSync(const std::string& A, const std::string& B, const std::string& ProgramPath,
+            const std::function<bool()>& StartFlag);
+
+// Opens the file through the shell in its own folder, with an empty parameter text; the outcome is not
+// examined.
+void RunProgram(const std::string& FileName);
+
+// The text of the error box for an exception's message: a "." is appended when the message is not empty
+// and its last character's code is above that of ".".
+std::string ErrorBoxText(const std::string& message);
+
+} // namespace pardova
