@@ -1,5 +1,7 @@
 #include "controls/FileDirEdit.h"
 
+#include "platform/window/Application.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -7,7 +9,6 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QStyle>
@@ -164,8 +165,7 @@ void HandleControlException(const std::exception& error, QWidget* origin) {
         CurrentHandler()(error, origin);
         return;
     }
-    QMessageBox::critical(origin != nullptr ? origin->window() : nullptr, QApplication::applicationName(),
-                          QString::fromUtf8(error.what()));
+    Application->HandleException(origin);
 }
 
 // ---- mask edit ---------------------------------------------------------------------------------------
@@ -348,6 +348,8 @@ void TsCustomComboEdit::ClickFromUser() {
         DoClick();
     } catch (const std::exception& error) {
         HandleControlException(error, this);
+    } catch (...) {
+        Application->HandleException(this);
     }
 }
 

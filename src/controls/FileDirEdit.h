@@ -172,8 +172,8 @@ private:
     bool FHover = false;
 };
 
-// Receives every error raised by a browse that the user started (button, key); the program shows it in
-// its error message box. The default shows a plain critical message box.
+// Receives every error raised by a browse that the user started (button, key). The default hands it to
+// the application's failure box. HandleControlException is called inside the catch block.
 using ControlExceptionHandler = std::function<void(const std::exception& error, QWidget* origin)>;
 ControlExceptionHandler SetControlExceptionHandler(ControlExceptionHandler handler);
 void HandleControlException(const std::exception& error, QWidget* origin);
