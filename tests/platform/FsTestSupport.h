@@ -1,0 +1,95 @@
+#pragma once
+// Helpers for tests that work on real files: a unique temporary folder per test, and UTF-8 text in and
+// out of std::filesystem on every platform.
+
+#include "platform/Path.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+namespace pardova::testing {
+
+namespace stdfs = std::filesystem;
+
+inline stdfs::path P(const std::string& utf8) { return stdfs::path(std::u8string(utf8.begin(), utf8.end())); }
+
+inline std::string S(const stdfs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+inline void WriteFile(const std::string& path, const std::string& content) {
+    std::ofstream out(P(path), std::ios::binary | std::ios::trunc);
+    out << content;
+    ASSERT_TRUE(out.good()) << path;
+}
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(P(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline bool Exists(const std::string& path) {
+    std::error_code ec;
+    return stdfs::exists(stdfs::symlink_status(P(path), ec));
+}
+
+// Moves a file's last-write time by the given amount.
+inline void ShiftWriteTime(const std::string& path, std::chrono::seconds by) {
+    stdfs::last_write_time(P(path), stdfs::last_write_time(P(path)) + by);
+}
+
+// A fresh folder under the system's temporary folder, removed again at the end of the test (read-only
+// entries included). Root() ends in the native separator.
+class TempFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::random_device random;
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = std::string("pardova-") + info->test_suite_name() + "-" + info->name() + "-" +
+                           std::to_string(random());
+        for (char& c : name) {
+            if (c == '/' || c == '\\') {
+                c = '_';
+            }
+        }
+        FRoot = stdfs::temp_directory_path() / name;
+        stdfs::create_directories(FRoot);
+        FRootText = platform::IncludeSlash(S(FRoot.make_preferred()));
+    }
+
+    void TearDown() override {
+        std::error_code ec;
+        for (auto it = stdfs::recursive_directory_iterator(FRoot, ec); !ec && it != stdfs::end(it);
+             it.increment(ec)) {
+            stdfs::permissions(it->path(), stdfs::perms::owner_all, stdfs::perm_options::add, ec);
+        }
+        stdfs::remove_all(FRoot, ec);
+    }
+
+    const std::string& Root() const { return FRootText; }
+    // The path of a name below the root, with native separators.
+    std::string At(const std::string& relative) const {
+        std::string path = FRootText + relative;
+        if (platform::kNativePathStyle == platform::PathStyle::Windows) {
+            for (char& c : path) {
+                if (c == '/') {
+                    c = '\\';
+                }
+            }
+        }
+        return path;
+    }
+    void MakeDirs(const std::string& relative) const { stdfs::create_directories(P(At(relative))); }
+
+private:
+    stdfs::path FRoot;
+    std::string FRootText;
+};
+
+} // namespace pardova::testing
