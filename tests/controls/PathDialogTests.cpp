@@ -1,0 +1,524 @@
+// The folder picker on small temporary folder trees, driven as a user would: modal loops are answered by
+// the test, message boxes by hooks that record what they would have shown.
+
+#include "controls/FolderPicker.h"
+#include "controls/PathDialog.h"
+#include "controls/ShellTreeView.h"
+#include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gmock/gmock.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pardova {
+namespace {
+
+using ::testing::ElementsAre;
+
+// The native file system with folder creation refused, as in a read-only or protected folder. Root may
+// run the tests, and permissions do not stop root.
+class RefusingMakeDirectoryFs : public platform::FileSystem {
+public:
+    std::unique_ptr<platform::DirectorySearch> FindFirst(const std::string& p) override { return N().FindFirst(p); }
+    std::optional<uint32_t> GetAttributes(const std::string& p, uint32_t* e) override { return N().GetAttributes(p, e); }
+    std::optional<platform::FileAttributeData> GetAttributeData(const std::string& p, uint32_t* e) override {
+        return N().GetAttributeData(p, e);
+    }
+    std::optional<platform::FileIdentity> GetIdentity(const std::string& p) override { return N().GetIdentity(p); }
+    bool CanOpenForReading(const std::string& p, bool b, uint32_t* e) override { return N().CanOpenForReading(p, b, e); }
+    bool CopyFileReplacing(const std::string& s, const std::string& t) override { return N().CopyFileReplacing(s, t); }
+    bool MakeDirectory(const std::string& p) override {
+        attempts.push_back(p);
+        return false;
+    }
+    bool MoveNoReplace(const std::string& f, const std::string& t) override { return N().MoveNoReplace(f, t); }
+    bool RemoveFile(const std::string& p) override { return N().RemoveFile(p); }
+    std::string GetFullPath(const std::string& p) override { return N().GetFullPath(p); }
+    std::string GetCurrentDir() override { return N().GetCurrentDir(); }
+    bool SetCurrentDir(const std::string& p) override { return N().SetCurrentDir(p); }
+    std::unique_ptr<platform::FileStream> OpenStream(const std::string& p, platform::StreamMode m) override {
+        return N().OpenStream(p, m);
+    }
+    std::vector<std::string> attempts;
+
+private:
+    static platform::FileSystem& N() { return platform::NativeFs(); }
+};
+
+class PathDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(temp.isValid());
+        root = QDir(temp.path()).canonicalPath();
+        TPathDialogMessageHooks hooks;
+        hooks.ErrorBox = [this](const QString& text) { errorBoxes << text; };
+        hooks.ApplicationError = [this](const QString& text) { applicationErrors << text; };
+        SetPathDialogMessageHooks(hooks);
+        savedDir = QDir::currentPath();
+    }
+    void TearDown() override {
+        SetPathDialogMessageHooks({});
+        platform::SetFs(nullptr);
+        QDir::setCurrent(savedDir);
+    }
+
+    QString P(const QString& relative) const { return relative.isEmpty() ? root : root + "/" + relative; }
+    void MakeDirs(std::initializer_list<const char*> relatives) const {
+        for (const char* r : relatives) {
+            ASSERT_TRUE(QDir().mkpath(P(r))) << r;
+        }
+    }
+    void MakeFile(const QString& relative) const {
+        QFile f(P(relative));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("x");
+    }
+    static QStringList ChildTexts(QTreeWidgetItem* node) {
+        QStringList texts;
+        for (int i = 0; i < node->childCount(); ++i) {
+            texts << node->child(i)->text(0);
+        }
+        return texts;
+    }
+    // A picker as the folder field gets it, opened on the given start folder.
+    std::unique_ptr<TPathDialogForm> Open(const QString& start = QString()) {
+        auto picker = std::make_unique<TPathDialogForm>();
+        picker->InitLngCaptions();
+        picker->UpdateAnchors();
+        if (!start.isEmpty()) {
+            picker->SetSelectedPath(start);
+        }
+        return picker;
+    }
+    static QLineEdit* Editor(TPathDialogForm& picker) {
+        return picker.sShellTreeView1->viewport()->findChild<QLineEdit*>();
+    }
+    static void Key(QWidget* target, int key) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(target, &press);
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+        QApplication::sendEvent(target, &release);
+        QApplication::processEvents();
+    }
+
+    QTemporaryDir temp;
+    QString root;
+    QString savedDir;
+    QStringList errorBoxes;
+    QStringList applicationErrors;
+};
+
+TEST_F(PathDialogTest, OpensAtTheTopWithTheTopSelectedAndExpanded) {
+    auto picker = Open();
+    TShellTreeNode* top = picker->sShellTreeView1->TopNode();
+    ASSERT_NE(top, nullptr);
+    EXPECT_EQ(top->text(0), "/");
+    EXPECT_TRUE(top->isExpanded());
+    EXPECT_GT(top->childCount(), 0);
+    EXPECT_EQ(picker->SelectedPath(), "/");
+    EXPECT_TRUE(picker->sBitBtn1->isEnabled());
+    EXPECT_TRUE(picker->sBitBtn3->isEnabled());
+    EXPECT_EQ(PathDialogForm, picker.get());
+    picker.reset();
+    EXPECT_EQ(PathDialogForm, nullptr);
+}
+
+TEST_F(PathDialogTest, StartFolderIsSelectedWithAncestorsExpandedButNotItself) {
+    MakeDirs({"a/b/c/d"});
+    for (const QString& start : {P("a/b/c"), P("a/b/c/"), P("a/./b/../b/c")}) {
+        SCOPED_TRACE(start.toStdString());
+        auto picker = Open(start);
+        TShellTreeNode* node = picker->sShellTreeView1->SelectedNode();
+        ASSERT_NE(node, nullptr);
+        EXPECT_EQ(picker->SelectedPath(), P("a/b/c"));
+        EXPECT_EQ(node->text(0), "c");
+        EXPECT_FALSE(node->isExpanded());
+        EXPECT_FALSE(node->ChildrenRead());
+        for (TShellTreeNode* up = node->ParentNode(); up; up = up->ParentNode()) {
+            EXPECT_TRUE(up->isExpanded()) << up->Item()->PathName();
+        }
+        EXPECT_TRUE(picker->sBitBtn1->isEnabled());
+        EXPECT_TRUE(picker->sBitBtn3->isEnabled());
+    }
+}
+
+TEST_F(PathDialogTest, RelativeStartFolderResolvesAgainstTheCurrentFolder) {
+    MakeDirs({"a/b"});
+    ASSERT_TRUE(QDir::setCurrent(P("a")));
+    auto picker = Open("b");
+    EXPECT_EQ(picker->SelectedPath(), P("a/b"));
+}
+
+TEST_F(PathDialogTest, StartFolderTheTreeDoesNotHoldSelectsTheNearestAncestor) {
+    MakeDirs({"a"});
+    MakeFile("a/file.txt");
+    for (const char* start : {"a/missing/deeper", "a/file.txt"}) {
+        SCOPED_TRACE(start);
+        auto picker = Open(P(start));
+        EXPECT_EQ(picker->SelectedPath(), P("a"));
+        EXPECT_TRUE(picker->sShellTreeView1->SelectedNode()->isExpanded());
+    }
+}
+
+TEST_F(PathDialogTest, UnparsableStartFolderAndUnknownRootRaise) {
+    auto picker = Open();
+    try {
+        picker->SetSelectedPath(QString());
+        FAIL() << "no exception";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "Error Setting Path");
+    }
+    const QString missing = P("no such root");
+    try {
+        picker->SetRoot(missing);
+        FAIL() << "no exception";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "Error Setting Path: " + missing.toStdString());
+    }
+    EXPECT_EQ(picker->sShellTreeView1->Root(), "rfDesktop");
+}
+
+TEST_F(PathDialogTest, ListsFoldersOnlyHiddenOnesIncludedInNaturalOrder) {
+    MakeDirs({"top/b", "top/A", "top/.hidden", "top/x10", "top/x9", "top/A/inner"});
+    MakeFile("top/file.txt");
+    MakeFile("top/.hiddenfile");
+    ASSERT_EQ(::symlink(P("top/A").toLocal8Bit().constData(), P("top/linkToA").toLocal8Bit().constData()), 0);
+    auto picker = Open(P("top"));
+    TShellTreeNode* top = picker->sShellTreeView1->SelectedNode();
+    picker->sShellTreeView1->ExpandNode(top);
+    QStringList texts = ChildTexts(top);
+    EXPECT_THAT(texts, ::testing::UnorderedElementsAre(".hidden", "A", "b", "linkToA", "x9", "x10"));
+    EXPECT_LT(texts.indexOf("A"), texts.indexOf("b"));
+    EXPECT_LT(texts.indexOf("x9"), texts.indexOf("x10"));
+    // The expand mark stays only where there are subfolders.
+    for (int i = 0; i < top->childCount(); ++i) {
+        auto* child = top->ChildNode(i);
+        const bool hasSub = child->text(0) == "A" || child->text(0) == "linkToA";
+        EXPECT_EQ(child->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator, hasSub) << child->text(0).toStdString();
+    }
+}
+
+TEST_F(PathDialogTest, ButtonsFollowWhetherTheSelectionIsAnExistingFolder) {
+    MakeDirs({"a/gone"});
+    auto picker = Open(P("a/gone"));
+    ASSERT_TRUE(picker->sBitBtn1->isEnabled());
+    ASSERT_TRUE(QDir(P("a/gone")).removeRecursively());
+    TShellTreeNode* gone = picker->sShellTreeView1->SelectedNode();
+    picker->sShellTreeView1->setCurrentItem(gone->ParentNode());
+    EXPECT_TRUE(picker->sBitBtn1->isEnabled());
+    picker->sShellTreeView1->setCurrentItem(gone);
+    EXPECT_FALSE(picker->sBitBtn1->isEnabled());
+    EXPECT_FALSE(picker->sBitBtn3->isEnabled());
+}
+
+TEST_F(PathDialogTest, OkReturnsTheSelectedPathAndCancelNoResult) {
+    MakeDirs({"a/b"});
+    {
+        auto picker = Open(P("a/b/"));
+        QTimer::singleShot(0, picker.get(), [&] { picker->sBitBtn1->click(); });
+        EXPECT_TRUE(picker->Execute());
+        EXPECT_EQ(picker->SelectedPath(), P("a/b"));
+    }
+    {
+        auto picker = Open(P("a/b"));
+        QTimer::singleShot(0, picker.get(), [&] { picker->sBitBtn2->click(); });
+        EXPECT_FALSE(picker->Execute());
+    }
+    {
+        auto picker = Open(P("a/b"));
+        QTimer::singleShot(0, picker.get(), [&] { Key(picker->sShellTreeView1, Qt::Key_Escape); });
+        EXPECT_FALSE(picker->Execute());
+    }
+    {
+        // Enter on the tree presses the default button.
+        auto picker = Open(P("a"));
+        QTimer::singleShot(0, picker.get(), [&] { Key(picker->sShellTreeView1, Qt::Key_Return); });
+        EXPECT_TRUE(picker->Execute());
+        EXPECT_EQ(picker->SelectedPath(), P("a"));
+    }
+}
+
+TEST_F(PathDialogTest, CreateTakesTheFirstFreeNumber) {
+    struct Case {
+        std::vector<const char*> taken;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {{}, "New folder1"},
+        {{"New folder1"}, "New folder2"},
+        {{"New folder1", "New folder2", "New folder4"}, "New folder3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected);
+        QDir(P("parent")).removeRecursively();
+        MakeDirs({"parent"});
+        for (const char* t : c.taken) {
+            MakeDirs({QString("parent/%1").arg(t).toUtf8().constData()});
+        }
+        auto picker = Open(P("parent"));
+        picker->sBitBtn3->click();
+        const QString expected = P(QString("parent/") + c.expected);
+        EXPECT_TRUE(QFileInfo(expected).isDir());
+        EXPECT_EQ(picker->SelectedPath(), expected);
+        TShellTreeNode* created = picker->sShellTreeView1->SelectedNode();
+        EXPECT_EQ(created->text(0), c.expected);
+        EXPECT_EQ(created->ParentNode()->Item()->PathName(), P("parent").toStdString());
+        EXPECT_TRUE(picker->sShellTreeView1->IsEditing());
+        EXPECT_TRUE(errorBoxes.isEmpty());
+    }
+}
+
+TEST_F(PathDialogTest, CreateSkipsANumberThatAFileHolds) {
+    MakeDirs({"parent"});
+    MakeFile("parent/New folder1");
+    auto picker = Open(P("parent"));
+    picker->sBitBtn3->click();
+    EXPECT_TRUE(errorBoxes.isEmpty());
+    EXPECT_EQ(picker->SelectedPath(), P("parent/New folder2"));
+    EXPECT_TRUE(QFileInfo(P("parent/New folder1")).isFile());
+}
+
+TEST_F(PathDialogTest, CreateAtTheTopMakesNoDoubleSeparator) {
+    auto picker = Open();
+    EXPECT_EQ(picker->NextNewFolderName().rfind("/New folder", 0), 0u);
+    EXPECT_EQ(picker->NextNewFolderName().find("//"), std::string::npos);
+}
+
+TEST_F(PathDialogTest, RefusedCreateShowsTheErrorAndLeavesTheTreeAlone) {
+    MakeDirs({"ro/sub"});
+    auto picker = Open(P("ro"));
+    picker->sShellTreeView1->ExpandNode(picker->sShellTreeView1->SelectedNode());
+    RefusingMakeDirectoryFs refusing;
+    platform::SetFs(&refusing);
+    picker->sBitBtn3->click();
+    platform::SetFs(nullptr);
+    ASSERT_THAT(refusing.attempts, ElementsAre(P("ro/New folder1").toStdString()));
+    EXPECT_THAT(errorBoxes, ElementsAre("Directory " + P("ro/New folder1") + " can`t be created!"));
+    EXPECT_EQ(picker->SelectedPath(), P("ro"));
+    EXPECT_THAT(ChildTexts(picker->sShellTreeView1->SelectedNode()), ElementsAre("sub"));
+    EXPECT_FALSE(picker->sShellTreeView1->IsEditing());
+}
+
+TEST_F(PathDialogTest, EnterWhileEditingRenamesAndKeepsThePickerOpen) {
+    MakeDirs({"p"});
+    auto picker = Open(P("p"));
+    bool stillOpenAfterRename = false;
+    bool editorSeen = false;
+    QTimer::singleShot(0, picker.get(), [&] {
+        picker->sBitBtn3->click();
+        QLineEdit* editor = Editor(*picker);
+        editorSeen = editor != nullptr;
+        if (!editor) {
+            picker->reject();
+            return;
+        }
+        editor->setText("Renamed");
+        Key(editor, Qt::Key_Return);
+        stillOpenAfterRename = picker->isVisible() && !picker->sShellTreeView1->IsEditing();
+        // A second Enter, now on the tree, confirms.
+        Key(picker->sShellTreeView1, Qt::Key_Return);
+    });
+    EXPECT_TRUE(picker->Execute());
+    EXPECT_TRUE(editorSeen);
+    EXPECT_TRUE(stillOpenAfterRename);
+    EXPECT_EQ(picker->SelectedPath(), P("p/Renamed"));
+    EXPECT_TRUE(QFileInfo(P("p/Renamed")).isDir());
+    EXPECT_FALSE(QFileInfo(P("p/New folder1")).exists());
+    EXPECT_TRUE(applicationErrors.isEmpty());
+}
+
+TEST_F(PathDialogTest, OkWhileEditingEndsTheEditKeepingTheText) {
+    MakeDirs({"p/old"});
+    auto picker = Open(P("p/old"));
+    bool stillOpen = false;
+    QTimer::singleShot(0, picker.get(), [&] {
+        picker->sShellTreeView1->StartEdit(picker->sShellTreeView1->SelectedNode());
+        if (QLineEdit* editor = Editor(*picker)) {
+            editor->setText("new");
+            picker->sBitBtn1->click();
+            QApplication::processEvents();
+            stillOpen = picker->isVisible();
+        }
+        picker->sBitBtn1->click();
+    });
+    EXPECT_TRUE(picker->Execute());
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(picker->SelectedPath(), P("p/new"));
+    EXPECT_TRUE(QFileInfo(P("p/new")).isDir());
+}
+
+TEST_F(PathDialogTest, EscAndCancelWhileEditingDoNotClose) {
+    MakeDirs({"p/old"});
+    auto picker = Open(P("p/old"));
+    bool openAfterEsc = false;
+    bool openAfterCancel = false;
+    QTimer::singleShot(0, picker.get(), [&] {
+        picker->sShellTreeView1->StartEdit(picker->sShellTreeView1->SelectedNode());
+        if (QLineEdit* editor = Editor(*picker)) {
+            editor->setText("typed");
+            Key(editor, Qt::Key_Escape);
+            openAfterEsc = picker->isVisible();
+        }
+        picker->sShellTreeView1->StartEdit(picker->sShellTreeView1->SelectedNode());
+        picker->sBitBtn2->click();
+        openAfterCancel = picker->isVisible() && picker->sShellTreeView1->IsEditing();
+        picker->sShellTreeView1->EndEdit(false);
+        Key(picker->sShellTreeView1, Qt::Key_Escape);
+    });
+    EXPECT_FALSE(picker->Execute());
+    EXPECT_TRUE(openAfterEsc);
+    EXPECT_TRUE(openAfterCancel);
+    // The dropped edit renamed nothing.
+    EXPECT_TRUE(QFileInfo(P("p/old")).isDir());
+    EXPECT_FALSE(QFileInfo(P("p/typed")).exists());
+}
+
+TEST_F(PathDialogTest, RefusedRenameReportsAndKeepsTheName) {
+    MakeDirs({"p/old/inside", "p/taken/keep"});
+    const QString refused[] = {"taken", "x/y", "..", ""};
+    for (const QString& name : refused) {
+        SCOPED_TRACE(name.toStdString());
+        applicationErrors.clear();
+        auto picker = Open(P("p/old"));
+        TShellTreeNode* node = picker->sShellTreeView1->SelectedNode();
+        picker->sShellTreeView1->StartEdit(node);
+        QLineEdit* editor = Editor(*picker);
+        ASSERT_NE(editor, nullptr);
+        editor->setText(name);
+        picker->sShellTreeView1->EndEdit(true);
+        QApplication::processEvents();
+        EXPECT_THAT(applicationErrors, ElementsAre("Rename to " + name + " failed"));
+        EXPECT_EQ(picker->sShellTreeView1->SelectedNode()->text(0), "old");
+        EXPECT_EQ(picker->SelectedPath(), P("p/old"));
+        EXPECT_TRUE(QFileInfo(P("p/old/inside")).isDir());
+        EXPECT_TRUE(QFileInfo(P("p/taken/keep")).isDir());
+    }
+}
+
+TEST_F(PathDialogTest, RenameKeepsTheRenamedFolderSelectedAndExpanded) {
+    MakeDirs({"p/m/inner/deep", "p/z"});
+    auto picker = Open(P("p/m/inner"));
+    TsShellTreeView* tree = picker->sShellTreeView1;
+    TShellTreeNode* m = tree->SelectedNode()->ParentNode();
+    tree->setCurrentItem(m);
+    tree->RenameNode(m, "a");
+    TShellTreeNode* node = tree->SelectedNode();
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(tree->SelectedPath(), P("p/a"));
+    EXPECT_TRUE(node->isExpanded());
+    // The renamed folder moved before its sibling, and the nodes below it carry the new path.
+    EXPECT_THAT(ChildTexts(node->ParentNode()), ElementsAre("a", "z"));
+    ASSERT_EQ(node->childCount(), 1);
+    EXPECT_EQ(node->ChildNode(0)->Item()->PathName(), P("p/a/inner").toStdString());
+    tree->SetSelectedPath(P("p/a/inner/deep"));
+    EXPECT_EQ(tree->SelectedPath(), P("p/a/inner/deep"));
+}
+
+TEST_F(PathDialogTest, RefreshShowsOutsideChangesAndKeepsExpandedAndSelectedNodes) {
+    MakeDirs({"r/a/a1", "r/b/b1", "r/c"});
+    auto picker = Open(P("r/b/b1"));
+    TsShellTreeView* tree = picker->sShellTreeView1;
+    TShellTreeNode* r = tree->SelectedNode()->ParentNode()->ParentNode();
+    tree->ExpandNode(r->ChildNode(0)); // a
+    MakeDirs({"r/b/b2", "r/new"});
+    ASSERT_TRUE(QDir(P("r/c")).removeRecursively());
+    tree->Refresh(r);
+    EXPECT_THAT(ChildTexts(r), ElementsAre("a", "b", "new"));
+    EXPECT_TRUE(r->ChildNode(0)->isExpanded());
+    EXPECT_TRUE(r->ChildNode(1)->isExpanded());
+    EXPECT_THAT(ChildTexts(r->ChildNode(1)), ElementsAre("b1", "b2"));
+    EXPECT_EQ(tree->SelectedPath(), P("r/b/b1"));
+}
+
+TEST_F(PathDialogTest, LayoutTextsAndAnchors) {
+    auto picker = Open();
+    EXPECT_EQ(picker->windowTitle(), "Select directory");
+    EXPECT_EQ(picker->sBitBtn1->text(), "OK");
+    EXPECT_EQ(picker->sBitBtn2->text(), "Cancel");
+    EXPECT_EQ(picker->sBitBtn3->text(), "Create");
+    EXPECT_EQ(picker->sLabel1->text(), "Root:");
+    EXPECT_TRUE(picker->sBitBtn1->isDefault());
+    EXPECT_EQ(picker->size(), QSize(370, 415));
+    EXPECT_EQ(picker->minimumSize(), QSize(370, 415));
+    // Tab order: the tree, OK, Cancel, Create, the root-button column.
+    const QList<QWidget*> ours{picker->sBitBtn1, picker->sBitBtn2, picker->sBitBtn3,
+                               picker->sScrollBox1};
+    QList<QWidget*> order;
+    for (QWidget* w = picker->sShellTreeView1->nextInFocusChain(); w != picker->sShellTreeView1;
+         w = w->nextInFocusChain()) {
+        if (ours.contains(w)) {
+            order << w;
+        }
+    }
+    EXPECT_EQ(order, ours);
+
+    picker->show();
+    picker->resize(500, 600);
+    QApplication::processEvents();
+    EXPECT_EQ(picker->sShellTreeView1->geometry(), QRect(15, 20, 345 + 130, 349 + 185));
+    EXPECT_EQ(picker->sBitBtn1->geometry(), QRect(204 + 130, 376 + 185, 75, 25));
+    EXPECT_EQ(picker->sBitBtn2->geometry(), QRect(281 + 130, 376 + 185, 75, 25));
+    EXPECT_EQ(picker->sBitBtn3->geometry(), QRect(19, 376 + 185, 75, 25));
+
+    picker->resize(100, 100);
+    QApplication::processEvents();
+    EXPECT_EQ(picker->size(), QSize(370, 415));
+    EXPECT_EQ(picker->sBitBtn2->geometry(), QRect(281, 376, 75, 25));
+    EXPECT_EQ(picker->sShellTreeView1->geometry(), QRect(15, 20, 345, 349));
+    picker->hide();
+}
+
+TEST_F(PathDialogTest, FolderFieldContractDrivesThePicker) {
+    MakeDirs({"f/g"});
+    std::unique_ptr<IFolderPicker> picker = CreateFolderPicker(nullptr);
+    auto* form = dynamic_cast<TPathDialogForm*>(picker.get());
+    ASSERT_NE(form, nullptr);
+    picker->SetDialogText("Choose");
+    picker->SetRoot("rfDesktop");
+    picker->SetCreateVisible(false);
+    picker->SetSelectedPath(P("f/g"));
+    EXPECT_TRUE(form->sBitBtn3->isHidden());
+    EXPECT_EQ(form->sShellTreeView1Label->text(), "Choose");
+    EXPECT_EQ(form->sBitBtn1->text(), "OK");
+    QTimer::singleShot(0, form, [form] { form->sBitBtn1->click(); });
+    EXPECT_TRUE(picker->Execute());
+    EXPECT_EQ(picker->SelectedPath(), P("f/g"));
+}
+
+TEST_F(PathDialogTest, ErrorBoxIsModalWithErrorCaptionIconAndOk) {
+    SetPathDialogMessageHooks({});
+    QString caption, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            caption = box->windowTitle();
+            text = box->text();
+            icon = box->icon();
+            buttons = box->standardButtons();
+            box->accept();
+        }
+    });
+    ShowErrorBox("Directory /x can`t be created!");
+    EXPECT_EQ(caption, "Error");
+    EXPECT_EQ(text, "Directory /x can`t be created!");
+    EXPECT_EQ(icon, QMessageBox::Critical);
+    EXPECT_EQ(buttons, QMessageBox::Ok);
+}
+
+} // namespace
+} // namespace pardova
