@@ -1,5 +1,6 @@
 #include "platform/window/Application.h"
 
+#include "app/core/SyncRun.h"
 #include "platform/Exceptions.h"
 #include "platform/Locale.h"
 #include "platform/window/Units.h"
@@ -44,15 +45,6 @@ std::string ApplicationTitleFromFileName(std::string_view fileName) {
     }
     const size_t first = std::min(SequenceLength(static_cast<unsigned char>(stem[0])), stem.size());
     return std::string(stem.substr(0, first)) + platform::LowerCase(stem.substr(first));
-}
-
-std::string ExceptionBoxText(const std::string& message) {
-    // Every byte of a multi-byte UTF-8 character is above 127, so the last byte stands for the last
-    // character in this comparison.
-    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') {
-        return message + ".";
-    }
-    return message;
 }
 
 void TApplication::Initialize() {
@@ -148,7 +140,7 @@ void TApplication::HandleException(QObject*) {
 
 void TApplication::ShowException(const std::string& message) {
     QMessageBox box(QMessageBox::Critical, QString::fromStdString(Title()),
-                    QString::fromStdString(ExceptionBoxText(message)), QMessageBox::Ok,
+                    QString::fromStdString(ErrorBoxText(message)), QMessageBox::Ok,
                     QApplication::activeWindow());
     // A path may contain "<" or "&": the text is shown as it is.
     box.setTextFormat(Qt::PlainText);

@@ -18,10 +18,6 @@ class TForm;
 // first one lower-cased by the platform's rules. "PARDOVA.EXE" gives "Pardova".
 std::string ApplicationTitleFromFileName(std::string_view fileName);
 
-// The text of the failure box for an exception message: a "." is appended when the message is not empty
-// and its last character's code is above that of ".".
-std::string ExceptionBoxText(const std::string& message);
-
 class TApplication {
 public:
     TApplication() = default;
@@ -67,7 +63,8 @@ public:
     // object whose handler raised it.
     void HandleException(QObject* Sender);
 
-    // The failure box: modal, the text through ExceptionBoxText, the title as caption, the error icon and
+    // The failure box: modal, the text through ErrorBoxText (a "." appended after a final character above
+    // "."), the title as caption, the error icon and
     // one OK button.
     void ShowException(const std::string& message);
 

@@ -1,0 +1,53 @@
+// The program's start and end.
+
+#include "app/ui/fMain.h"
+#include "log/SimpleLog.h"
+#include "platform/window/Application.h"
+#include "platform/window/CommandLine.h"
+#include "platform/window/Units.h"
+
+#include <QApplication>
+#include <QTimer>
+
+namespace {
+
+// For the end-to-end tests only: once the window stands open and idle, close it as a user would. A window
+// that never becomes idle (a failure box waiting for a user) is never closed.
+void CloseWhenIdleForTests() {
+    if (qEnvironmentVariableIsEmpty("PARDOVA_TEST_CLOSE_WHEN_IDLE")) {
+        return;
+    }
+    auto* timer = new QTimer(QCoreApplication::instance());
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer] {
+        if (pardova::MainForm != nullptr && pardova::MainForm->isVisible() &&
+            QApplication::activeModalWidget() == nullptr) {
+            timer->stop();
+            pardova::MainForm->close();
+        }
+    });
+    timer->start();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace pardova;
+    // Read before Qt takes its own options out of argv.
+    auto arguments = platform::ProcessArguments(argc, argv);
+    QApplication qtApplication(argc, argv);
+
+    // The units, in order of initialisation; their clean-ups run in reverse order at exit, after the
+    // windows are destroyed.
+    // The event log: its registry is created on first use and freed last.
+    RegisterFinalizer(FreeSimpleLog);
+    // The settings store, then the main window's unit: the INI storage manager with IniFileName
+    // GetAppDir() + "settings.ini", installed as the default storage manager, its release registered here.
+
+    Application->Initialize();
+    Application->MainFormOnTaskBar = true;
+    Application->SetArguments(std::move(arguments));
+    Application->CreateForm(MainForm);
+    CloseWhenIdleForTests();
+    return Application->Run();
+}
