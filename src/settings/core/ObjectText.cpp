@@ -4,6 +4,7 @@
 #include "platform/Text.h"
 #include "settings/core/ObjectStream.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -162,7 +163,7 @@ private:
             FOut += ": ";
         }
         Name(className);
-        if (flags & ffChildPos) FOut += " [" + std::to_string(childPos) + "]";
+        if (flags & ffChildPos) FOut.append(" [").append(std::to_string(childPos)).append("]");
         FOut += "\r\n";
         while (!FReader.EndOfList()) {
             const std::string property = FReader.ReadStr();
@@ -241,7 +242,7 @@ private:
             FOut += "item";
             const TValueType next = FReader.NextValue();
             if (next == vaInt8 || next == vaInt16 || next == vaInt32 || next == vaInt64)
-                FOut += " [" + std::to_string(FReader.ReadInteger()) + "]";
+                FOut.append(" [").append(std::to_string(FReader.ReadInteger())).append("]");
             FReader.CheckValue(vaList);
             FOut += "\r\n";
             while (!FReader.EndOfList()) {
@@ -285,7 +286,7 @@ private:
         size_t i = 0;
         while (i < s.size()) {
             if (!printable(s[i])) {
-                FOut += "#" + std::to_string(static_cast<unsigned>(s[i]));
+                FOut.append("#").append(std::to_string(static_cast<unsigned>(s[i])));
                 ++i;
             } else {
                 FOut += '\'';
@@ -624,19 +625,82 @@ private:
         }
     }
 
+    // Each kind is parsed straight from the digits, so no value is rounded twice; currency exactly.
     void WriteFloatToken() {
+        const size_t length = FTokenText.size() - (FFloatSuffix != 0 ? 1 : 0);
+        const char* first = FTokenText.data();
+        const char* last = first + length;
         switch (FFloatSuffix) {
         case 'c': {
-            const long double scaled = FFloat * 10000;
-            // The bounds of a 64-bit amount; NaN fails both comparisons.
-            if (!(scaled >= -0x1p63L && scaled < 0x1p63L)) Error("Invalid property value");
-            FWriter.WriteCurrency(std::llround(scaled));
+            int64_t amount = 0;
+            if (!ParseCurrency(std::string_view(first, length), amount)) Error("Invalid property value");
+            FWriter.WriteCurrency(amount);
             break;
         }
-        case 'd': FWriter.WriteDate(static_cast<double>(FFloat)); break;
-        case 's': FWriter.WriteSingle(static_cast<float>(FFloat)); break;
+        case 'd': {
+            double value = 0;
+            const auto r = std::from_chars(first, last, value);
+            if (r.ec != std::errc() || r.ptr != last) Error("Invalid property value");
+            FWriter.WriteDate(value);
+            break;
+        }
+        case 's': {
+            float value = 0;
+            const auto r = std::from_chars(first, last, value);
+            if (r.ec != std::errc() || r.ptr != last) Error("Invalid property value");
+            FWriter.WriteSingle(value);
+            break;
+        }
         default: FWriter.WriteFloat(FFloat); break;
         }
+    }
+
+    // A decimal number times 10000, rounded half away from zero; false when malformed or out of range.
+    static bool ParseCurrency(std::string_view text, int64_t& amount) {
+        size_t i = 0;
+        const bool negative = i < text.size() && text[i] == '-';
+        if (negative) ++i;
+        std::string digits;
+        int scale = 4; // power of ten applied to the digits
+        bool any = false;
+        while (i < text.size() && IsDigit(static_cast<unsigned char>(text[i]))) digits += text[i++], any = true;
+        if (i < text.size() && text[i] == '.') {
+            ++i;
+            while (i < text.size() && IsDigit(static_cast<unsigned char>(text[i]))) digits += text[i++], --scale, any = true;
+        }
+        if (!any) return false;
+        if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+            ++i;
+            int exponent = 0;
+            const auto r = std::from_chars(text.data() + i + (i < text.size() && text[i] == '+' ? 1 : 0),
+                                           text.data() + text.size(), exponent);
+            if (r.ec != std::errc() || r.ptr != text.data() + text.size() || exponent > 100 || exponent < -100)
+                return false;
+            scale += exponent;
+            i = text.size();
+        }
+        if (i != text.size()) return false;
+        digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size()));
+        bool roundUp = false;
+        if (scale < 0) {
+            const size_t drop = static_cast<size_t>(-scale);
+            if (drop > digits.size()) {
+                digits.clear();
+            } else {
+                roundUp = digits[digits.size() - drop] >= '5';
+                digits.resize(digits.size() - drop);
+            }
+            scale = 0;
+        }
+        if (digits.size() + static_cast<size_t>(scale) > 19 && !digits.empty()) return false;
+        digits.append(static_cast<size_t>(digits.empty() ? 0 : scale), '0');
+        uint64_t magnitude = 0;
+        for (const char c : digits) magnitude = magnitude * 10 + static_cast<uint64_t>(c - '0');
+        if (roundUp) ++magnitude;
+        const uint64_t limit = negative ? uint64_t{1} << 63 : (uint64_t{1} << 63) - 1;
+        if (magnitude > limit) return false;
+        amount = negative ? static_cast<int64_t>(0 - magnitude) : static_cast<int64_t>(magnitude);
+        return true;
     }
 
     void SetValue() {
@@ -650,7 +714,7 @@ private:
                 case Tok::Float: FWriter.WriteStr(FTokenText); break;
                 case Tok::String:
                     if (FTokenString.empty()) Error("Invalid property value");
-                    FWriter.WriteStr("#" + std::to_string(static_cast<unsigned>(FTokenString[0])));
+                    FWriter.WriteStr(std::string("#").append(std::to_string(static_cast<unsigned>(FTokenString[0]))));
                     break;
                 default: Error("Identifier expected");
                 }

@@ -188,6 +188,8 @@ TEST(ObjectText, ValuesTakeTheirStreamKinds) {
         {"P = 1.5f", Bytes({vaExtended, 0, 0, 0, 0, 0, 0, 0, 0xC0, 0xFF, 0x3F})},
         {"P = 1.5S", Bytes({vaSingle, 0, 0, 0xC0, 0x3F})},
         {"P = 1.5c", Bytes({vaCurrency, 0x98, 0x3A, 0, 0, 0, 0, 0, 0})},
+        {"P = 0.00005c", Bytes({vaCurrency, 1, 0, 0, 0, 0, 0, 0, 0})},
+        {"P = -1.5E2c", Bytes({vaCurrency, 0xA0, 0x1C, 0xE9, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF})},
         {"P = 2d", Bytes({vaDate, 0, 0, 0, 0, 0, 0, 0, 0x40})},
         {"P = {0aFf}", Bytes({vaBinary, 2, 0, 0, 0, 0x0A, 0xFF})},
     };
@@ -322,6 +324,8 @@ TEST(ObjectText, ParseErrorsNameTheFaultAndTheLine) {
         {"object F: TF\r\n  P = 1.2.3", "Invalid property value on line 2"},
         {"object F: TF\r\n  P = 99999999999999999999", "Invalid property value on line 2"},
         {"object F: TF\r\n  P = -", "Invalid property value on line 2"},
+        {"object F: TF\r\n  P = 922337203685477.5808c", "Invalid property value on line 2"},
+        {"object F: TF\r\n  P = 1e5000", "Invalid property value on line 2"},
         {"object F: TF\r\n  P = 1", "Identifier expected on line 2"},
         {"object F: TF\r\n  object G: TG\r\n  end", "OBJECT expected on line 3"},
         {"\xFF\xFE" "o\0b\0", "ANSI or UTF8 encoding expected on line 1"},
