@@ -1,0 +1,380 @@
+#include "log/SimpleLog.h"
+
+#include "platform/Exceptions.h"
+#include "platform/Locale.h"
+#include "platform/Path.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+
+namespace pardova {
+
+namespace {
+
+std::atomic<LogClock> gClock{nullptr};
+
+platform::LocalDateTime Now() {
+    const LogClock clock = gClock.load(std::memory_order_relaxed);
+    return clock != nullptr ? clock() : platform::LocalNow();
+}
+
+// Appends value as exactly `digits` decimal digits, zero-padded (a wider value keeps all its digits).
+void AppendPadded(std::string& out, int value, int digits) {
+    char buffer[16];
+    const int n = std::snprintf(buffer, sizeof buffer, "%.*d", digits, value);
+    out.append(buffer, static_cast<size_t>(n > 0 ? n : 0));
+}
+
+bool IsDelimiter(char c) {
+#ifdef _WIN32
+    return c == '\\' || c == '/';
+#else
+    return c == '/';
+#endif
+}
+
+// Creates a folder with every missing parent. Failures are left for the file's creation to report.
+void MakeFolderChain(std::string folder) {
+    while (!folder.empty() && IsDelimiter(folder.back())) {
+        folder.pop_back();
+    }
+    if (folder.empty() || folder.back() == ':') {
+        return;
+    }
+    uint32_t error = 0;
+    if (platform::Fs().GetAttributes(folder, &error)) {
+        return;
+    }
+    size_t cut = folder.size();
+    while (cut > 0 && !IsDelimiter(folder[cut - 1])) {
+        --cut;
+    }
+    if (cut > 0) {
+        MakeFolderChain(folder.substr(0, cut));
+    }
+    platform::Fs().MakeDirectory(folder);
+}
+
+const char* TypeWord(TLogType type) {
+    switch (type) {
+    case ltError:
+        return "Error";
+    case ltWarning:
+        return "Warning";
+    case ltHint:
+        return "Hint";
+    case ltInfo:
+        return "Info";
+    }
+    return "";
+}
+
+// The name of a rotated file is the live file's name without its extension, "_", the stamp and the
+// extension: log.txt gives log_20240131T090507.txt. Retention looks for that same stem followed by "_".
+std::string StemOf(const std::string& name) {
+    return name.substr(0, name.size() - platform::ExtensionPart(name).size());
+}
+
+} // namespace
+
+std::string FormatLogTimestamp(const platform::LocalDateTime& t, const std::string& DateSeparator,
+                               const std::string& TimeSeparator) {
+    std::string out;
+    out.reserve(23 + 2 * DateSeparator.size() + 3 * TimeSeparator.size());
+    AppendPadded(out, t.Day, 2);
+    out += DateSeparator;
+    AppendPadded(out, t.Month, 2);
+    out += DateSeparator;
+    AppendPadded(out, t.Year, 4);
+    out += ' ';
+    AppendPadded(out, t.Hour, 2);
+    out += TimeSeparator;
+    AppendPadded(out, t.Minute, 2);
+    out += TimeSeparator;
+    AppendPadded(out, t.Second, 2);
+    out += TimeSeparator;
+    AppendPadded(out, t.Millisecond, 3);
+    return out;
+}
+
+std::string FormatRotationStamp(const platform::LocalDateTime& t) {
+    std::string out;
+    AppendPadded(out, t.Year, 4);
+    AppendPadded(out, t.Month, 2);
+    AppendPadded(out, t.Day, 2);
+    out += 'T';
+    AppendPadded(out, t.Hour, 2);
+    AppendPadded(out, t.Minute, 2);
+    AppendPadded(out, t.Second, 2);
+    return out;
+}
+
+LogClock SetLogClock(LogClock clock) { return gClock.exchange(clock); }
+
+// ---- TLogInstance ------------------------------------------------------------------------------------
+
+TLogInstance::TLogInstance(const std::string& LogName, const std::string& FileName) {
+    SetFileName(FileName);
+    FComputerName = platform::GetComputerNameText();
+    FModuleName = platform::NamePart(platform::GetModulePath());
+    FModulePID = static_cast<int32_t>(platform::CurrentProcessId());
+    FUserName = platform::GetUserNameText();
+    FLogName = LogName;
+}
+
+TLogInstance::~TLogInstance() { CloseLogFile(); }
+
+void TLogInstance::SetFileName(const std::string& Value) {
+    std::string mutexName;
+    mutexName.reserve(Value.size());
+    for (const char c : Value) {
+        if (c != '\\') {
+            mutexName += c;
+        }
+    }
+    FMutexName = std::move(mutexName);
+    FFileName = Value;
+}
+
+std::string TLogInstance::MutexName() const { return "CSL_MUTEX_" + FMutexName; }
+
+void TLogInstance::InitializeThreadCheck(TLogLockType LockType) {
+    switch (LockType) {
+    case ltNone:
+        break;
+    case ltProcess:
+        FLogCRSection.lock();
+        break;
+    case ltMachine:
+        FLogMutex = AcquireLogMutex();
+        break;
+    }
+}
+
+void TLogInstance::FinalizeThreadCheck(TLogLockType LockType) {
+    switch (LockType) {
+    case ltNone:
+        break;
+    case ltProcess:
+        FLogCRSection.unlock();
+        break;
+    case ltMachine:
+        FLogMutex.reset();
+        break;
+    }
+}
+
+std::unique_ptr<platform::NamedMutex> TLogInstance::AcquireLogMutex() { return platform::NamedMutex::Acquire(MutexName()); }
+
+void TLogInstance::OpenLogFile() {
+    const std::string folder = platform::FolderPart(FFileName);
+    if (folder.empty()) {
+        throw EInOutError("Unable to create directory", 0);
+    }
+    platform::FileSystem& fs = platform::Fs();
+    // The usual case is an existing file in an existing folder: open it straight away, and create the folder
+    // chain and the file only when that fails because the file is not there.
+    try {
+        FFileStream = fs.OpenStream(FFileName, platform::StreamMode::OpenReadWriteDenyWrite);
+    } catch (const EFOpenError&) {
+        const auto existing = fs.GetAttributeData(FFileName);
+        if (existing && (existing->Attributes & platform::kAttrDirectory) == 0) {
+            throw;
+        }
+        MakeFolderChain(folder);
+        fs.OpenStream(FFileName, platform::StreamMode::CreateNoShare).reset();
+        FFileStream = fs.OpenStream(FFileName, platform::StreamMode::OpenReadWriteDenyWrite);
+    }
+    FFileStream->Seek(0, platform::SeekOrigin::End);
+}
+
+void TLogInstance::CloseLogFile() { FFileStream.reset(); }
+
+void TLogInstance::CheckSizeLimit() {
+    if (FSizeLimit == 0) {
+        return;
+    }
+    const int64_t length = FFileStream->Size();
+    if (length <= 0 || static_cast<uint64_t>(length) <= static_cast<uint64_t>(FSizeLimit) * 1024u) {
+        return;
+    }
+    CloseLogFile();
+    const std::string folder = platform::FolderPart(FFileName);
+    const std::string name = platform::NamePart(FFileName);
+    const std::string ext = platform::ExtensionPart(name);
+    const std::string rotated = folder + StemOf(name) + "_" + FormatRotationStamp(Now()) + ext;
+    // A refused rename (the stamped name exists, the file is held) leaves the file live; the next event
+    // tries again.
+    platform::Fs().MoveNoReplace(FFileName, rotated);
+    DeleteOldLogFiles();
+    OpenLogFile();
+}
+
+void TLogInstance::DeleteOldLogFiles() {
+    if (FMaxFiles <= 0) {
+        return;
+    }
+    const std::string folder = platform::FolderPart(FFileName);
+    const std::string name = platform::NamePart(FFileName);
+    const std::string prefix = StemOf(name) + "_";
+    auto search = platform::Fs().FindFirst(folder + "*" + platform::ExtensionPart(name));
+    if (!search) {
+        return;
+    }
+    std::vector<std::string> names;
+    platform::DirEntry entry;
+    constexpr uint32_t kSkipped = platform::kAttrDirectory | platform::kAttrHidden | platform::kAttrSystem;
+    while (search->Next(entry)) {
+        if ((entry.Attributes & kSkipped) == 0 && entry.Name.compare(0, prefix.size(), prefix) == 0) {
+            names.push_back(entry.Name);
+        }
+    }
+    search.reset();
+    if (names.size() <= static_cast<size_t>(FMaxFiles)) {
+        return;
+    }
+    std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return platform::CompareTextLocale(a, b) < 0;
+    });
+    for (size_t i = names.size() - static_cast<size_t>(FMaxFiles); i-- > 0;) {
+        platform::Fs().RemoveFile(folder + names[i]);
+    }
+}
+
+void TLogInstance::WritePiece(const char* data, size_t size) {
+    // A failed or short write is not reported: the line may be cut, and the next line follows it.
+    if (size != 0 && FFileStream) {
+        FFileStream->Write(data, size);
+    }
+}
+
+void TLogInstance::LogEvent(const std::string& Event, TLogType LogType) {
+    OpenLogFile();
+    try {
+        CheckSizeLimit();
+        std::string piece;
+        for (uint8_t p = lpTimestamp; p <= lpModuleName; ++p) {
+            const auto property = static_cast<TLogProperty>(p);
+            if (!FLogProperties.Contains(property)) {
+                continue;
+            }
+            switch (property) {
+            case lpTimestamp:
+                piece = FormatLogTimestamp(Now(), platform::DateSeparator(), platform::TimeSeparator());
+                break;
+            case lpType:
+                piece = TypeWord(LogType);
+                break;
+            case lpComputername:
+                piece = FComputerName;
+                break;
+            case lpUsername:
+                piece = FUserName;
+                break;
+            case lpPID:
+                piece = std::to_string(FModulePID);
+                break;
+            case lpTID:
+                piece = std::to_string(platform::CurrentThreadId());
+                break;
+            case lpModuleName:
+                piece = FModuleName;
+                break;
+            }
+            piece += FLogDelimiter;
+            WritePiece(piece.data(), piece.size());
+        }
+        piece = Event;
+        piece += "\r\n";
+        WritePiece(piece.data(), piece.size());
+    } catch (...) {
+        CloseLogFile();
+        throw;
+    }
+    CloseLogFile();
+}
+
+// ---- TSimpleLog --------------------------------------------------------------------------------------
+
+TLogInstance* TSimpleLog::Find(const std::string& LogName) const {
+    for (const auto& log : FLogList) {
+        if (log->LogName() == LogName) {
+            return log.get();
+        }
+    }
+    return nullptr;
+}
+
+TLogInstance* TSimpleLog::RegisterLog(const std::string& LogName, const std::string& FileName, uint32_t SizeLimit,
+                                      int32_t MaxFiles, TLogProperties LogProperties,
+                                      const std::string& LogDelimiter) {
+    if (TLogInstance* existing = Find(LogName)) {
+        existing->SetFileName(FileName);
+        return existing;
+    }
+    auto log = std::make_unique<TLogInstance>(LogName, FileName);
+    log->SetSizeLimit(SizeLimit);
+    log->SetMaxFiles(MaxFiles);
+    log->SetLogProperties(LogProperties);
+    log->SetLogDelimiter(LogDelimiter);
+    FLogList.push_back(std::move(log));
+    return FLogList.back().get();
+}
+
+void TSimpleLog::UnRegisterLog(const std::string& LogName) {
+    const auto it = std::find_if(FLogList.begin(), FLogList.end(),
+                                 [&](const std::unique_ptr<TLogInstance>& log) { return log->LogName() == LogName; });
+    if (it != FLogList.end()) {
+        FLogList.erase(it);
+    }
+}
+
+void TSimpleLog::LogEvent(const std::string& LogName, const std::string& Event, TLogType LogType) {
+    TLogInstance* log = Find(LogName);
+    if (log == nullptr) {
+        throw Exception("Log \"" + LogName + "\" is not registered");
+    }
+    // The lock released is the one taken, even if LockType were changed while the event runs.
+    const TLogLockType lock = FLockType;
+    log->InitializeThreadCheck(lock);
+    try {
+        log->LogEvent(Event, LogType);
+    } catch (...) {
+        log->FinalizeThreadCheck(lock);
+        throw;
+    }
+    log->FinalizeThreadCheck(lock);
+}
+
+// ---- the process-wide registry ---------------------------------------------------------------------
+
+namespace {
+
+std::atomic<TSimpleLog*> gSimpleLog{nullptr};
+std::mutex gSimpleLogCreation;
+
+// Frees a registry that the program did not free itself, so nothing is left behind at exit.
+struct RegistryCleanup {
+    ~RegistryCleanup() { FreeSimpleLog(); }
+} gRegistryCleanup;
+
+} // namespace
+
+TSimpleLog& SimpleLog() {
+    TSimpleLog* log = gSimpleLog.load(std::memory_order_acquire);
+    if (log != nullptr) {
+        return *log;
+    }
+    const std::lock_guard<std::mutex> guard(gSimpleLogCreation);
+    log = gSimpleLog.load(std::memory_order_relaxed);
+    if (log == nullptr) {
+        log = new TSimpleLog;
+        gSimpleLog.store(log, std::memory_order_release);
+    }
+    return *log;
+}
+
+void FreeSimpleLog() { delete gSimpleLog.exchange(nullptr, std::memory_order_acq_rel); }
+
+} // namespace pardova
