@@ -1,0 +1,21 @@
+#pragma once
+// Property paths: dotted texts such as "<P>.Left" or "DirEdit1.<P>.Text" that name one stored property.
+// Component names come first, then the token "<P>", then the property names; inside a collection the
+// segments "<ForAllItems>" and "<Item" n ">" select items.
+
+#include <string>
+#include <string_view>
+
+namespace pardova {
+
+inline constexpr std::string_view kPropertyToken = "<P>";
+
+// The text before the first "." of Path; the whole path when it has none.
+std::string_view FirstPathSegment(std::string_view Path);
+
+// Orders paths so that the owner's own properties ("<P>" first, in any letter case) come first, then
+// components by name, then "<...>" selectors; segments compare case-insensitively by the user's locale.
+// Negative, zero or positive.
+int ComparePropertyPaths(std::string_view A, std::string_view B);
+
+} // namespace pardova
