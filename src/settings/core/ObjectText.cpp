@@ -610,7 +610,12 @@ private:
         if (IsSymbol('(')) {
             NextToken();
             FWriter.WriteListBegin();
-            while (!IsSymbol(')')) Value(depth + 1);
+            while (!IsSymbol(')')) {
+                // Null is written as the bare end mark, which inside a list would end the list there and
+                // leave the rest of the stream unreadable.
+                if (IsKeyword("Null")) Error("Invalid property value");
+                Value(depth + 1);
+            }
             FWriter.WriteListEnd();
             NextToken();
         } else if (IsSymbol('[')) {

@@ -309,6 +309,7 @@ TEST(ObjectText, ParseErrorsNameTheFaultAndTheLine) {
         {"object F: TF\r\n  P 1\r\nend", "''='' expected on line 2"},
         {"object F: TF\r\n  P = \r\n", "Invalid property value on line 3"},
         {"object F: TF\r\n  P = )", "Invalid property value on line 2"},
+        {"object F: TF\r\n  P = (1\r\n    null 2)", "Invalid property value on line 3"},
         {"object F: TF\r\n  P = 'abc\r\n'", "Invalid string constant on line 2"},
         {"object F: TF\r\n  P = 'abc", "Invalid string constant on line 2"},
         {"object F: TF\r\n  P = #", "Invalid string constant on line 2"},
