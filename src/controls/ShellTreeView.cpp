@@ -71,6 +71,12 @@ int CompareNames(const QString& a, const QString& b) {
     return a.compare(b);
 }
 
+// Each probe for subfolders reads a folder; under a parent with very many folders the expand marks are
+// shown without probing, and a mark goes away when its node turns out to have no children.
+bool ProbeSubFolders(size_t siblings) {
+    return siblings <= 512;
+}
+
 bool IdStartsWith(const TItemId& id, const TItemId& prefix) {
     if (prefix.size() > id.size()) {
         return false;
@@ -178,7 +184,7 @@ void TsShellTreeView::Load(const TItemId& topId) {
     setCurrentItem(top);
 }
 
-TShellTreeNode* TsShellTreeView::MakeNode(TShellFolderItem* parentItem, TItemId id) {
+TShellTreeNode* TsShellTreeView::MakeNode(TShellFolderItem* parentItem, TItemId id, bool probeSubFolders) {
     auto* node = new TShellTreeNode(std::make_unique<TShellFolderItem>(parentItem, std::move(id)));
     QIcon icon;
     QStyle* st = style();
@@ -190,8 +196,8 @@ TShellTreeNode* TsShellTreeView::MakeNode(TShellFolderItem* parentItem, TItemId 
         flags |= Qt::ItemIsEditable;
     }
     node->setFlags(flags);
-    node->setChildIndicatorPolicy(node->Item()->SubFolders() ? QTreeWidgetItem::ShowIndicator
-                                                              : QTreeWidgetItem::DontShowIndicator);
+    node->setChildIndicatorPolicy(!probeSubFolders || node->Item()->SubFolders() ? QTreeWidgetItem::ShowIndicator
+                                                                                  : QTreeWidgetItem::DontShowIndicator);
     return node;
 }
 
@@ -201,7 +207,7 @@ void TsShellTreeView::ReadChildren(TShellTreeNode* node) {
     QList<QTreeWidgetItem*> children;
     children.reserve(static_cast<qsizetype>(ids.size()));
     for (const TItemId& id : ids) {
-        children.append(MakeNode(node->Item(), id));
+        children.append(MakeNode(node->Item(), id, ProbeSubFolders(ids.size())));
     }
     node->addChildren(children);
     node->sortChildren(0, Qt::AscendingOrder);
@@ -257,13 +263,14 @@ void TsShellTreeView::MergeChildren(TShellTreeNode* node) {
     QList<QTreeWidgetItem*> added;
     for (size_t k = 0; k < ids.size(); ++k) {
         if (!present[k]) {
-            added.append(MakeNode(node->Item(), ids[k]));
+            added.append(MakeNode(node->Item(), ids[k], ProbeSubFolders(ids.size())));
         }
     }
     node->addChildren(added);
     node->sortChildren(0, Qt::AscendingOrder);
     node->SetChildrenRead(true);
     node->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    const bool probe = ProbeSubFolders(static_cast<size_t>(node->childCount()));
     for (int i = 0; i < node->childCount(); ++i) {
         TShellTreeNode* child = node->ChildNode(i);
         child->setText(0, ToQ(child->Item()->DisplayName()));
@@ -271,7 +278,7 @@ void TsShellTreeView::MergeChildren(TShellTreeNode* node) {
             MergeChildren(child);
         } else if (child->ChildrenRead()) {
             ResetChildren(child);
-        } else {
+        } else if (probe) {
             child->setChildIndicatorPolicy(child->Item()->SubFolders() ? QTreeWidgetItem::ShowIndicator
                                                                         : QTreeWidgetItem::DontShowIndicator);
         }
@@ -522,7 +529,10 @@ void TsShellTreeView::contextMenuEvent(QContextMenuEvent* event) {
     create->setEnabled(!node->Item()->IsVirtual());
     const QPoint at = event->reason() == QContextMenuEvent::Mouse ? event->globalPos()
                                                                    : viewport()->mapToGlobal(visualItemRect(node).center());
-    QAction* chosen = menu.exec(at);
+    // The command is taken from the menu's own signal, which also reports commands chosen by keyboard.
+    QAction* chosen = nullptr;
+    connect(&menu, &QMenu::triggered, this, [&chosen](QAction* action) { chosen = action; });
+    menu.exec(at);
     if (chosen == open) {
         OpenSelected();
     } else if (chosen == rename) {

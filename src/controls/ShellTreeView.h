@@ -88,7 +88,7 @@ private:
     friend class TShellNameDelegate;
 
     void Load(const TItemId& topId);
-    TShellTreeNode* MakeNode(TShellFolderItem* parentItem, TItemId id);
+    TShellTreeNode* MakeNode(TShellFolderItem* parentItem, TItemId id, bool probeSubFolders = true);
     void ReadChildren(TShellTreeNode* node);
     void ResetChildren(TShellTreeNode* node);
     void MergeChildren(TShellTreeNode* node);

@@ -1,6 +1,7 @@
 // The folder picker on small temporary folder trees, driven as a user would: modal loops are answered by
 // the test, message boxes by hooks that record what they would have shown.
 
+#include "controls/FileDirEdit.h"
 #include "controls/FolderPicker.h"
 #include "controls/PathDialog.h"
 #include "controls/ShellTreeView.h"
@@ -10,7 +11,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -23,6 +26,10 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+QT_END_NAMESPACE
 
 namespace pardova {
 namespace {
@@ -387,9 +394,75 @@ TEST_F(PathDialogTest, EscAndCancelWhileEditingDoNotClose) {
     EXPECT_FALSE(QFileInfo(P("p/typed")).exists());
 }
 
+TEST_F(PathDialogTest, ClosingByTheFrameWhileEditingEndsWithoutResultOrRename) {
+    MakeDirs({"p/old"});
+    auto picker = Open(P("p/old"));
+    QTimer::singleShot(0, picker.get(), [&] {
+        picker->sShellTreeView1->StartEdit(picker->sShellTreeView1->SelectedNode());
+        if (QLineEdit* editor = Editor(*picker)) {
+            editor->setText("typed");
+        }
+        picker->close();
+        if (picker->isVisible()) {
+            ADD_FAILURE() << "the frame did not close the picker";
+            picker->sShellTreeView1->EndEdit(false);
+            picker->reject();
+        }
+    });
+    EXPECT_FALSE(picker->Execute());
+    EXPECT_TRUE(QFileInfo(P("p/old")).isDir());
+    EXPECT_FALSE(QFileInfo(P("p/typed")).exists());
+}
+
+TEST_F(PathDialogTest, ContextMenuActsOnTheNodeUnderTheMouse) {
+    MakeDirs({"c/one", "c/two"});
+    auto picker = Open(P("c/one"));
+    picker->show();
+    QApplication::processEvents();
+    TsShellTreeView* tree = picker->sShellTreeView1;
+    TShellTreeNode* two = tree->FindNode(tree->SelectedNode()->ParentNode()->ChildNode(1)->Item()->AbsoluteId());
+    ASSERT_EQ(two->text(0), "two");
+    const auto chooseFromMenu = [&](const QString& text) {
+        QStringList offered;
+        QTimer::singleShot(0, [&offered, text] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu) {
+                return;
+            }
+            for (QAction* action : menu->actions()) {
+                if (!action->isSeparator()) {
+                    offered << action->text();
+                }
+                if (action->text() == text) {
+                    menu->setActiveAction(action);
+                    action->trigger();
+                    menu->close();
+                }
+            }
+        });
+        const QPoint at = tree->visualItemRect(two).center();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, tree->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(tree->viewport(), &event);
+        QApplication::processEvents();
+        return offered;
+    };
+    EXPECT_THAT(chooseFromMenu("New folder"), ElementsAre("Open", "Rename", "New folder"));
+    EXPECT_TRUE(QFileInfo(P("c/two/New folder1")).isDir());
+    EXPECT_EQ(tree->SelectedPath(), P("c/two/New folder1"));
+    tree->EndEdit(false);
+
+    two = tree->FindNode(tree->SelectedNode()->ParentNode()->Item()->AbsoluteId());
+    chooseFromMenu("Rename");
+    EXPECT_EQ(tree->SelectedPath(), P("c/two"));
+    EXPECT_TRUE(tree->IsEditing());
+    tree->EndEdit(false);
+    picker->hide();
+}
+
 TEST_F(PathDialogTest, RefusedRenameReportsAndKeepsTheName) {
-    MakeDirs({"p/old/inside", "p/taken/keep"});
-    const QString refused[] = {"taken", "x/y", "..", ""};
+    // An empty folder is the case a plain rename would silently replace.
+    MakeDirs({"p/old/inside", "p/taken/keep", "p/empty"});
+    const QString refused[] = {"taken", "empty", "taken/moved", "..", ""};
     for (const QString& name : refused) {
         SCOPED_TRACE(name.toStdString());
         applicationErrors.clear();
@@ -406,6 +479,7 @@ TEST_F(PathDialogTest, RefusedRenameReportsAndKeepsTheName) {
         EXPECT_EQ(picker->SelectedPath(), P("p/old"));
         EXPECT_TRUE(QFileInfo(P("p/old/inside")).isDir());
         EXPECT_TRUE(QFileInfo(P("p/taken/keep")).isDir());
+        EXPECT_TRUE(QFileInfo(P("p/empty")).isDir());
     }
 }
 
@@ -499,6 +573,23 @@ TEST_F(PathDialogTest, FolderFieldContractDrivesThePicker) {
     EXPECT_EQ(picker->SelectedPath(), P("f/g"));
 }
 
+TEST_F(PathDialogTest, FolderFieldBrowseOpensThisPickerOnItsFolder) {
+    MakeDirs({"field/start/sub"});
+    TsDirectoryEdit edit;
+    edit.setText(P("field/start"));
+    QString openedOn;
+    QTimer::singleShot(0, [&] {
+        ASSERT_NE(PathDialogForm, nullptr);
+        openedOn = PathDialogForm->SelectedPath();
+        PathDialogForm->SetSelectedPath(P("field/start/sub"));
+        PathDialogForm->sBitBtn1->click();
+    });
+    edit.BrowseClick();
+    EXPECT_EQ(openedOn, P("field/start"));
+    EXPECT_EQ(edit.text(), P("field/start/sub"));
+    EXPECT_EQ(PathDialogForm, nullptr);
+}
+
 TEST_F(PathDialogTest, ErrorBoxIsModalWithErrorCaptionIconAndOk) {
     SetPathDialogMessageHooks({});
     QString caption, text;
@@ -518,6 +609,85 @@ TEST_F(PathDialogTest, ErrorBoxIsModalWithErrorCaptionIconAndOk) {
     EXPECT_EQ(text, "Directory /x can`t be created!");
     EXPECT_EQ(icon, QMessageBox::Critical);
     EXPECT_EQ(buttons, QMessageBox::Ok);
+}
+
+struct PathCase {
+    platform::PathStyle style;
+    const char* path;
+    std::vector<std::string> id;
+    const char* pathName; // PathOf(id)
+};
+
+class ItemPaths : public ::testing::TestWithParam<PathCase> {};
+
+TEST_P(ItemPaths, ParseAndBackInBothStyles) {
+    const PathCase& c = GetParam();
+    TItemId id;
+    ASSERT_TRUE(TShellFolderItem::ParsePath(c.path, id, c.style));
+    EXPECT_EQ(id, c.id);
+    EXPECT_EQ(TShellFolderItem::PathOf(id, c.style), c.pathName);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Styles, ItemPaths,
+    ::testing::Values(PathCase{platform::PathStyle::Posix, "/", {}, "/"},
+                      PathCase{platform::PathStyle::Posix, "/a//b/", {"a", "b"}, "/a/b"},
+                      PathCase{platform::PathStyle::Windows, "C:\\", {"C:"}, "C:\\"},
+                      PathCase{platform::PathStyle::Windows, "C:", {"C:"}, "C:\\"},
+                      PathCase{platform::PathStyle::Windows, "c:/Data\\x\\", {"c:", "Data", "x"}, "c:\\Data\\x"}));
+
+TEST(ItemPathsRefused, UnparsablePaths) {
+    using platform::PathStyle;
+    const std::pair<PathStyle, const char*> cases[] = {
+        {PathStyle::Posix, ""}, {PathStyle::Posix, "relative"}, {PathStyle::Posix, "/a/../b"},
+        {PathStyle::Windows, "\\\\server\\share"}, {PathStyle::Windows, "Data"}, {PathStyle::Windows, "C:x"},
+    };
+    for (const auto& [style, path] : cases) {
+        TItemId id;
+        EXPECT_FALSE(TShellFolderItem::ParsePath(path, id, style)) << path;
+    }
+}
+
+TEST(ItemIdentity, WindowsNamesCompareWithoutCaseAndPosixNamesExactly) {
+    EXPECT_TRUE(TShellFolderItem::SameId({"C:", "Data"}, {"c:", "DATA"}, platform::PathStyle::Windows));
+    EXPECT_FALSE(TShellFolderItem::SameId({"Data"}, {"data"}, platform::PathStyle::Posix));
+    EXPECT_FALSE(TShellFolderItem::SameId({"a"}, {"a", "b"}, platform::PathStyle::Posix));
+}
+
+TEST(ItemNames, NewNamesMustBeOneValidName) {
+    using platform::PathStyle;
+    for (const char* bad : {"", ".", "..", "a/b"}) {
+        EXPECT_FALSE(TShellFolderItem::IsValidNewName(bad, PathStyle::Posix)) << bad;
+        EXPECT_FALSE(TShellFolderItem::IsValidNewName(bad, PathStyle::Windows)) << bad;
+    }
+    for (const char* bad : {"a\\b", "a:b", "a*", "a?", "a\"b", "a<", "a>", "a|"}) {
+        EXPECT_FALSE(TShellFolderItem::IsValidNewName(bad, PathStyle::Windows)) << bad;
+        EXPECT_TRUE(TShellFolderItem::IsValidNewName(bad, PathStyle::Posix)) << bad;
+    }
+    EXPECT_TRUE(TShellFolderItem::IsValidNewName("New folder1", PathStyle::Windows));
+}
+
+TEST(ItemNames, WindowsTopIsAVirtualComputerWithDrivesBelow) {
+    TShellFolderItem top(nullptr, {}, platform::PathStyle::Windows);
+    EXPECT_TRUE(top.IsVirtual());
+    EXPECT_EQ(top.PathName(), "Computer");
+    EXPECT_FALSE(top.CanRename());
+    TShellFolderItem drive(&top, {"C:"}, platform::PathStyle::Windows);
+    EXPECT_EQ(drive.PathName(), "C:\\");
+    EXPECT_EQ(drive.DisplayName(), "C:\\");
+    EXPECT_FALSE(drive.CanRename());
+    TShellFolderItem folder(&drive, {"C:", "Data"}, platform::PathStyle::Windows);
+    EXPECT_EQ(folder.PathName(), "C:\\Data");
+    EXPECT_TRUE(folder.CanRename());
+}
+
+TEST(ItemNames, QuestionMarksGoOnlyBeforeADigit) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"?1a?b", "1ab"}, {"?a?b", "?a?b"}, {"?", "?"}, {"?7", "7"}, {"a?1", "a?1"},
+    };
+    for (const auto& [in, out] : cases) {
+        EXPECT_EQ(StripQuestionMarks(in), out) << in;
+    }
 }
 
 } // namespace
