@@ -54,6 +54,21 @@ TEST(MemoryStream, ReadBufferRaisesOnShortRead) {
     }
 }
 
+TEST(MemoryStream, CopyFromTakesACountOrTheWholeSource) {
+    TMemoryStream source("0123456789"), target;
+    source.SetPosition(3);
+    EXPECT_EQ(target.CopyFrom(source, 4), 4);
+    EXPECT_EQ(target.ToString(), "3456");
+    EXPECT_EQ(target.CopyFrom(source, 0), 10);
+    EXPECT_EQ(target.ToString(), "34560123456789");
+    EXPECT_THROW(target.CopyFrom(source, 1), EReadError); // source is at its end
+
+    TBytesStream bytes(std::vector<uint8_t>{'a', 'b'});
+    bytes.Seek(0, TSeekOrigin::soEnd);
+    bytes.WriteBuffer("c");
+    EXPECT_EQ(bytes.Bytes(), (std::vector<uint8_t>{'a', 'b', 'c'}));
+}
+
 struct IntegerCase {
     int64_t value;
     std::string bytes;
