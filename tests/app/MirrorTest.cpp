@@ -68,7 +68,10 @@ TEST_F(MirrorTest, SecondPassCopiesNothingAndLogsOnlyTheEntries) {
     WriteFile(InA("d/f"), "content");
     SyncFolder(A, B);
     ClearLog();
-    ShiftWriteTime(InB("d"), std::chrono::seconds(-100)); // a folder's own time plays no part
+    // A folder's own time plays no part. (Windows runtimes may refuse to set a folder's time; the pass
+    // is then checked with the time as it is.)
+    std::error_code ec;
+    stdfs::last_write_time(P(InB("d")), stdfs::last_write_time(P(InB("d"))) - std::chrono::seconds(100), ec);
     SyncFolder(A, B);
     EXPECT_EQ(LogLines(), (Lines{InA("d"), InA("d/f")}));
 }
@@ -91,8 +94,7 @@ TEST_F(MirrorTest, AnyDifferenceInTimeOrSizeCopiesAndEqualTimeAndSizeDoNot) {
     for (const Case& c : cases) {
         WriteFile(InA(c.Name), "same");
         WriteFile(InB(c.Name), c.Dest);
-        stdfs::last_write_time(P(InB(c.Name)),
-                               stdfs::last_write_time(P(InA(c.Name))) + std::chrono::seconds(c.ShiftDestSeconds));
+        CopyWriteTime(InA(c.Name), InB(c.Name), std::chrono::seconds(c.ShiftDestSeconds));
     }
     SyncFolder(A, B);
     const Lines lines = LogLines();
@@ -165,12 +167,13 @@ TEST_F(MirrorTest, FinalSeparatorsMakeNoDifference) {
 }
 
 TEST_F(MirrorTest, AFileThatCannotBeReplacedStaysAndIsLoggedOnEveryPass) {
+    if (RunningUnderWine()) {
+        GTEST_SKIP() << "Wine's CopyFileW replaces read-only targets, which Windows refuses";
+    }
     WriteFile(InA("f"), "new");
     WriteFile(InB("f"), "old");
     ShiftWriteTime(InB("f"), std::chrono::seconds(-60));
-    stdfs::permissions(P(InB("f")),
-                       stdfs::perms::owner_write | stdfs::perms::group_write | stdfs::perms::others_write,
-                       stdfs::perm_options::remove);
+    MakeReadOnly(InB("f"));
     for (int pass = 0; pass < 2; ++pass) {
         ClearLog();
         SyncFolder(A, B);
@@ -251,16 +254,17 @@ TEST_F(MirrorTest, TheLogsErrorsEndTheWalk) {
 }
 
 TEST_F(MirrorTest, ComparisonRoutines) {
-    WriteFile(At("a"), "12345");
-    WriteFile(At("b"), "x");
-    stdfs::last_write_time(P(At("b")), stdfs::last_write_time(P(At("a"))));
-    EXPECT_TRUE(SameWriteTime(At("a"), At("b")));
-    ShiftWriteTime(At("b"), std::chrono::seconds(1));
-    EXPECT_FALSE(SameWriteTime(At("a"), At("b")));
-    EXPECT_FALSE(SameWriteTime(At("a"), At("missing")));
-    EXPECT_FALSE(SameWriteTime(At("missing"), At("a")));
+    // Not "a" and "b": on Windows those are the folders A and B.
+    WriteFile(At("one"), "12345");
+    WriteFile(At("two"), "x");
+    CopyWriteTime(At("one"), At("two"));
+    EXPECT_TRUE(SameWriteTime(At("one"), At("two")));
+    ShiftWriteTime(At("two"), std::chrono::seconds(1));
+    EXPECT_FALSE(SameWriteTime(At("one"), At("two")));
+    EXPECT_FALSE(SameWriteTime(At("one"), At("missing")));
+    EXPECT_FALSE(SameWriteTime(At("missing"), At("one")));
     EXPECT_FALSE(SameWriteTime(At("missing"), At("missing")));
-    EXPECT_EQ(GetFileSize64(At("a")), 5);
+    EXPECT_EQ(GetFileSize64(At("one")), 5);
     EXPECT_EQ(GetFileSize64(At("missing")), -1);
 }
 

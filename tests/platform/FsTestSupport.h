@@ -12,6 +12,10 @@
 #include <random>
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace pardova::testing {
 
 namespace stdfs = std::filesystem;
@@ -39,9 +43,34 @@ inline bool Exists(const std::string& path) {
     return stdfs::exists(stdfs::symlink_status(P(path), ec));
 }
 
-// Moves a file's last-write time by the given amount.
+// Moves a file's last-write time by the given amount. Some runtimes set times in whole seconds only, so
+// the time is first set to what it reads as, and the shift is then exact.
 inline void ShiftWriteTime(const std::string& path, std::chrono::seconds by) {
+    stdfs::last_write_time(P(path), stdfs::last_write_time(P(path)));
     stdfs::last_write_time(P(path), stdfs::last_write_time(P(path)) + by);
+}
+
+// Gives `to` the last-write time of `from` moved by `by`, exactly (see ShiftWriteTime).
+inline void CopyWriteTime(const std::string& from, const std::string& to,
+                          std::chrono::seconds by = std::chrono::seconds(0)) {
+    stdfs::last_write_time(P(from), stdfs::last_write_time(P(from)));
+    stdfs::last_write_time(P(to), stdfs::last_write_time(P(from)) + by);
+}
+
+// Whether a Windows build runs on Wine, whose file calls differ from Windows in a few documented ways.
+inline bool RunningUnderWine() {
+#ifdef _WIN32
+    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+#else
+    return false;
+#endif
+}
+
+// Takes the write permission away (on Windows: sets the read-only attribute).
+inline void MakeReadOnly(const std::string& path) {
+    stdfs::permissions(P(path), stdfs::perms::owner_write | stdfs::perms::group_write | stdfs::perms::others_write,
+                       stdfs::perm_options::remove);
 }
 
 // A fresh folder under the system's temporary folder, removed again at the end of the test (read-only
