@@ -65,9 +65,7 @@ void TsStatusBar::resizeEvent(QResizeEvent* event) {
 void TsStatusBar::ArrangePanels() {
     int left = 0;
     for (size_t i = 0; i < FPanels.size(); ++i) {
-        const bool last = i + 1 == FPanels.size();
-        const int panelWidth = last ? std::max(FWidths[i], width() - left) : FWidths[i];
-        FPanels[i]->setGeometry(left, 2, panelWidth, std::max(0, height() - 2));
+        FPanels[i]->setGeometry(left, 2, FWidths[i], std::max(0, height() - 2));
         left += FWidths[i] + 2;
     }
 }

@@ -53,7 +53,7 @@ public:
     void SetCentered(bool centered);
 };
 
-// A status bar of fixed-width panels, the last one taking what is left.
+// A status bar of fixed-width panels, from the left; what they leave stays empty.
 class TsStatusBar : public QWidget {
     Q_OBJECT
 public:
