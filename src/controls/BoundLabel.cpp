@@ -117,7 +117,8 @@ void TsBoundLabel::Update() {
         break;
     }
     FLabel->setGeometry(left, top, width, height);
-    FLabel->setHidden(FField->isHidden());
+    // A field that waits for its parent to be shown is not hidden on purpose; its label waits likewise.
+    FLabel->setHidden(FField->isHidden() && FField->testAttribute(Qt::WA_WState_ExplicitShowHide));
     FLabel->setEnabled(FField->isEnabled() || FEnabledAlways);
 }
 
@@ -129,6 +130,8 @@ bool TsBoundLabel::eventFilter(QObject* watched, QEvent* event) {
             break;
         case QEvent::Move:
         case QEvent::Resize:
+        case QEvent::Show:
+        case QEvent::Hide:
         case QEvent::ShowToParent:
         case QEvent::HideToParent:
         case QEvent::EnabledChange:

@@ -672,6 +672,16 @@ TEST_F(ControlsTest, TheLabelFollowsTheFieldsNameVisibilityAndState) {
     delete field;
     EXPECT_TRUE(watch.isNull()) << "the label goes with its field";
 
+    // The usual order: field and caption made on a window that is shown later.
+    QWidget form;
+    TsDirectoryEdit onForm(&form);
+    onForm.setObjectName("DirEdit1");
+    onForm.BoundLabel()->SetActive(true);
+    onForm.BoundLabel()->SetCaption(QStringLiteral("Папка A  "));
+    form.show();
+    ASSERT_NE(onForm.BoundLabel()->Label(), nullptr);
+    EXPECT_TRUE(onForm.BoundLabel()->Label()->isVisible());
+
     TsDirectoryEdit inactive(&Window);
     inactive.setObjectName("DirEdit2");
     EXPECT_EQ(Window.findChild<TsEditLabel*>("DirEdit2Label"), nullptr);
