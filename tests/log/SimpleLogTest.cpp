@@ -69,6 +69,8 @@ protected:
     std::string InfoLine(const std::string& text) const { return Stamp() + " | Info | " + text + "\r\n"; }
 
     TempDir Dir;
+    // Lock files of machine-wide mutexes (POSIX) stay inside the test's folder.
+    pardova::testing::ScopedEnv FTmp{"TMPDIR", pardova::testing::Utf8(Dir.Path())};
     LogClock FPreviousClock = nullptr;
 };
 
@@ -620,8 +622,7 @@ TEST_F(LogTest, MachineLockWithUnopenableMutexStillWrites) {
     HANDLE blocker = CreateEventW(nullptr, TRUE, FALSE, wide.c_str());
     ASSERT_NE(blocker, nullptr);
 #else
-    const std::string saved = GetEnv("TMPDIR");
-    SetEnv("TMPDIR", "/nonexistent-pardova-folder/");
+    pardova::testing::ScopedEnv missing("TMPDIR", Dir / "missing/");
     const std::string file = Dir / "m.txt";
 #endif
     SimpleLog().RegisterLog("m", file, 0, 0, {}, "");
@@ -630,8 +631,6 @@ TEST_F(LogTest, MachineLockWithUnopenableMutexStillWrites) {
     SimpleLog().LogInfo("m", "two");
 #ifdef _WIN32
     CloseHandle(blocker);
-#else
-    saved.empty() ? pardova::testing::UnsetEnv("TMPDIR") : SetEnv("TMPDIR", saved);
 #endif
     EXPECT_EQ(ReadAll(file), "one\r\ntwo\r\n");
 }

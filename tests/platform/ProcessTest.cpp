@@ -22,6 +22,7 @@ namespace {
 using pardova::testing::GetEnv;
 using pardova::testing::RunSelfChild;
 using pardova::testing::SetEnv;
+using pardova::testing::Utf8;
 
 TEST(ProcessTest, ModulePathIsThisProgram) {
     const std::string path = GetModulePath();
@@ -71,11 +72,19 @@ TEST(ProcessTest, LocalNowIsTheLocalCalendarTime) {
     EXPECT_LE(now.Second, 60);
 }
 
+// On POSIX a named mutex is a lock file in the temporary folder: the tests keep theirs in a folder of their
+// own, which goes away with the test.
+class NamedMutexTest : public ::testing::Test {
+protected:
+    pardova::testing::TempDir Dir;
+    pardova::testing::ScopedEnv Tmp{"TMPDIR", Utf8(Dir.Path())};
+};
+
 std::string UniqueMutexName(const std::string& tag) {
     return "CSL_MUTEX_pardova-test-" + tag + "-" + std::to_string(CurrentProcessId());
 }
 
-TEST(NamedMutexTest, SerialisesThreads) {
+TEST_F(NamedMutexTest, SerialisesThreads) {
     const std::string name = UniqueMutexName("threads");
     long counter = 0;
     std::vector<std::thread> threads;
@@ -96,7 +105,7 @@ TEST(NamedMutexTest, SerialisesThreads) {
     EXPECT_EQ(counter, 800);
 }
 
-TEST(NamedMutexTest, NamesDifferingInCaseAreDistinct) {
+TEST_F(NamedMutexTest, NamesDifferingInCaseAreDistinct) {
     const std::string lower = UniqueMutexName("case") + "-log.txt";
     const std::string upper = UniqueMutexName("case") + "-LOG.txt";
     auto held = NamedMutex::Acquire(lower);
@@ -115,7 +124,7 @@ TEST(NamedMutexChild, DISABLED_AcquireAndDie) {
     std::_Exit(7);
 }
 
-TEST(NamedMutexTest, AbandonedByDeadHolderCountsAsAcquired) {
+TEST_F(NamedMutexTest, AbandonedByDeadHolderCountsAsAcquired) {
     const std::string name = UniqueMutexName("abandoned");
     SetEnv("PARDOVA_TEST_MUTEX", name);
     ASSERT_EQ(RunSelfChild("NamedMutexChild.DISABLED_AcquireAndDie"), 7);
@@ -124,7 +133,7 @@ TEST(NamedMutexTest, AbandonedByDeadHolderCountsAsAcquired) {
     EXPECT_NE(held, nullptr);
 }
 
-TEST(NamedMutexTest, UnopenableMutexDoesNotWait) {
+TEST_F(NamedMutexTest, UnopenableMutexDoesNotWait) {
 #ifdef _WIN32
     // A named object of another kind blocks a mutex of the same name.
     const std::string name = UniqueMutexName("blocked");
@@ -136,13 +145,11 @@ TEST(NamedMutexTest, UnopenableMutexDoesNotWait) {
     auto second = NamedMutex::Acquire(name);
     CloseHandle(event);
 #else
-    const std::string saved = GetEnv("TMPDIR");
-    SetEnv("TMPDIR", "/nonexistent-pardova-folder/");
+    pardova::testing::ScopedEnv missing("TMPDIR", Dir / "missing/");
     const std::string name = UniqueMutexName("blocked");
     // Neither holds anything, so the second does not wait for the first.
     auto first = NamedMutex::Acquire(name);
     auto second = NamedMutex::Acquire(name);
-    saved.empty() ? pardova::testing::UnsetEnv("TMPDIR") : SetEnv("TMPDIR", saved);
 #endif
     EXPECT_NE(first, nullptr);
     EXPECT_NE(second, nullptr);

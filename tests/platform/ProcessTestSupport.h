@@ -103,6 +103,25 @@ inline std::string GetEnv(const char* name) {
     return v != nullptr ? v : "";
 }
 
+// Sets an environment variable for the lifetime of the object and restores the previous value after.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : FName(name) {
+        const char* old = std::getenv(name);
+        FHad = old != nullptr;
+        FOld = FHad ? old : "";
+        SetEnv(name, value);
+    }
+    ~ScopedEnv() { FHad ? SetEnv(FName, FOld) : UnsetEnv(FName); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* FName;
+    bool FHad = false;
+    std::string FOld;
+};
+
 // Runs this test program with a filter that selects one disabled "child" test, and waits for it. The
 // child reads its parameters from the environment, which it inherits. Returns the exit code, or -1.
 inline int RunSelfChild(const std::string& testName) {
