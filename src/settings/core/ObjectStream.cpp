@@ -3,6 +3,7 @@
 #include "platform/Locale.h"
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -105,6 +106,19 @@ void TWriter::WritePrefix(TFilerFlags flags, int64_t childPos) {
     const uint8_t prefix = static_cast<uint8_t>(0xF0 | flags);
     Write(&prefix, 1);
     if (flags & ffChildPos) WriteInteger(childPos);
+}
+
+void TWriter::WriteObjectHeader(TFilerFlags flags, int64_t childPos, std::string_view className,
+                                std::string_view objectName) {
+    flags &= ffInherited | ffChildPos | ffInline;
+    if (flags == 0 && std::min<size_t>(className.size(), 255) >= 0xF0) {
+        const uint8_t emptyPrefix = 0xF0;
+        Write(&emptyPrefix, 1);
+    } else {
+        WritePrefix(flags, childPos);
+    }
+    WriteStr(className);
+    WriteStr(objectName);
 }
 
 void TWriter::WriteStr(std::string_view text) {

@@ -70,6 +70,10 @@ public:
     void WriteSignature();
     // Writes nothing when flags is empty; the child position is written only with ffChildPos.
     void WritePrefix(TFilerFlags flags, int64_t childPos);
+    // An object record's start: prefix, class name, object name. A class name of 240 bytes or more gets an
+    // empty prefix (0xF0), because its length byte alone would read as a prefix.
+    void WriteObjectHeader(TFilerFlags flags, int64_t childPos, std::string_view className,
+                           std::string_view objectName);
     // A short string: one length byte and at most 255 bytes (longer texts are cut).
     void WriteStr(std::string_view text);
     void WriteValue(TValueType value);

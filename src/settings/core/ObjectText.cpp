@@ -542,9 +542,7 @@ private:
             CheckSymbol(']');
             NextToken();
         }
-        FWriter.WritePrefix(flags, childPos);
-        FWriter.WriteStr(className);
-        FWriter.WriteStr(objectName);
+        FWriter.WriteObjectHeader(flags, childPos, className, objectName);
         while (!(IsKeyword("end") || IsKeyword("object") || IsKeyword("inherited") || IsKeyword("inline")))
             Property(depth);
         FWriter.WriteValue(vaNull);

@@ -164,6 +164,22 @@ TEST(Writer, PrefixOnlyWithFlags) {
     EXPECT_EQ(reader.ReadStr(), "T");
 }
 
+TEST(Writer, LongClassNamesAreNotMistakenForAPrefix) {
+    for (const size_t length : {239u, 240u, 255u, 300u}) {
+        SCOPED_TRACE(length);
+        const std::string className(length, 'C');
+        const std::string bytes = Written([&](TWriter& w) { w.WriteObjectHeader(0, 0, className, "n"); });
+        TMemoryStream in(bytes);
+        TReader reader(in);
+        TFilerFlags flags;
+        int64_t pos;
+        reader.ReadPrefix(flags, pos);
+        EXPECT_EQ(flags, 0);
+        EXPECT_EQ(reader.ReadStr(), className.substr(0, 255));
+        EXPECT_EQ(reader.ReadStr(), "n");
+    }
+}
+
 TEST(Extended, KnownBitPatterns) {
     const std::pair<long double, std::string> cases[] = {
         {0.0L, Bytes({0, 0, 0, 0, 0, 0, 0, 0, 0, 0})},
