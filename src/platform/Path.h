@@ -33,6 +33,15 @@ std::string NamePart(std::string_view path, PathStyle style = kNativePathStyle);
 // letter) gets ":\"; any other gets "\". POSIX: "/" appended unless the path is empty or ends in "/".
 std::string WithTrailingBackslash(std::string_view path, PathStyle style = kNativePathStyle);
 
+// The path without its final separators ("\" or "/" on Windows, "/" on POSIX), except the one of a
+// root: "/" on POSIX, "C:\" and "\" on Windows.
+std::string WithoutTrailingSeparators(std::string_view path, PathStyle style = kNativePathStyle);
+
+// Whether two paths' texts name the same path under the style's rules: exactly on POSIX; on Windows
+// regardless of letter case (ASCII, Latin-1 and Cyrillic letters are folded), as its file systems compare
+// names. Separators are compared as they are.
+bool SamePathText(std::string_view a, std::string_view b, PathStyle style = kNativePathStyle);
+
 // The extension of the last component, from its last "." ("" when there is none).
 std::string ExtensionPart(std::string_view path, PathStyle style = kNativePathStyle);
 

@@ -108,6 +108,49 @@ TEST(PathTest, ExtensionPartLooksAtTheLastComponentOnly) {
     }
 }
 
+TEST(PathTest, WithoutTrailingSeparatorsKeepsRoots) {
+    const PathCase cases[] = {
+        {W, "", ""},
+        {W, "C:\\dir\\", "C:\\dir"},
+        {W, "C:\\dir/", "C:\\dir"},
+        {W, "C:\\dir\\\\", "C:\\dir"},
+        {W, "C:\\", "C:\\"},
+        {W, "\\", "\\"},
+        {W, "\\\\server\\share\\", "\\\\server\\share"},
+        {X, "/a/b/", "/a/b"},
+        {X, "/a//", "/a"},
+        {X, "/", "/"},
+        {X, "a\\", "a\\"},
+    };
+    for (const PathCase& c : cases) {
+        EXPECT_EQ(WithoutTrailingSeparators(c.Input, c.Style), c.Expected) << Describe(c);
+    }
+}
+
+TEST(PathTest, SamePathTextIgnoresLetterCaseOnWindowsOnly) {
+    const struct {
+        PathStyle Style;
+        const char* A;
+        const char* B;
+        bool Same;
+    } cases[] = {
+        {W, "C:\\Data\\B", "c:\\data\\b", true},
+        {W, "D:\\Архив\\Ёлка", "d:\\АРХИВ\\ёлка", true},
+        {W, "C:\\Ünï", "c:\\üNÏ", true},
+        {W, "C:\\data\\b", "C:\\data\\bb", false},
+        {W, "C:\\data\\b", "C:\\data\\c", false},
+        {W, "C:\\a×", "C:\\a÷", false}, // "×" and "÷" are no letters of one case pair
+        {W, "", "", true},
+        {X, "/data/b", "/data/b", true},
+        {X, "/data/B", "/data/b", false},
+        {X, "/папка", "/ПАПКА", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SamePathText(c.A, c.B, c.Style), c.Same) << c.A << " vs " << c.B;
+        EXPECT_EQ(SamePathText(c.B, c.A, c.Style), c.Same) << c.B << " vs " << c.A;
+    }
+}
+
 TEST(PathTest, PathDelimiterFollowsTheStyle) {
     EXPECT_EQ(PathDelimiter(W), '\\');
     EXPECT_EQ(PathDelimiter(X), '/');

@@ -13,55 +13,10 @@ using namespace platform;
 
 namespace {
 
-// Paths on Windows compare without regard to letter case. The folding covers ASCII, Latin-1 and Cyrillic
-// letters; a case variant outside them is still caught by the identity comparison.
-char32_t FoldCase(char32_t c) {
-    if ((c >= U'A' && c <= U'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x410 && c <= 0x42F)) {
-        return c + 0x20;
-    }
-    if (c >= 0x400 && c <= 0x40F) {
-        return c + 0x50;
-    }
-    return c;
-}
-
-bool SamePathText(std::string_view a, std::string_view b) {
-    if (kNativePathStyle == PathStyle::Posix) {
-        return a == b;
-    }
-    // Decoding UTF-8 by hand keeps this free of allocations; case only changes within one code point.
-    auto next = [](std::string_view text, size_t& i) -> char32_t {
-        const unsigned char lead = static_cast<unsigned char>(text[i++]);
-        int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
-        char32_t c = extra == 3 ? lead & 0x07 : extra == 2 ? lead & 0x0F : extra == 1 ? lead & 0x1F : lead;
-        for (; extra > 0 && i < text.size(); --extra) {
-            c = (c << 6) | (static_cast<unsigned char>(text[i++]) & 0x3F);
-        }
-        return c;
-    };
-    size_t i = 0, j = 0;
-    while (i < a.size() && j < b.size()) {
-        if (FoldCase(next(a, i)) != FoldCase(next(b, j))) {
-            return false;
-        }
-    }
-    return i == a.size() && j == b.size();
-}
-
-// A full path without its final separators, so that "C:\B\" and "C:\B" compare equal; a root keeps its one.
-std::string WithoutFinalSeparators(std::string path) {
-    auto isSeparator = [](char c) { return c == '/' || (kNativePathStyle == PathStyle::Windows && c == '\\'); };
-    while (path.size() > 1 && isSeparator(path.back()) &&
-           !(kNativePathStyle == PathStyle::Windows && path.size() == 3 && path[1] == ':')) {
-        path.pop_back();
-    }
-    return path;
-}
-
 class MirrorWalk {
 public:
     MirrorWalk(const std::string& source, const std::string& dest)
-        : FDestFull(WithoutFinalSeparators(ExpandPath(dest))), FDestName(NamePart(FDestFull)),
+        : FDestFull(WithoutTrailingSeparators(ExpandPath(dest))), FDestName(NamePart(FDestFull)),
           FDestPath(dest) {
         FOpenFolders.push_back({source, std::nullopt, false});
     }
@@ -110,7 +65,7 @@ private:
         if (FDestName.empty() || !SamePathText(name, FDestName)) {
             return false;
         }
-        if (SamePathText(WithoutFinalSeparators(ExpandPath(sourcePath)), FDestFull)) {
+        if (SamePathText(WithoutTrailingSeparators(ExpandPath(sourcePath)), FDestFull)) {
             return true;
         }
         const std::optional<FileIdentity> dest = DestIdentity();
