@@ -195,7 +195,7 @@ bool TsMaskEdit::CanType() const { return true; }
 void TsMaskEdit::UpdateReadOnly() { setReadOnly(!CanType()); }
 
 void TsMaskEdit::InsertLimited(QString value) {
-    if (!CanType() || value.isEmpty()) {
+    if (!CanType() || isReadOnly() || value.isEmpty()) {
         return;
     }
     if (FMaxLength > 0) {

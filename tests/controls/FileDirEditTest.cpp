@@ -9,6 +9,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QTimer>
 #include <QEnterEvent>
 #include <QFocusEvent>
 #include <QFontMetrics>
@@ -383,6 +387,38 @@ TEST_F(ControlsTest, FileNameRefusesInvalidNames) {
     EXPECT_EQ(field.Text(), "");
 }
 
+// The platform's own dialog, answered from a timer as a user would.
+TEST_F(ControlsTest, TheDefaultFileDialogStartsOnTheFileAndListsFilesWithoutADot) {
+    const QString folder = QDir::tempPath() + "/pardova-filedialog-" + QString::number(QCoreApplication::applicationPid());
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QFile tool(folder + "/tool");
+    ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
+    tool.close();
+    SetOpenDialogRunner(nullptr);
+    TsFilenameEdit field(&Window);
+    field.SetText(QDir::toNativeSeparators(folder + "/tool"));
+
+    QStringList shown;
+    QString directory;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (auto* box = qobject_cast<QFileDialog*>(top); box != nullptr && box->isVisible()) {
+                shown = box->nameFilters();
+                directory = box->directory().absolutePath();
+                QMetaObject::invokeMethod(box, "accept");
+            }
+        }
+    });
+    field.BrowseClick();
+    QDir(folder).removeRecursively();
+
+    // The description stays as given; the pattern the dialog matches with is the last parenthesised
+    // group, "*", so that a file without a dot is listed too.
+    EXPECT_EQ(shown, QStringList{"All files (*.*) (*)"});
+    EXPECT_EQ(directory, QDir(folder).absolutePath());
+    EXPECT_EQ(field.Text(), QDir::toNativeSeparators(folder + "/tool"));
+}
+
 // ---- keys --------------------------------------------------------------------------------------------
 
 TEST_F(ControlsTest, AltDownBrowsesLikeTheButtonUnlessReadOnlyOrWithoutButton) {
@@ -400,10 +436,15 @@ TEST_F(ControlsTest, AltDownBrowsesLikeTheButtonUnlessReadOnlyOrWithoutButton) {
     EXPECT_TRUE(accepted) << "the key is still the button's";
     EXPECT_EQ(Picker.Created, 1);
 
+    // Typing may be off; browsing still works.
     folder.SetReadOnly(false);
+    folder.SetDirectInput(false);
+    Press(folder, Qt::Key_Down, Qt::AltModifier, {}, &accepted);
+    EXPECT_EQ(Picker.Created, 2);
+
     folder.SetShowButton(false);
     Press(folder, Qt::Key_Down, Qt::AltModifier, {}, &accepted);
-    EXPECT_EQ(Picker.Created, 1);
+    EXPECT_EQ(Picker.Created, 2);
 
     // Plain Down is no browse key.
     Press(file, Qt::Key_Down);
