@@ -183,7 +183,12 @@ void TLogInstance::OpenLogFile() {
             throw;
         }
         MakeFolderChain(folder);
-        fs.OpenStream(FFileName, platform::StreamMode::CreateNoShare).reset();
+        // Creating replaces; look again right before it, so that a file another process has just started
+        // in the meantime keeps its lines.
+        const auto created = fs.GetAttributeData(FFileName);
+        if (!created || (created->Attributes & platform::kAttrDirectory) != 0) {
+            fs.OpenStream(FFileName, platform::StreamMode::CreateNoShare).reset();
+        }
         FFileStream = fs.OpenStream(FFileName, platform::StreamMode::OpenReadWriteDenyWrite);
     }
     FFileStream->Seek(0, platform::SeekOrigin::End);

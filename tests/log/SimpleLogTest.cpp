@@ -258,6 +258,22 @@ TEST_F(LogTest, FileHeldByAnotherWriterGivesOpenErrorEveryTime) {
     EXPECT_EQ(ReadAll(file), "old\r\n" + InfoLine("free"));
 }
 
+TEST_F(LogTest, UncreatableFileRaisesCreateErrorNamingIt) {
+    std::filesystem::create_directory(Dir.Path() / "taken.txt");
+    WriteAll(Dir / "plain", "a file where a folder should be");
+    const std::string cases[] = {Dir / "taken.txt", Dir / "plain" + std::string(1, kSep) + "log.txt"};
+    for (const std::string& file : cases) {
+        SimpleLog().RegisterLog("log", file, 0, 0, {}, "");
+        try {
+            SimpleLog().LogInfo("log", "x");
+            ADD_FAILURE() << "wrote to " << file;
+        } catch (const EFCreateError& e) {
+            EXPECT_EQ(e.Message().rfind("Cannot create file \"" + file + "\". ", 0), 0u) << e.Message();
+        }
+    }
+    EXPECT_EQ(ReadAll(Dir / "plain"), "a file where a folder should be");
+}
+
 // ---- rotation and retention -----------------------------------------------------------------------
 
 class RotationTest : public LogTest {
