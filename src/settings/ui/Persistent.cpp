@@ -18,8 +18,19 @@ bool IsAscii(std::string_view s) {
     return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
+std::vector<std::pair<std::string, int64_t>> RegistryRootKeyIdents() {
+    return {
+        {"HKEY_CLASSES_ROOT", 0x80000000},     {"HKEY_CURRENT_USER", 0x80000001},
+        {"HKEY_LOCAL_MACHINE", 0x80000002},    {"HKEY_USERS", 0x80000003},
+        {"HKEY_PERFORMANCE_DATA", 0x80000004}, {"HKEY_CURRENT_CONFIG", 0x80000005},
+        {"HKEY_DYN_DATA", 0x80000006},
+    };
+}
+
+// Set up with the settings store's own registrations on first use, which stands for its module start.
 std::map<int, std::vector<std::pair<std::string, int64_t>>>& IntegerIdents() {
-    static std::map<int, std::vector<std::pair<std::string, int64_t>>> idents;
+    static std::map<int, std::vector<std::pair<std::string, int64_t>>> idents = {
+        {QMetaType::fromType<TRegistryRootKey>().id(), RegistryRootKeyIdents()}};
     return idents;
 }
 
@@ -228,15 +239,7 @@ bool IdentToInteger(QMetaType Type, std::string_view Ident, int64_t& Value) {
 }
 
 void RegisterRegistryRootKeyIdents() {
-    RegisterIntegerIdents(QMetaType::fromType<TRegistryRootKey>(), {
-                                                                       {"HKEY_CLASSES_ROOT", 0x80000000},
-                                                                       {"HKEY_CURRENT_USER", 0x80000001},
-                                                                       {"HKEY_LOCAL_MACHINE", 0x80000002},
-                                                                       {"HKEY_USERS", 0x80000003},
-                                                                       {"HKEY_PERFORMANCE_DATA", 0x80000004},
-                                                                       {"HKEY_CURRENT_CONFIG", 0x80000005},
-                                                                       {"HKEY_DYN_DATA", 0x80000006},
-                                                                   });
+    RegisterIntegerIdents(QMetaType::fromType<TRegistryRootKey>(), RegistryRootKeyIdents());
 }
 
 std::vector<QObject*> ListChildren(const QObject* Component) {

@@ -1,0 +1,188 @@
+#pragma once
+// The settings store: TPropStorageEh keeps the published properties of its owner window and of the
+// window's components, named by property paths, between runs. It restores them when the window is shown
+// and saves them when the window closes or is destroyed; a storage manager decides where they go.
+
+#include "platform/window/Forms.h"
+#include "settings/core/Stream.h"
+#include "settings/ui/PropFiler.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace pardova {
+
+class TPropStorageEh;
+class TPropStorageManagerEh;
+
+// The stored property paths: kept in ComparePropertyPaths order and free of paths that compare equal.
+class TPropertyNamesEh {
+public:
+    explicit TPropertyNamesEh(QObject* Root = nullptr);
+
+    // Adds S in order unless an equal path is present. While Root exists and is not being built, S must
+    // pass CheckPropertyPath, else it is not added. A "<p>" token is stored as "<P>".
+    void Add(const std::string& S);
+    int CompareStrings(const std::string& S1, const std::string& S2) const;
+    int IndexOf(const std::string& S) const;
+    void Delete(int Index);
+    void Clear() { FStrings.clear(); }
+    // Copies the entries of Source, keeping their order.
+    void Assign(const TPropertyNamesEh& Source) { FStrings = Source.FStrings; }
+
+    int Count() const { return static_cast<int>(FStrings.size()); }
+    const std::string& operator[](int Index) const { return FStrings[static_cast<size_t>(Index)]; }
+    const std::vector<std::string>& Strings() const { return FStrings; }
+
+    QObject* Root() const { return FRoot; }
+    // Stores the root, then drops the paths that are not valid against it.
+    void SetRoot(QObject* Value);
+
+    // Whether S names an existing component (or the root) and a property it has. A path that runs out
+    // without "<P>" raises "Invalide property path: " with the path in double quotes.
+    bool CheckPropertyPath(const std::string& S) const;
+    void RemoveInvalidPaths();
+
+private:
+    QPointer<QObject> FRoot;
+    std::vector<std::string> FStrings;
+};
+
+// Whether the path after "<P>." names a property of Object (through interceptors, published properties,
+// defined properties, nested objects and collection items).
+bool CheckObjectPropertyPath(QObject* Object, const std::string& Path);
+
+// The section name derived from a storage's owner: a form's class name; a control's name after its form's
+// class name (or its parent's name); a non-visual component on a form "FormClass.Name"; else the name.
+std::string DefaultSectionName(QObject* Owner);
+
+using TWriteCustomPropsEventEh = std::function<void(QObject* Sender, TPropWriterEh& Writer)>;
+using TReadPropEventEh =
+    std::function<void(QObject* Sender, TPropReaderEh& Reader, const std::string& PropName, bool& Processed)>;
+
+class TPropStorageEh : public TComponent {
+    Q_OBJECT
+    Q_PROPERTY(bool Active READ Active WRITE SetActive)
+    Q_PROPERTY(QString Section READ SectionText WRITE SetSectionText)
+    Q_PROPERTY(pardova::TPropStorageManagerEh* StorageManager READ StorageManager WRITE SetStorageManager)
+
+public:
+    explicit TPropStorageEh(QObject* AOwner);
+    ~TPropStorageEh() override;
+
+    void Loaded() override;
+
+    bool Active() const { return FActive; }
+    void SetActive(bool Value) { FActive = Value; }
+    std::string Section() const;
+    void SetSection(const std::string& Value) { FSection = Value; }
+    TPropStorageManagerEh* StorageManager() const { return FStorageManager; }
+    void SetStorageManager(TPropStorageManagerEh* Value) { FStorageManager = Value; }
+    TPropertyNamesEh& StoredProps() { return FStoredProps; }
+    const TPropertyNamesEh& StoredProps() const { return FStoredProps; }
+    void SetStoredProps(const TPropertyNamesEh& Value) { FStoredProps.Assign(Value); }
+
+    TNotifyEvent AfterLoadProps;
+    TNotifyEvent AfterSaveProps;
+    TNotifyEvent BeforeLoadProps;
+    TNotifyEvent BeforeSaveProps;
+    TWriteCustomPropsEventEh OnWriteCustomProps;
+    TReadPropEventEh OnReadProp;
+
+    // Restores through the manager (StorageManager, else the default one); failures propagate.
+    void LoadProperties();
+    // Saves through the manager; failures propagate.
+    void SaveProperties();
+    void WritePropValues(TStream& Stream);
+    void ReadPropValues(TStream& Stream);
+
+    // The load and save state, for the owner's hooks.
+    bool PropsLoaded() const { return FPropsLoaded; }
+    bool Saved() const { return FSaved; }
+    bool Destroying() const { return FDestroying; }
+
+    void HookOwnerEvents();
+    void UnhookOwnerEvents();
+    void OwnerShowHandler(QObject* Sender);
+    void OwnerCloseQueryHandler(QObject* Sender, bool& CanClose);
+    void OwnerDestroyHandler(QObject* Sender);
+
+private:
+    QString SectionText() const { return QString::fromStdString(Section()); }
+    void SetSectionText(const QString& Value) { FSection = Value.toStdString(); }
+    TPropStorageManagerEh* Manager() const;
+
+    bool FActive = true;
+    bool FDestroying = false;
+    bool FPropsLoaded = false;
+    bool FSaved = false;
+    bool FHooked = false;
+    TCloseQueryEvent FSaveFormCloseQuery;
+    TNotifyEvent FSaveFormDestroy;
+    TNotifyEvent FSaveFormShow;
+    std::string FSection;
+    QPointer<TPropStorageManagerEh> FStorageManager;
+    TPropertyNamesEh FStoredProps;
+};
+
+// Decides where a storage's data goes. The base turns the storage's values into an object stream and,
+// in text mode (the default), into its text form.
+class TPropStorageManagerEh : public TComponent {
+    Q_OBJECT
+public:
+    explicit TPropStorageManagerEh(QObject* AOwner = nullptr);
+
+    virtual void ReadProperties(TPropStorageEh* PropStorage);
+    // Applies an object stream or its text form; "Invalid stream format." when it is neither.
+    virtual void ReadPropertiesStream(TStream& Stream, TPropStorageEh* PropStorage);
+    virtual void WriteProperties(TPropStorageEh* PropStorage);
+    virtual void WritePropertiesStream(TPropStorageEh* PropStorage, TStream& Stream);
+    virtual void WritePropertiesText(TPropStorageEh* PropStorage, const std::string& Text);
+
+protected:
+    bool FWriteAsText = true;
+};
+
+// Keeps each storage's text as one section of an INI file: entries "Line0", "Line1", ... each holding one
+// line of the text form between apostrophes. In hex mode the object stream is stored as hexadecimal
+// digits, 80 to an entry.
+class TIniPropStorageManEh : public TPropStorageManagerEh {
+    Q_OBJECT
+    Q_PROPERTY(QString IniFileName READ IniFileNameText WRITE SetIniFileNameText)
+    Q_PROPERTY(bool WriteAsText READ WriteAsText WRITE SetWriteAsText)
+
+public:
+    explicit TIniPropStorageManEh(QObject* AOwner = nullptr);
+
+    const std::string& IniFileName() const { return FIniFileName; }
+    void SetIniFileName(const std::string& Value) { FIniFileName = Value; }
+    bool WriteAsText() const { return FWriteAsText; }
+    void SetWriteAsText(bool Value) { FWriteAsText = Value; }
+
+    void ReadProperties(TPropStorageEh* PropStorage) override;
+    void WritePropertiesStream(TPropStorageEh* PropStorage, TStream& Stream) override;
+    void WritePropertiesText(TPropStorageEh* PropStorage, const std::string& Text) override;
+
+private:
+    QString IniFileNameText() const { return QString::fromStdString(FIniFileName); }
+    void SetIniFileNameText(const QString& Value) { FIniFileName = Value.toStdString(); }
+
+    std::string FIniFileName;
+};
+
+// Makes Manager the default and returns the previous default, neither freed nor changed. From then on the
+// settings store owns the default manager and frees it when it is finalised.
+TPropStorageManagerEh* InstallDefaultStorageManager(TPropStorageManagerEh* Manager);
+TPropStorageManagerEh* DefaultStorageManager();
+
+// The settings store's module start: registers its finalisation with the program's units, which clears
+// the default manager's reference and then frees it, after the windows have been destroyed.
+void InitializePropStorage();
+void FinalizePropStorage();
+
+} // namespace pardova
