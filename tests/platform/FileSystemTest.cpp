@@ -197,13 +197,17 @@ TEST_F(NativeFsTest, CopyLeavesAReadOnlyTargetAsItIs) {
 }
 
 #ifndef _WIN32
-TEST_F(NativeFsTest, PosixCopyCarriesPermissionBitsAndNeverTruncatesItsSourceThroughAnAlias) {
+TEST_F(NativeFsTest, PosixCopyCarriesPermissionBitsAndNeverWritesThroughAliasesOrDanglingLinks) {
     WriteFile(At("script"), "#!/bin/sh\n");
     ASSERT_EQ(::chmod(At("script").c_str(), 0750), 0);
     ASSERT_TRUE(fs.CopyFileReplacing(At("script"), At("copy")));
     struct stat st {};
     ASSERT_EQ(::stat(At("copy").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0750u);
+
+    ASSERT_EQ(::symlink(At("elsewhere").c_str(), At("dangling").c_str()), 0);
+    EXPECT_FALSE(fs.CopyFileReplacing(At("script"), At("dangling")));
+    EXPECT_FALSE(Exists(At("elsewhere")));
 
     ASSERT_EQ(::link(At("script").c_str(), At("hardlink").c_str()), 0);
     EXPECT_FALSE(fs.CopyFileReplacing(At("script"), At("hardlink")));
