@@ -16,10 +16,12 @@ TMainForm* MainForm = nullptr;
 namespace {
 
 QFont WindowFont() {
-    // Tahoma where it is installed; otherwise the closest plain sans-serif faces at the same height.
+    // Tahoma where it is installed; otherwise the closest narrow sans-serif faces at the same height, so
+    // that the captions fit their controls as they do in Tahoma.
     QFont font;
-    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("Arial")});
+    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans Condensed"),
+                      QStringLiteral("Liberation Sans Narrow"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("DejaVu Sans"), QStringLiteral("Arial")});
     font.setPixelSize(11);
     return font;
 }

@@ -22,7 +22,9 @@ void TsButton::Click() {
 
 TsCheckBox::TsCheckBox(QWidget* parent) : QCheckBox(parent) {}
 
-TsMemo::TsMemo(QWidget* parent) : QPlainTextEdit(parent) {}
+TsMemo::TsMemo(QWidget* parent) : QTextEdit(parent) {
+    setAcceptRichText(false);
+}
 
 void TsMemo::SetLines(const QStringList& lines) {
     setPlainText(lines.join(QLatin1Char('\n')));

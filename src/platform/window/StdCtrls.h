@@ -6,7 +6,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
-#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QPushButton>
 #include <QWidget>
 
@@ -42,7 +42,8 @@ public:
     void SetCaption(const QString& caption) { setText(caption); }
 };
 
-class TsMemo : public QPlainTextEdit {
+// Plain text only; a QTextEdit rather than a plain-text edit because only it lays out centred lines.
+class TsMemo : public QTextEdit {
     Q_OBJECT
 public:
     explicit TsMemo(QWidget* parent = nullptr);
