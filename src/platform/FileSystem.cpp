@@ -19,11 +19,6 @@ constexpr int64_t kTicksPerSecond = 10000000;
     return ticks < 0 ? 0 : static_cast<uint64_t>(ticks);
 }
 
-[[maybe_unused]] void SplitUnixTime(uint64_t ticks, int64_t& seconds, int64_t& nanoseconds) {
-    seconds = static_cast<int64_t>(ticks / kTicksPerSecond) - kUnixEpochIn1601Seconds;
-    nanoseconds = static_cast<int64_t>(ticks % kTicksPerSecond) * 100;
-}
-
 // Name matching of a directory search: "*" any run of characters, "?" any one character, every other
 // character itself; "*.*" and "*" match every name, with or without a dot, as on Windows.
 [[maybe_unused]] bool MatchesPattern(std::string_view name, std::string_view pattern) {

@@ -106,7 +106,8 @@ public:
     virtual bool CanOpenForReading(const std::string& path, bool backupSemantics, uint32_t* error) = 0;
 
     // Copies content onto target, replacing an existing file; the copy carries the source's last-write
-    // time, set last, so a copy cut short never looks current.
+    // time, set last, so a copy cut short never looks current. Fails, leaving the target as it is, when the
+    // target is a folder or is read-only (on POSIX: lacks the owner's write bit, also for root).
     virtual bool CopyFileReplacing(const std::string& source, const std::string& target) = 0;
     // Creates one folder whose parent exists.
     virtual bool MakeDirectory(const std::string& path) = 0;
