@@ -5,6 +5,7 @@
 
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
+#include "platform/window/Application.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -17,6 +18,7 @@
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QWidget>
 
@@ -297,6 +299,21 @@ TEST_F(ControlsTest, TheButtonBrowsesAndSendsErrorsToTheFailureBox) {
     EXPECT_EQ(Errors.size(), 1u);
 }
 
+TEST_F(ControlsTest, WithoutAHandlerAClickErrorReachesTheApplicationsFailureBox) {
+    Fake.Fs.Add("C:\\Locked", kAttrDirectory);
+    Fake.Fs.DirChangeSucceeds = false;
+    SetControlExceptionHandler(nullptr);
+    QString shown;
+    Application->SetMessageBoxHook([&shown](QMessageBox& box) { shown = box.text(); });
+    TsDirectoryEdit field(&Window);
+    field.SetText("C:\\Locked");
+    field.Button()->click();
+    Application->SetMessageBoxHook(nullptr);
+    EXPECT_TRUE(shown.startsWith(QString::fromStdString(platform::SysErrorMessage(platform::kErrAccessDenied))))
+        << shown.toStdString();
+    EXPECT_EQ(Picker.Created, 0);
+}
+
 // ---- file browse -------------------------------------------------------------------------------------
 
 struct FileCase {
@@ -562,6 +579,24 @@ TEST_F(ControlsTest, MaxLengthLimitsTypingAndPastingButNotTheProgram) {
     EXPECT_EQ(field.Text(), longPath);
     Press(field, Qt::Key_Backspace);
     EXPECT_EQ(field.Text(), longPath.left(299));
+}
+
+TEST_F(ControlsTest, OnlyAnEditMaskIsCheckedWhenTheFocusLeaves) {
+    TsMaskEdit field(&Window);
+    int validateErrors = 0;
+    field.OnValidateError = [&](QObject*) { ++validateErrors; };
+    field.SetEditMask("999");
+    field.SetText("");
+    field.home(false);
+    Type(field, "1");
+    ASSERT_TRUE(field.isModified());
+    QFocusEvent focusOut(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(&field, &focusOut);
+    EXPECT_EQ(validateErrors, 1);
+
+    field.SetCheckOnExit(false);
+    QApplication::sendEvent(&field, &focusOut);
+    EXPECT_EQ(validateErrors, 1);
 }
 
 TEST_F(ControlsTest, LeavingAFieldNeverRefusesAPath) {
