@@ -50,6 +50,8 @@ public:
         ExeEdit = Make<TsFilenameEdit>("ExeEdit");
         CheckBox1 = Make<TsCheckBox>("CheckBox1");
     }
+    // The storage's destroy handler reads this form's members and class: it runs before any of them goes.
+    ~TMainForm() override { BeforeDestruction(); }
 
     TPropStorageEh* PropStorage1 = nullptr;
     TsDirectoryEdit* DirEdit1;

@@ -1,0 +1,473 @@
+// The settings store with the INI manager: settings.ini byte for byte, the window's load and save cycle,
+// and stored data that must never crash, block the start or be overwritten.
+#include "PropFilerTest.h"
+
+#include "platform/window/Application.h"
+#include "settings/core/ObjectText.h"
+#include "settings/ui/PropStorage.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+namespace pardova {
+namespace {
+
+using fixture::TMainForm;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+namespace fs = std::filesystem;
+
+const std::string kExampleFile = "[TMainForm]\r\n"
+                                 "Line0='object MainForm: TMainForm'\r\n"
+                                 "Line1='  Left = 312'\r\n"
+                                 "Line2='  Top = 184'\r\n"
+                                 "Line3='  object CheckBox1: TsCheckBox'\r\n"
+                                 "Line4='    Checked = True'\r\n"
+                                 "Line5='  end'\r\n"
+                                 "Line6='  object DirEdit1: TsDirectoryEdit'\r\n"
+                                 "Line7='    Text = 'D:\\'#1055#1088#1086#1077#1082#1090#1099'\\'#1048#1089#1093#1086#1076#1085#1080#1082#1080'\r\n"
+                                 "Line8='  end'\r\n"
+                                 "Line9='  object DirEdit2: TsDirectoryEdit'\r\n"
+                                 "Line10='    Text = 'E:\\Archive\\Sources copy''\r\n"
+                                 "Line11='  end'\r\n"
+                                 "Line12='  object ExeEdit: TsFilenameEdit'\r\n"
+                                 "Line13='    Text = '\r\n"
+                                 "Line14='      'C:\\Program Files\\Example Tools\\Post-processing\\after copy\\launch' +'\r\n"
+                                 "Line15='      'er.exe''\r\n"
+                                 "Line16='  end'\r\n"
+                                 "Line17='end'\r\n"
+                                 "\r\n"
+                                 "\r\n";
+
+const QString kFolderA = QString::fromUtf8("D:\\Проекты\\Исходники");
+const QString kProgram = "C:\\Program Files\\Example Tools\\Post-processing\\after copy\\launcher.exe";
+
+void FillExample(TMainForm& form) {
+    form.move(312, 184);
+    form.CheckBox1->SetChecked(true);
+    form.DirEdit1->SetText(kFolderA);
+    form.DirEdit2->SetText("E:\\Archive\\Sources copy");
+    form.ExeEdit->SetText(kProgram);
+}
+
+// A temporary folder with settings.ini, an INI manager on it installed as the default, and every failure
+// box answered and recorded.
+class SettingsStore : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::random_device rd;
+        FDir = fs::temp_directory_path() / ("pardova-settings-" + std::to_string(rd()) + std::to_string(rd()));
+        fs::create_directories(FDir);
+        FManager = new TIniPropStorageManEh();
+        FManager->SetIniFileName(IniPath());
+        FPrevious = InstallDefaultStorageManager(FManager);
+        Application->SetMessageBoxHook([this](QMessageBox& box) { FBoxes.push_back(box.text().toStdString()); });
+    }
+    void TearDown() override {
+        Application->SetMessageBoxHook(nullptr);
+        InstallDefaultStorageManager(FPrevious);
+        delete FManager;
+        std::error_code ec;
+        fs::remove_all(FDir, ec);
+    }
+
+    std::string IniPath() const { return (FDir / "settings.ini").string(); }
+    std::string ReadIni() const {
+        std::ifstream in(FDir / "settings.ini", std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    void WriteIni(const std::string& bytes) const { std::ofstream(FDir / "settings.ini", std::ios::binary) << bytes; }
+    bool IniExists() const { return fs::exists(FDir / "settings.ini"); }
+
+    // A window built as the program builds it: the storage hooks the window while it is loaded.
+    static std::unique_ptr<TMainForm> OpenWindow() {
+        std::unique_ptr<TMainForm> form(TForm::Create<TMainForm>());
+        form->show();
+        QCoreApplication::processEvents();
+        return form;
+    }
+
+    fs::path FDir;
+    TIniPropStorageManEh* FManager = nullptr;
+    TPropStorageManagerEh* FPrevious = nullptr;
+    std::vector<std::string> FBoxes;
+};
+
+// ---- settings.ini -----------------------------------------------------------------------------------
+
+TEST_F(SettingsStore, FirstSaveGivesExactlyTheExampleFile) {
+    TMainForm form;
+    FillExample(form);
+    form.PropStorage1->SaveProperties();
+    EXPECT_EQ(ReadIni(), kExampleFile);
+}
+
+TEST_F(SettingsStore, OtherSectionsSurviveInOrderAndTheStoreSectionGoesLast) {
+    WriteIni("; written by hand\r\n"
+             "stray=before any section\r\n"
+             "[Other]\r\n"
+             "  a = 1  \r\n"
+             "\r\n"
+             "[tmainform]\r\n"
+             "Line0='object MainForm: TMainForm'\r\n"
+             "Line1='end'\r\n"
+             "[After]\r\n"
+             "b=2\r\n");
+    TMainForm form;
+    FillExample(form);
+    form.PropStorage1->SaveProperties();
+    EXPECT_EQ(ReadIni(), "[Other]\r\na=1\r\n\r\n[After]\r\nb=2\r\n\r\n" + kExampleFile);
+}
+
+TEST_F(SettingsStore, ExampleFileRestoresTheWindow) {
+    WriteIni("[Other]\r\nx=1\r\n" + kExampleFile);
+    TMainForm form;
+    form.PropStorage1->LoadProperties();
+    EXPECT_EQ(form.pos(), QPoint(312, 184));
+    EXPECT_TRUE(form.CheckBox1->Checked());
+    EXPECT_EQ(form.DirEdit1->Text(), kFolderA);
+    EXPECT_EQ(form.DirEdit2->Text(), "E:\\Archive\\Sources copy");
+    EXPECT_EQ(form.ExeEdit->Text(), kProgram);
+}
+
+TEST_F(SettingsStore, ApostropheInAPathIsWrittenAsItsCodeAndReadBack) {
+    TMainForm form;
+    form.DirEdit1->SetText("C:\\It's");
+    form.PropStorage1->SaveProperties();
+    EXPECT_THAT(ReadIni(), HasSubstr("Line7='    Text = 'C:\\It'#39's''\r\n"));
+    TMainForm again;
+    again.PropStorage1->LoadProperties();
+    EXPECT_EQ(again.DirEdit1->Text(), "C:\\It's");
+}
+
+TEST_F(SettingsStore, ValueWithoutApostrophesLosesItsFirstAndLastCharacter) {
+    std::string file = kExampleFile;
+    // "  Top = 184" without its apostrophes is trimmed to "Top = 184" and read as "op = 18": an unknown
+    // property, dropped, while the other values apply.
+    file.replace(file.find("Line2='  Top = 184'"), 19, "Line2=  Top = 184");
+    WriteIni(file);
+    TMainForm form;
+    form.move(5, 6);
+    form.PropStorage1->LoadProperties();
+    EXPECT_EQ(form.pos(), QPoint(312, 6));
+    EXPECT_EQ(form.ExeEdit->Text(), kProgram);
+}
+
+TEST_F(SettingsStore, HexModeStoresTheStreamAsDigitsAndReadsItBack) {
+    FManager->SetWriteAsText(false);
+    std::string stale = "[TMainForm]\r\n";
+    for (int n = 0; n < 16; ++n) {
+        stale += "Line" + std::to_string(n) + "='00'\r\n";
+    }
+    WriteIni(stale);
+    TMainForm form;
+    FillExample(form);
+    form.PropStorage1->SaveProperties();
+
+    TMemoryStream expected;
+    form.PropStorage1->WritePropValues(expected);
+    std::string hex;
+    for (const char c : expected.View()) {
+        static constexpr char kDigits[] = "0123456789ABCDEF";
+        hex += kDigits[static_cast<unsigned char>(c) >> 4];
+        hex += kDigits[static_cast<unsigned char>(c) & 15];
+    }
+    std::string lines = "[TMainForm]\r\n";
+    size_t i = 0;
+    for (size_t pos = 0; pos < hex.size(); pos += 80, ++i) {
+        lines += "Line" + std::to_string(i) + "='" + hex.substr(pos, 80) + "'\r\n";
+    }
+    ASSERT_LT(i, 16u) << "the stale entries would not be tested";
+    EXPECT_EQ(ReadIni(), lines + "\r\n");
+
+    TMainForm again;
+    again.PropStorage1->LoadProperties();
+    EXPECT_EQ(again.DirEdit1->Text(), kFolderA);
+    EXPECT_EQ(again.ExeEdit->Text(), kProgram);
+    EXPECT_EQ(again.pos(), QPoint(312, 184));
+}
+
+TEST_F(SettingsStore, StreamOfNoKnownFormatIsRefused) {
+    TMainForm form;
+    TMemoryStream stream(std::string("\x80junk"));
+    try {
+        FManager->ReadPropertiesStream(stream, form.PropStorage1);
+        FAIL() << "accepted";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "Invalid stream format.");
+    }
+}
+
+// ---- The window's load and save cycle ---------------------------------------------------------------
+
+TEST_F(SettingsStore, FieldsSurviveClosingAndReopeningPositionIncluded) {
+    {
+        auto form = OpenWindow();
+        EXPECT_TRUE(form->PropStorage1->PropsLoaded()) << "no file still counts as loaded";
+        FillExample(*form);
+        form->move(250, 160);
+        EXPECT_TRUE(form->close());
+        EXPECT_TRUE(form->PropStorage1->Saved());
+        EXPECT_FALSE(form->PropStorage1->PropsLoaded());
+        const std::string saved = ReadIni();
+        form.reset();
+        EXPECT_EQ(ReadIni(), saved) << "the destroy handler does not save again after a close";
+    }
+    auto form = OpenWindow();
+    EXPECT_EQ(form->pos(), QPoint(250, 160));
+    EXPECT_TRUE(form->CheckBox1->Checked());
+    EXPECT_EQ(form->DirEdit1->Text(), kFolderA);
+    EXPECT_EQ(form->ExeEdit->Text(), kProgram);
+    EXPECT_TRUE(FBoxes.empty());
+}
+
+TEST_F(SettingsStore, StoredValuesAreInPlaceWhenTheWindowsOwnShowHandlerRuns) {
+    WriteIni(kExampleFile);
+    std::unique_ptr<TMainForm> form(new TMainForm);
+    QString seen;
+    form->OnShow = [&](QObject*) { seen = form->DirEdit2->Text(); };
+    form->AfterConstruction();
+    form->show();
+    EXPECT_EQ(seen, "E:\\Archive\\Sources copy");
+}
+
+TEST_F(SettingsStore, DestroyWithoutCloseSavesOnceBeforeTheWindowsOwnHandler) {
+    std::unique_ptr<TMainForm> form(new TMainForm);
+    bool fileWrittenBeforeOwnHandler = false;
+    form->OnDestroy = [&](QObject*) { fileWrittenBeforeOwnHandler = IniExists(); };
+    form->AfterConstruction();
+    form->show();
+    form->DirEdit2->SetText("silent");
+    form.reset();
+    EXPECT_TRUE(fileWrittenBeforeOwnHandler);
+    EXPECT_THAT(ReadIni(), HasSubstr("Line10='    Text = 'silent''\r\n"));
+}
+
+TEST_F(SettingsStore, RefusedCloseSavesNothingAndALaterCloseSaves) {
+    std::unique_ptr<TMainForm> form(new TMainForm);
+    bool allow = false;
+    form->OnCloseQuery = [&](QObject*, bool& CanClose) { CanClose = allow; };
+    form->AfterConstruction();
+    form->show();
+    EXPECT_FALSE(form->close());
+    EXPECT_FALSE(IniExists());
+    allow = true;
+    EXPECT_TRUE(form->close());
+    EXPECT_TRUE(IniExists());
+}
+
+TEST_F(SettingsStore, InactiveStorageNeitherLoadsNorSavesButTheWindowsHandlersRun) {
+    WriteIni(kExampleFile);
+    std::unique_ptr<TMainForm> form(new TMainForm);
+    int shows = 0;
+    form->OnShow = [&](QObject*) { ++shows; };
+    form->PropStorage1->SetActive(false);
+    form->AfterConstruction();
+    form->show();
+    EXPECT_EQ(shows, 1);
+    EXPECT_EQ(form->DirEdit2->Text(), "");
+    form->DirEdit2->SetText("changed");
+    form->close();
+    form.reset();
+    EXPECT_EQ(ReadIni(), kExampleFile);
+}
+
+TEST_F(SettingsStore, StorageCreatedInCodeActsOnlyWhenCalled) {
+    WriteIni(kExampleFile);
+    std::unique_ptr<TMainForm> form(TForm::Create<TMainForm>(false));
+    auto* storage = new TPropStorageEh(form.get());
+    storage->StoredProps().Add("DirEdit2.<P>.Text");
+    form->show();
+    EXPECT_EQ(form->DirEdit2->Text(), "") << "no hooks: nothing loaded on showing";
+    storage->LoadProperties();
+    EXPECT_EQ(form->DirEdit2->Text(), "E:\\Archive\\Sources copy");
+    form->DirEdit2->SetText("x");
+    form->close();
+    EXPECT_EQ(ReadIni(), kExampleFile) << "no hooks: nothing saved on closing";
+}
+
+TEST_F(SettingsStore, ShowingAgainReloadsOverTheCurrentValues) {
+    WriteIni(kExampleFile);
+    auto form = OpenWindow();
+    form->DirEdit2->SetText("typed");
+    form->hide();
+    form->show();
+    EXPECT_EQ(form->DirEdit2->Text(), "E:\\Archive\\Sources copy");
+}
+
+TEST_F(SettingsStore, DestroyedManagerFallsBackToTheDefault) {
+    WriteIni(kExampleFile);
+    TMainForm form;
+    auto* own = new TIniPropStorageManEh();
+    own->SetIniFileName((FDir / "other.ini").string());
+    form.PropStorage1->SetStorageManager(own);
+    form.PropStorage1->LoadProperties();
+    EXPECT_EQ(form.DirEdit2->Text(), "") << "the own manager's file does not exist";
+    delete own;
+    EXPECT_EQ(form.PropStorage1->StorageManager(), nullptr);
+    form.PropStorage1->LoadProperties();
+    EXPECT_EQ(form.DirEdit2->Text(), "E:\\Archive\\Sources copy");
+}
+
+TEST_F(SettingsStore, SaveFailureIsShownTheWindowClosesAndTheDestroyHandlerTriesOnceMore) {
+    FManager->SetIniFileName((FDir / "missing" / "settings.ini").string());
+    auto form = OpenWindow();
+    EXPECT_TRUE(form->close());
+    ASSERT_EQ(FBoxes.size(), 1u);
+    EXPECT_THAT(FBoxes[0], HasSubstr("settings.ini"));
+    EXPECT_TRUE(form->PropStorage1->PropsLoaded());
+    EXPECT_FALSE(form->PropStorage1->Saved());
+    form.reset();
+    EXPECT_EQ(FBoxes.size(), 2u);
+}
+
+struct BadData {
+    const char* Name;
+    std::string File;
+};
+
+std::string Truncated() { return kExampleFile.substr(0, kExampleFile.find("Line10")); }
+std::string Reordered() {
+    std::string file = kExampleFile;
+    file.replace(file.find("Line0='object MainForm: TMainForm'"), 34, "Line0='  Left = 312'");
+    file.replace(file.find("Line1='  Left = 312'"), 20, "Line1='object MainForm: TMainForm'");
+    return file;
+}
+std::string WithoutApostrophes() {
+    std::string file;
+    std::string line;
+    for (size_t pos = 0; pos < kExampleFile.size();) {
+        const size_t end = kExampleFile.find("\r\n", pos);
+        line = kExampleFile.substr(pos, end - pos);
+        pos = end + 2;
+        const size_t eq = line.find("='");
+        if (eq != std::string::npos) {
+            line = line.substr(0, eq + 1) + line.substr(eq + 2, line.size() - eq - 3);
+        }
+        file += line + "\r\n";
+    }
+    return file;
+}
+std::string Huge() {
+    return "[TMainForm]\r\nLine0='object MainForm: TMainForm'\r\nLine1='  Left = 1" + std::string(200000, '0') +
+           "'\r\nLine2='end'\r\n";
+}
+
+class BadStoredData : public SettingsStore, public ::testing::WithParamInterface<BadData> {};
+
+TEST_P(BadStoredData, DropsTheLoadAndIsNeverOverwritten) {
+    const std::string file = GetParam().File;
+    WriteIni(file);
+    std::unique_ptr<TMainForm> form(new TMainForm);
+    form->DirEdit1->SetText("kept");
+    form->AfterConstruction();
+    form->show();
+    EXPECT_EQ(form->DirEdit1->Text(), "kept");
+    EXPECT_FALSE(form->PropStorage1->PropsLoaded());
+    EXPECT_TRUE(form->isVisible()) << "the start goes on";
+    form->DirEdit1->SetText("typed later");
+    EXPECT_TRUE(form->close());
+    form.reset();
+    EXPECT_EQ(ReadIni(), file);
+    EXPECT_TRUE(FBoxes.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, BadStoredData,
+    ::testing::Values(BadData{"Truncated", Truncated()}, BadData{"Reordered", Reordered()},
+                      BadData{"WithoutApostrophes", WithoutApostrophes()},
+                      BadData{"Garbage", "[TMainForm]\r\nLine0=@#$%^&*\r\n"},
+                      BadData{"Binary", std::string("[TMainForm]\r\nLine0='\x01\x02\xFF\xFE\x00\x7F'\r\n", 29)},
+                      BadData{"BrokenHexStream", "[TMainForm]\r\nLine0='54504630FF09'\r\n"},
+                      BadData{"HexStreamOfAnotherShape", "[TMainForm]\r\nLine0='545046300000'\r\n"},
+                      BadData{"Huge", Huge()}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+// ---- Property paths of a storage --------------------------------------------------------------------
+
+TEST(PropertyNames, KeepsOrderDropsEqualPathsAndChecksAgainstTheRoot) {
+    std::unique_ptr<TMainForm> built(TForm::Create<TMainForm>(false));
+    TPropertyNamesEh names(built.get());
+    for (const char* path : {"ExeEdit.<P>.Text", "<P>.Top", "CheckBox1.<P>.Checked", "<P>.Left", "EXEEDIT.<P>.TEXT",
+                             "Ghost.<P>.Text", "DirEdit1.<P>.Nope", "<p>.Width", "DirEdit1.<P>.Text"}) {
+        names.Add(path);
+    }
+    EXPECT_THAT(names.Strings(), ElementsAre("<P>.Left", "<P>.Top", "<P>.Width", "CheckBox1.<P>.Checked",
+                                             "DirEdit1.<P>.Text", "ExeEdit.<P>.Text"));
+    EXPECT_EQ(names.IndexOf("diredit1.<P>.text"), 4);
+    try {
+        names.CheckPropertyPath("DirEdit1");
+        FAIL() << "a path without <P> passed";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "Invalide property path: \"DirEdit1\"");
+    }
+}
+
+TEST(PropertyNames, PathsAddedWhileTheRootIsBuiltAreCheckedWhenTheRootIsSet) {
+    TPropertyNamesEh names;
+    names.Add("Ghost.<P>.Text");
+    names.Add("DirEdit2.<P>.Text");
+    names.Add("<P>.Left");
+    EXPECT_EQ(names.Count(), 3);
+    TMainForm form(false);
+    names.SetRoot(&form);
+    EXPECT_THAT(names.Strings(), ElementsAre("<P>.Left", "DirEdit2.<P>.Text"));
+}
+
+TEST(PropertyNames, ObjectPathsGoThroughNestedObjectsItemsAndDefinedValues) {
+    fixture::TKindsForm form;
+    form.Kinds->Columns()->Add();
+    TPropertyNamesEh names(&form);
+    const std::pair<const char*, bool> cases[] = {
+        {"Kinds.<P>.Font.Name", true},           {"Kinds.<P>.Font.Nope", false},
+        {"Kinds.<P>.Columns.<ForAllItems>", true}, {"Kinds.<P>.Columns.<Item0>.Caption", true},
+        {"Kinds.<P>.Columns.<Item1>.Caption", false}, {"Kinds.<P>.Secret", true},
+        {"Kinds.<P>.Secret.Deeper", false},      {"Kinds.<P>.Buddy.Number", false},
+        {"Panel1.Inner.<P>.Checked", true},      {"Inner.<P>.Checked", false},
+        {"<P>.PixelsPerInch", true},             {"<P>.Number.Deeper", false},
+    };
+    for (const auto& [path, valid] : cases) {
+        EXPECT_EQ(names.CheckPropertyPath(path), valid) << path;
+    }
+}
+
+TEST(PropertyNames, DefaultSectionNameFollowsTheOwner) {
+    fixture::TKindsForm form;
+    QObject loose;
+    loose.setObjectName("Loose");
+    QWidget panel;
+    panel.setObjectName("Panel");
+    QWidget inPanel(&panel);
+    inPanel.setObjectName("Field");
+    EXPECT_EQ(DefaultSectionName(nullptr), "");
+    EXPECT_EQ(DefaultSectionName(&form), "TKindsForm");
+    EXPECT_EQ(DefaultSectionName(form.Inner), "TKindsFormInner");
+    EXPECT_EQ(DefaultSectionName(form.Kinds), "TKindsForm.Kinds");
+    EXPECT_EQ(DefaultSectionName(&inPanel), "PanelField");
+    EXPECT_EQ(DefaultSectionName(&loose), "Loose");
+}
+
+TEST(DefaultManager, InstallReturnsThePreviousAndFinalisationFreesTheCurrent) {
+    auto* first = new TIniPropStorageManEh();
+    QPointer<TIniPropStorageManEh> second = new TIniPropStorageManEh();
+    TPropStorageManagerEh* before = InstallDefaultStorageManager(first);
+    EXPECT_EQ(InstallDefaultStorageManager(second), first);
+    EXPECT_EQ(DefaultStorageManager(), second);
+    FinalizePropStorage();
+    EXPECT_EQ(DefaultStorageManager(), nullptr);
+    EXPECT_TRUE(second.isNull());
+    delete first;
+    InstallDefaultStorageManager(before);
+}
+
+} // namespace
+} // namespace pardova
