@@ -35,4 +35,9 @@ void ShellOpen(const std::string& file, const std::string& workingFolder);
 // window layer sets it to the application's top-level window.
 void SetShellOwnerWindow(void* window);
 
+// Lifts the process's limit of open files to the most the platform allows it, so that a walk holding one
+// open directory search per level does not run out of handles on a deep tree. True when the limit is now
+// as high as allowed (or the platform has no such limit).
+bool RaiseOpenFileLimit();
+
 } // namespace pardova::platform

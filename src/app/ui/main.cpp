@@ -1,7 +1,9 @@
 // The program's start and end.
 
+#include "app/core/FileRoutines.h"
 #include "app/ui/fMain.h"
 #include "log/SimpleLog.h"
+#include "platform/Process.h"
 #include "platform/window/Application.h"
 #include "platform/window/CommandLine.h"
 #include "platform/window/Units.h"
@@ -33,6 +35,8 @@ void CloseWhenIdleForTests() {
 
 int main(int argc, char** argv) {
     using namespace pardova;
+    // A deep tree keeps one directory search open per level.
+    platform::RaiseOpenFileLimit();
     // Read before Qt takes its own options out of argv.
     auto arguments = platform::ProcessArguments(argc, argv);
     QApplication qtApplication(argc, argv);
@@ -43,6 +47,12 @@ int main(int argc, char** argv) {
     RegisterFinalizer(FreeSimpleLog);
     // The settings store, then the main window's unit: the INI storage manager with IniFileName
     // GetAppDir() + "settings.ini", installed as the default storage manager, its release registered here.
+    InitializePropStorage();
+    {
+        auto* manager = new TIniPropStorageManEh();
+        manager->SetIniFileName(GetAppDir() + "settings.ini");
+        InstallDefaultStorageManager(manager);
+    }
 
     Application->Initialize();
     Application->MainFormOnTaskBar = true;
