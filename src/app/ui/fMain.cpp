@@ -54,6 +54,15 @@ TMainForm::TMainForm(QWidget* parent) : TForm(Register(this, parent)) {
     SetDialogBorder(436, 294);
     setFont(WindowFont());
 
+    // The settings store, built with the window: it hooks the window's show, close and destroy events
+    // once the window is built, and restores these values before FormShow runs.
+    PropStorage1 = new TPropStorageEh(this);
+    PropStorage1->setObjectName(QStringLiteral("PropStorage1"));
+    for (const char* path : {"<P>.Left", "<P>.Top", "CheckBox1.<P>.Checked", "DirEdit1.<P>.Text",
+                             "DirEdit2.<P>.Text", "ExeEdit.<P>.Text"}) {
+        PropStorage1->StoredProps().Add(path);
+    }
+
     StatusBar1 = Place<TsStatusBar>(this, "StatusBar1", 0, 275, 436, 19);
     StatusBar1->SetPanelWidths({200, 48, 50});
 

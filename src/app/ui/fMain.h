@@ -6,6 +6,7 @@
 #include "controls/FileDirEdit.h"
 #include "platform/window/Forms.h"
 #include "platform/window/StdCtrls.h"
+#include "settings/ui/PropStorage.h"
 
 #include <string>
 
@@ -14,6 +15,7 @@ namespace pardova {
 class TMainForm : public TForm {
     Q_OBJECT
 public:
+    TPropStorageEh* PropStorage1 = nullptr;
     TsStatusBar* StatusBar1 = nullptr;
     TsDirectoryEdit* DirEdit1 = nullptr;
     TsDirectoryEdit* DirEdit2 = nullptr;
