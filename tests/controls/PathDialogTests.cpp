@@ -66,6 +66,31 @@ private:
     static platform::FileSystem& N() { return platform::NativeFs(); }
 };
 
+// Acts on a modal dialog once its loop runs. A dialog that the action leaves open is a failure, and is
+// closed so that no test ever waits on it.
+template <class F>
+void Drive(QDialog* dialog, F act) {
+    QTimer::singleShot(0, dialog, [dialog, act] {
+        act();
+        if (dialog->isVisible()) {
+            ADD_FAILURE() << "the dialog was left open";
+            dialog->done(QDialog::Rejected);
+        }
+    });
+}
+
+// The same for whatever modal window is showing when the loop runs.
+template <class F>
+void DriveModal(F act) {
+    QTimer::singleShot(0, [act] {
+        act();
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            ADD_FAILURE() << "a modal window was left open";
+            dialog->done(QDialog::Rejected);
+        }
+    });
+}
+
 class PathDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -199,6 +224,22 @@ TEST_F(PathDialogTest, UnparsableStartFolderAndUnknownRootRaise) {
     EXPECT_EQ(picker->sShellTreeView1->Root(), "rfDesktop");
 }
 
+TEST_F(PathDialogTest, AFolderAsRootBecomesTheTopNode) {
+    MakeDirs({"r/a/b", "other"});
+    auto picker = Open();
+    picker->SetRoot(P("r"));
+    TsShellTreeView* tree = picker->sShellTreeView1;
+    EXPECT_EQ(tree->Root(), P("r"));
+    EXPECT_EQ(tree->TopNode()->text(0), "r");
+    EXPECT_EQ(tree->SelectedPath(), P("r"));
+    EXPECT_THAT(ChildTexts(tree->TopNode()), ElementsAre("a"));
+    picker->SetSelectedPath(P("r/a/b"));
+    EXPECT_EQ(picker->SelectedPath(), P("r/a/b"));
+    // A folder outside the root: the top node is the nearest the tree holds.
+    picker->SetSelectedPath(P("other"));
+    EXPECT_EQ(picker->SelectedPath(), P("r"));
+}
+
 TEST_F(PathDialogTest, ListsFoldersOnlyHiddenOnesIncludedInNaturalOrder) {
     MakeDirs({"top/b", "top/A", "top/.hidden", "top/x10", "top/x9", "top/A/inner"});
     MakeFile("top/file.txt");
@@ -236,24 +277,24 @@ TEST_F(PathDialogTest, OkReturnsTheSelectedPathAndCancelNoResult) {
     MakeDirs({"a/b"});
     {
         auto picker = Open(P("a/b/"));
-        QTimer::singleShot(0, picker.get(), [&] { picker->sBitBtn1->click(); });
+        Drive(picker.get(), [&] { picker->sBitBtn1->click(); });
         EXPECT_TRUE(picker->Execute());
         EXPECT_EQ(picker->SelectedPath(), P("a/b"));
     }
     {
         auto picker = Open(P("a/b"));
-        QTimer::singleShot(0, picker.get(), [&] { picker->sBitBtn2->click(); });
+        Drive(picker.get(), [&] { picker->sBitBtn2->click(); });
         EXPECT_FALSE(picker->Execute());
     }
     {
         auto picker = Open(P("a/b"));
-        QTimer::singleShot(0, picker.get(), [&] { Key(picker->sShellTreeView1, Qt::Key_Escape); });
+        Drive(picker.get(), [&] { Key(picker->sShellTreeView1, Qt::Key_Escape); });
         EXPECT_FALSE(picker->Execute());
     }
     {
         // Enter on the tree presses the default button.
         auto picker = Open(P("a"));
-        QTimer::singleShot(0, picker.get(), [&] { Key(picker->sShellTreeView1, Qt::Key_Return); });
+        Drive(picker.get(), [&] { Key(picker->sShellTreeView1, Qt::Key_Return); });
         EXPECT_TRUE(picker->Execute());
         EXPECT_EQ(picker->SelectedPath(), P("a"));
     }
@@ -325,7 +366,7 @@ TEST_F(PathDialogTest, EnterWhileEditingRenamesAndKeepsThePickerOpen) {
     auto picker = Open(P("p"));
     bool stillOpenAfterRename = false;
     bool editorSeen = false;
-    QTimer::singleShot(0, picker.get(), [&] {
+    Drive(picker.get(), [&] {
         picker->sBitBtn3->click();
         QLineEdit* editor = Editor(*picker);
         editorSeen = editor != nullptr;
@@ -352,7 +393,7 @@ TEST_F(PathDialogTest, OkWhileEditingEndsTheEditKeepingTheText) {
     MakeDirs({"p/old"});
     auto picker = Open(P("p/old"));
     bool stillOpen = false;
-    QTimer::singleShot(0, picker.get(), [&] {
+    Drive(picker.get(), [&] {
         picker->sShellTreeView1->StartEdit(picker->sShellTreeView1->SelectedNode());
         if (QLineEdit* editor = Editor(*picker)) {
             editor->setText("new");
@@ -373,7 +414,7 @@ TEST_F(PathDialogTest, EscAndCancelWhileEditingDoNotClose) {
     auto picker = Open(P("p/old"));
     bool openAfterEsc = false;
     bool openAfterCancel = false;
-    QTimer::singleShot(0, picker.get(), [&] {
+    Drive(picker.get(), [&] {
         picker->sShellTreeView1->StartEdit(picker->sShellTreeView1->SelectedNode());
         if (QLineEdit* editor = Editor(*picker)) {
             editor->setText("typed");
@@ -397,7 +438,7 @@ TEST_F(PathDialogTest, EscAndCancelWhileEditingDoNotClose) {
 TEST_F(PathDialogTest, ClosingByTheFrameWhileEditingEndsWithoutResultOrRename) {
     MakeDirs({"p/old"});
     auto picker = Open(P("p/old"));
-    QTimer::singleShot(0, picker.get(), [&] {
+    Drive(picker.get(), [&] {
         picker->sShellTreeView1->StartEdit(picker->sShellTreeView1->SelectedNode());
         if (QLineEdit* editor = Editor(*picker)) {
             editor->setText("typed");
@@ -427,6 +468,10 @@ TEST_F(PathDialogTest, ContextMenuActsOnTheNodeUnderTheMouse) {
         QTimer::singleShot(0, [&offered, text] {
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
             if (!menu) {
+                ADD_FAILURE() << "no menu";
+                if (QWidget* popup = QApplication::activePopupWidget()) {
+                    popup->close();
+                }
                 return;
             }
             for (QAction* action : menu->actions()) {
@@ -568,7 +613,7 @@ TEST_F(PathDialogTest, FolderFieldContractDrivesThePicker) {
     EXPECT_TRUE(form->sBitBtn3->isHidden());
     EXPECT_EQ(form->sShellTreeView1Label->text(), "Choose");
     EXPECT_EQ(form->sBitBtn1->text(), "OK");
-    QTimer::singleShot(0, form, [form] { form->sBitBtn1->click(); });
+    Drive(form, [form] { form->sBitBtn1->click(); });
     EXPECT_TRUE(picker->Execute());
     EXPECT_EQ(picker->SelectedPath(), P("f/g"));
 }
@@ -578,7 +623,7 @@ TEST_F(PathDialogTest, FolderFieldBrowseOpensThisPickerOnItsFolder) {
     TsDirectoryEdit edit;
     edit.setText(P("field/start"));
     QString openedOn;
-    QTimer::singleShot(0, [&] {
+    DriveModal([&] {
         ASSERT_NE(PathDialogForm, nullptr);
         openedOn = PathDialogForm->SelectedPath();
         PathDialogForm->SetSelectedPath(P("field/start/sub"));
@@ -595,7 +640,7 @@ TEST_F(PathDialogTest, ErrorBoxIsModalWithErrorCaptionIconAndOk) {
     QString caption, text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;
-    QTimer::singleShot(0, [&] {
+    DriveModal([&] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
             caption = box->windowTitle();
             text = box->text();
