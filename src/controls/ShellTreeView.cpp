@@ -2,10 +2,10 @@
 
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
+#include "platform/Process.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
-#include <QDesktopServices>
 #include <QDir>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -15,7 +15,6 @@
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTreeWidgetItemIterator>
-#include <QUrl>
 
 #include <utility>
 
@@ -497,14 +496,11 @@ void TsShellTreeView::OpenSelected() {
     if (!item || item->IsVirtual()) {
         return;
     }
+    // The folder opens with its parent as the working folder. The shell takes that folder as an argument,
+    // so the process's own current folder, against which relative paths of later runs resolve, is never
+    // changed, whatever the outcome.
     const std::string path = item->PathName();
-    auto& fs = platform::Fs();
-    const std::string remembered = fs.GetCurrentDir();
-    fs.SetCurrentDir(platform::FolderPart(path));
-    QDesktopServices::openUrl(QUrl::fromLocalFile(ToQ(path)));
-    // The current folder is put back whatever the outcome, so that relative paths of later runs resolve
-    // as before.
-    fs.SetCurrentDir(remembered);
+    platform::ShellOpen(path, platform::FolderPart(path));
 }
 
 void TsShellTreeView::contextMenuEvent(QContextMenuEvent* event) {
