@@ -7,6 +7,7 @@
 #include "controls/ShellTreeView.h"
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
+#include "platform/window/Application.h"
 
 #include <QApplication>
 #include <QDir>
@@ -526,6 +527,22 @@ TEST_F(PathDialogTest, RefusedRenameReportsAndKeepsTheName) {
         EXPECT_TRUE(QFileInfo(P("p/taken/keep")).isDir());
         EXPECT_TRUE(QFileInfo(P("p/empty")).isDir());
     }
+}
+
+TEST_F(PathDialogTest, RefusedRenameGoesToTheApplicationsFailureBox) {
+    SetPathDialogMessageHooks({});
+    QStringList shown;
+    Application->SetMessageBoxHook([&shown](QMessageBox& box) { shown << box.text(); });
+    MakeDirs({"p/old", "p/taken"});
+    auto picker = Open(P("p/old"));
+    picker->sShellTreeView1->StartEdit(picker->sShellTreeView1->SelectedNode());
+    QLineEdit* editor = Editor(*picker);
+    ASSERT_NE(editor, nullptr);
+    editor->setText("taken");
+    picker->sShellTreeView1->EndEdit(true);
+    QApplication::processEvents();
+    Application->SetMessageBoxHook(nullptr);
+    EXPECT_THAT(shown, ElementsAre("Rename to taken failed."));
 }
 
 TEST_F(PathDialogTest, RenameKeepsTheRenamedFolderSelectedAndExpanded) {
