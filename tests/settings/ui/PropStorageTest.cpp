@@ -207,6 +207,35 @@ TEST_F(SettingsStore, StreamOfNoKnownFormatIsRefused) {
     }
 }
 
+TEST_F(SettingsStore, CustomPropertiesAreWrittenAfterTheOwnersAndReadByTheHandler) {
+    TMainForm form;
+    form.move(312, 184);
+    form.PropStorage1->OnWriteCustomProps = [](QObject*, TPropWriterEh& Writer) {
+        Writer.WritePropName("Extra");
+        Writer.WriteString("kept");
+    };
+    form.PropStorage1->SaveProperties();
+    EXPECT_THAT(ReadIni(), HasSubstr("Line1='  Left = 312'\r\nLine2='  Top = 184'\r\nLine3='  Extra = 'kept''\r\n"
+                                     "Line4='  object CheckBox1: TsCheckBox'\r\n"));
+
+    TMainForm again;
+    std::vector<std::string> names;
+    std::string extra;
+    again.PropStorage1->OnReadProp = [&](QObject* Sender, TPropReaderEh& Reader, const std::string& PropName,
+                                         bool& Processed) {
+        EXPECT_EQ(Sender, again.PropStorage1);
+        names.push_back(PropName);
+        if (PropName == "Extra") {
+            extra = Reader.ReadString();
+            Processed = true;
+        }
+    };
+    again.PropStorage1->LoadProperties();
+    EXPECT_EQ(extra, "kept");
+    EXPECT_THAT(names, ElementsAre("Extra", "Checked", "Text", "Text", "Text"));
+    EXPECT_EQ(again.pos(), QPoint(312, 184));
+}
+
 // ---- The window's load and save cycle ---------------------------------------------------------------
 
 TEST_F(SettingsStore, FieldsSurviveClosingAndReopeningPositionIncluded) {
