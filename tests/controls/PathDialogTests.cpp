@@ -580,6 +580,30 @@ TEST_F(PathDialogTest, RefreshShowsOutsideChangesAndKeepsExpandedAndSelectedNode
     EXPECT_EQ(tree->SelectedPath(), P("r/b/b1"));
 }
 
+TEST_F(PathDialogTest, RefreshKeepsTheNodeAtTheTopOfTheView) {
+    for (int i = 10; i < 70; ++i) {
+        MakeDirs({QString("many/f%1").arg(i).toUtf8().constData()});
+    }
+    auto picker = Open(P("many/f50"));
+    picker->show();
+    QApplication::processEvents();
+    TsShellTreeView* tree = picker->sShellTreeView1;
+    tree->scrollToItem(tree->SelectedNode(), QAbstractItemView::PositionAtTop);
+    auto* top = static_cast<TShellTreeNode*>(tree->itemAt(0, 0));
+    ASSERT_NE(top, nullptr);
+    const std::string topPath = top->Item()->PathName();
+    ASSERT_EQ(topPath, P("many/f50").toStdString());
+    // New folders sorted before it would push it down.
+    MakeDirs({"many/a1", "many/a2", "many/a3"});
+    tree->Refresh(tree->SelectedNode()->ParentNode());
+    QApplication::processEvents();
+    top = static_cast<TShellTreeNode*>(tree->itemAt(0, 0));
+    ASSERT_NE(top, nullptr);
+    EXPECT_EQ(top->Item()->PathName(), topPath);
+    EXPECT_EQ(tree->SelectedNode()->ParentNode()->childCount(), 63);
+    picker->hide();
+}
+
 TEST_F(PathDialogTest, LayoutTextsAndAnchors) {
     auto picker = Open();
     EXPECT_EQ(picker->windowTitle(), "Select directory");
