@@ -56,7 +56,7 @@ std::string TShellFolderItem::PathName() const {
     if (IsVirtual()) {
         return kComputerName;
     }
-    return StripQuestionMarks(PathOf(FAbsoluteId, FStyle));
+    return ShownName(PathOf(FAbsoluteId, FStyle));
 }
 
 std::string TShellFolderItem::DisplayName() const {
@@ -66,7 +66,13 @@ std::string TShellFolderItem::DisplayName() const {
     if (FStyle == PathStyle::Windows && FAbsoluteId.size() == 1) {
         return PathOf(FAbsoluteId, FStyle);
     }
-    return StripQuestionMarks(FAbsoluteId.back());
+    return ShownName(FAbsoluteId.back());
+}
+
+// Windows forbids "?" in file names, so there the rule touches only the platform's odd names. A POSIX
+// name may hold "?" and is its own path: dropping one would name another folder.
+std::string TShellFolderItem::ShownName(std::string text) const {
+    return FStyle == PathStyle::Windows ? StripQuestionMarks(std::move(text)) : text;
 }
 
 std::string TShellFolderItem::PathOf(const TItemId& id, PathStyle style) {

@@ -56,6 +56,8 @@ public:
     static bool IsValidNewName(const std::string& name, platform::PathStyle style = platform::kNativePathStyle);
 
 private:
+    std::string ShownName(std::string text) const;
+
     TShellFolderItem* FParent;
     TItemId FAbsoluteId;
     platform::PathStyle FStyle;

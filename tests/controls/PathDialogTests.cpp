@@ -774,6 +774,12 @@ TEST(ItemNames, QuestionMarksGoOnlyBeforeADigit) {
     for (const auto& [in, out] : cases) {
         EXPECT_EQ(StripQuestionMarks(in), out) << in;
     }
+    // A POSIX folder may really be called so; its path must stay its own.
+    TShellFolderItem windows(nullptr, {"C:", "?1a"}, platform::PathStyle::Windows);
+    EXPECT_EQ(windows.DisplayName(), "1a");
+    TShellFolderItem posix(nullptr, {"d", "?1a"}, platform::PathStyle::Posix);
+    EXPECT_EQ(posix.DisplayName(), "?1a");
+    EXPECT_EQ(posix.PathName(), "/d/?1a");
 }
 
 } // namespace
