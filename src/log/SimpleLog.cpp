@@ -19,11 +19,27 @@ platform::LocalDateTime Now() {
     return clock != nullptr ? clock() : platform::LocalNow();
 }
 
-// Appends value as exactly `digits` decimal digits, zero-padded (a wider value keeps all its digits).
+// Appends value as at least `digits` decimal digits, zero-padded (a wider value keeps all its digits).
+// Every line carries seven of these, so the common case skips the formatted-output machinery.
 void AppendPadded(std::string& out, int value, int digits) {
+    if (value < 0 || digits > 10) {
+        char buffer[32];
+        const int n = std::snprintf(buffer, sizeof buffer, "%.*d", digits, value);
+        out.append(buffer, static_cast<size_t>(n > 0 ? n : 0));
+        return;
+    }
     char buffer[16];
-    const int n = std::snprintf(buffer, sizeof buffer, "%.*d", digits, value);
-    out.append(buffer, static_cast<size_t>(n > 0 ? n : 0));
+    char* end = buffer + sizeof buffer;
+    char* p = end;
+    auto rest = static_cast<unsigned>(value);
+    do {
+        *--p = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    while (end - p < digits) {
+        *--p = '0';
+    }
+    out.append(p, static_cast<size_t>(end - p));
 }
 
 bool IsDelimiter(char c) {
@@ -191,16 +207,20 @@ void TLogInstance::OpenLogFile() {
         }
         FFileStream = fs.OpenStream(FFileName, platform::StreamMode::OpenReadWriteDenyWrite);
     }
-    FFileStream->Seek(0, platform::SeekOrigin::End);
+    // The end is the file's length at this moment, which the size check needs: no second look at it.
+    FOpenLength = FFileStream->Seek(0, platform::SeekOrigin::End);
 }
 
-void TLogInstance::CloseLogFile() { FFileStream.reset(); }
+void TLogInstance::CloseLogFile() {
+    FFileStream.reset();
+    FOpenLength = -1;
+}
 
 void TLogInstance::CheckSizeLimit() {
     if (FSizeLimit == 0) {
         return;
     }
-    const int64_t length = FFileStream->Size();
+    const int64_t length = FOpenLength >= 0 ? FOpenLength : FFileStream->Size();
     if (length <= 0 || static_cast<uint64_t>(length) <= static_cast<uint64_t>(FSizeLimit) * 1024u) {
         return;
     }
@@ -258,7 +278,10 @@ void TLogInstance::LogEvent(const std::string& Event, TLogType LogType) {
     OpenLogFile();
     try {
         CheckSizeLimit();
-        std::string piece;
+        // The whole line goes to the file in one write: the bytes are those of its pieces in order, and
+        // no other writer can ever land inside it.
+        std::string& line = FLine;
+        line.clear();
         for (uint8_t p = lpTimestamp; p <= lpModuleName; ++p) {
             const auto property = static_cast<TLogProperty>(p);
             if (!FLogProperties.Contains(property)) {
@@ -266,33 +289,32 @@ void TLogInstance::LogEvent(const std::string& Event, TLogType LogType) {
             }
             switch (property) {
             case lpTimestamp:
-                piece = FormatLogTimestamp(Now(), platform::DateSeparator(), platform::TimeSeparator());
+                line += FormatLogTimestamp(Now(), platform::DateSeparator(), platform::TimeSeparator());
                 break;
             case lpType:
-                piece = TypeWord(LogType);
+                line += TypeWord(LogType);
                 break;
             case lpComputername:
-                piece = FComputerName;
+                line += FComputerName;
                 break;
             case lpUsername:
-                piece = FUserName;
+                line += FUserName;
                 break;
             case lpPID:
-                piece = std::to_string(FModulePID);
+                line += std::to_string(FModulePID);
                 break;
             case lpTID:
-                piece = std::to_string(platform::CurrentThreadId());
+                line += std::to_string(platform::CurrentThreadId());
                 break;
             case lpModuleName:
-                piece = FModuleName;
+                line += FModuleName;
                 break;
             }
-            piece += FLogDelimiter;
-            WritePiece(piece.data(), piece.size());
+            line += FLogDelimiter;
         }
-        piece = Event;
-        piece += "\r\n";
-        WritePiece(piece.data(), piece.size());
+        line += Event;
+        line += "\r\n";
+        WritePiece(line.data(), line.size());
     } catch (...) {
         CloseLogFile();
         throw;

@@ -98,6 +98,10 @@ private:
     std::string FComputerName;
     std::mutex FLogCRSection;
     TLogProperties FLogProperties;
+    // The file's length when the stream was opened (-1 with no stream), and the line being composed,
+    // whose buffer is kept from one event to the next.
+    int64_t FOpenLength = -1;
+    std::string FLine;
 };
 
 // The registry of logs, reached through SimpleLog().

@@ -60,7 +60,23 @@ namespace pardova::platform {
 
 namespace {
 std::atomic<FileSystem*> gCurrentFs{nullptr};
+
+class PathFolderHandle final : public FolderHandle {
+public:
+    explicit PathFolderHandle(FileSystem& fs) : FFs(fs) {}
+    std::optional<FileAttributeData> GetEntryData(const std::string&, const std::string& path,
+                                                  uint32_t* error) override {
+        return FFs.GetAttributeData(path, error);
+    }
+
+private:
+    FileSystem& FFs;
+};
 } // namespace
+
+std::unique_ptr<FolderHandle> FileSystem::OpenFolder(const std::string&) {
+    return std::make_unique<PathFolderHandle>(*this);
+}
 
 FileSystem& NativeFs() {
     static NativeFileSystem fs;

@@ -65,6 +65,17 @@ public:
     virtual bool Next(DirEntry& entry) = 0;
 };
 
+// A folder held open for looking up its entries by name, so that a walk resolves the folder's path once
+// rather than once per entry. Each lookup gives exactly what GetAttributeData gives for the entry's full
+// path, which the caller passes along: an implementation without handles (or a folder that would not open)
+// looks the full path up instead.
+class FolderHandle {
+public:
+    virtual ~FolderHandle() = default;
+    virtual std::optional<FileAttributeData> GetEntryData(const std::string& name, const std::string& path,
+                                                          uint32_t* error = nullptr) = 0;
+};
+
 enum class SeekOrigin { Begin, Current, End };
 
 // An open file; closed in the destructor (never throws).
@@ -99,6 +110,9 @@ public:
     // size are the link target's, on Windows those the platform reports for the path.
     virtual std::optional<FileAttributeData> GetAttributeData(const std::string& path,
                                                               uint32_t* error = nullptr) = 0;
+    // A handle on the folder for looking its entries up (never null). The default looks up full paths
+    // through GetAttributeData, so that a replacement of this class sees every lookup.
+    virtual std::unique_ptr<FolderHandle> OpenFolder(const std::string& path);
     // The identity of the file or folder the path leads to (links followed), or nullopt.
     virtual std::optional<FileIdentity> GetIdentity(const std::string& path) = 0;
     // Whether the path (a link's target) opens for reading. With backup semantics folders open too.

@@ -28,6 +28,8 @@ public:
         if (search == nullptr) {
             return;
         }
+        // Both folders are opened at their first file, for looking entries up by name.
+        FolderPair folders{source, dest, nullptr, nullptr};
         DirEntry entry;
         while (search->Next(entry)) {
             if (entry.Name == "." || entry.Name == "..") {
@@ -48,7 +50,7 @@ public:
                 }
             } else {
                 AddToLog(sourcePath);
-                MirrorFile(sourcePath, destPath);
+                MirrorFile(folders, entry.Name, sourcePath, destPath);
             }
         }
     }
@@ -103,15 +105,29 @@ private:
         return FDestIdentity;
     }
 
+    struct FolderPair {
+        const std::string& SourcePath;
+        const std::string& DestPath;
+        std::unique_ptr<FolderHandle> Source;
+        std::unique_ptr<FolderHandle> Dest;
+    };
+
     // The three skip tests in their order, each file's attributes read once: the destination's serve both
     // the existence test and the comparisons.
-    static void MirrorFile(const std::string& sourcePath, const std::string& destPath) {
+    static void MirrorFile(FolderPair& folders, const std::string& name, const std::string& sourcePath,
+                           const std::string& destPath) {
+        if (!folders.Dest) {
+            folders.Dest = Fs().OpenFolder(folders.DestPath);
+        }
         uint32_t error = 0;
-        const std::optional<FileAttributeData> dest = Fs().GetAttributeData(destPath, &error);
+        const std::optional<FileAttributeData> dest = folders.Dest->GetEntryData(name, destPath, &error);
         const std::optional<uint32_t> destAttributes =
             dest ? std::optional<uint32_t>(dest->Attributes) : std::nullopt;
         if (detail::PlainFileExistsGiven(destPath, destAttributes, error) && dest) {
-            const std::optional<FileAttributeData> source = Fs().GetAttributeData(sourcePath);
+            if (!folders.Source) {
+                folders.Source = Fs().OpenFolder(folders.SourcePath);
+            }
+            const std::optional<FileAttributeData> source = folders.Source->GetEntryData(name, sourcePath);
             if (source && source->LastWriteTime == dest->LastWriteTime && source->Size == dest->Size) {
                 return;
             }
