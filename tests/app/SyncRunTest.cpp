@@ -82,7 +82,6 @@ TEST_F(SyncRunTest, ARelativeMissingBIsCreatedAgainstTheCurrentFolder) {
 TEST_F(SyncRunTest, AnEmptyBIsLoggedAndThenRaises) {
     EXPECT_EQ(FailureOf<EInOutError>(A, "", "", kNoStart), "Unable to create directory");
     EXPECT_EQ(LogLines(), (Lines{"Папка не найдена, создаю "}));
-    EXPECT_EQ(ErrorBoxText("Unable to create directory"), "Unable to create directory.");
 }
 
 TEST_F(SyncRunTest, ABThatCannotBeCreatedStillWalksAAndLogsEveryCopy) {
@@ -178,30 +177,6 @@ TEST_F(SyncRunTest, TheProgramStartsInItsOwnFolderAfterTheMirror) {
     EXPECT_EQ(report, folder + "|0|mirrored");
 }
 #endif
-
-TEST(ErrorBoxTextTest, AFullStopFollowsALastCharacterAboveTheDot) {
-    const struct {
-        const char* Message;
-        const char* Text;
-    } cases[] = {
-        {"", ""},
-        {"Unable to create directory", "Unable to create directory."},
-        {"Папка не найдена\r", "Папка не найдена\r"},
-        {"Папка не найдена\rC:\\data\\", "Папка не найдена\rC:\\data\\."},
-        {"Файл не найден\rC:\\app.exe", "Файл не найден\rC:\\app.exe."},
-        {"Файл не найден\rC:\\dir (1)", "Файл не найден\rC:\\dir (1)"},
-        {"x-", "x-"},
-        {"x ", "x "},
-        {"x.", "x."},
-        {"x/", "x/."},
-        {"x7", "x7."},
-        {"Папка", "Папка."},
-        {"emoji 😀", "emoji 😀."},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(ErrorBoxText(c.Message), c.Text) << c.Message;
-    }
-}
 
 } // namespace
 } // namespace pardova

@@ -44,6 +44,30 @@ TEST(ApplicationTitle, CutAtTheFirstDotAndLowerCasedAfterTheFirstCharacter) {
     }
 }
 
+TEST(ErrorBoxTextTest, AFullStopFollowsALastCharacterAboveTheDot) {
+    const struct {
+        const char* Message;
+        const char* Text;
+    } cases[] = {
+        {"", ""},
+        {"Unable to create directory", "Unable to create directory."}, // an empty B
+        {"Папка не найдена\r", "Папка не найдена\r"},
+        {"Папка не найдена\rC:\\data\\", "Папка не найдена\rC:\\data\\."},
+        {"Файл не найден\rC:\\app.exe", "Файл не найден\rC:\\app.exe."},
+        {"Файл не найден\rC:\\dir (1)", "Файл не найден\rC:\\dir (1)"},
+        {"x-", "x-"},
+        {"x ", "x "},
+        {"x.", "x."},
+        {"x/", "x/."},
+        {"x7", "x7."},
+        {"Папка", "Папка."},
+        {"emoji 😀", "emoji 😀."},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ErrorBoxText(c.Message), c.Text) << c.Message;
+    }
+}
+
 TEST(ApplicationTitle, ComesFromTheExecutableWhenNotSet) {
     EXPECT_EQ(Application->Title(), "test_window");
 }

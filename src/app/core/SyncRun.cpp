@@ -5,7 +5,6 @@
 #include "platform/Exceptions.h"
 #include "platform/Path.h"
 #include "platform/Process.h"
-#include "platform/Text.h"
 
 namespace pardova {
 
@@ -30,17 +29,5 @@ void DoSync(const std::string& A, const std::string& B, const std::string& Progr
 }
 
 void RunProgram(const std::string& FileName) { platform::ShellOpen(FileName, platform::FolderPart(FileName)); }
-
-std::string ErrorBoxText(const std::string& message) {
-    if (message.empty()) {
-        return message;
-    }
-    // The rule looks at the last character, not at the last byte of its UTF-8 form.
-    const std::u16string wide = Utf8ToUtf16(message);
-    if (!wide.empty() && wide.back() > u'.') {
-        return message + ".";
-    }
-    return message;
-}
 
 } // namespace pardova

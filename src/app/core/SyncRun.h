@@ -19,8 +19,4 @@ void DoSync(const std::string& A, const std::string& B, const std::string& Progr
 // examined.
 void RunProgram(const std::string& FileName);
 
-// The text of the error box for an exception's message: a "." is appended when the message is not empty
-// and its last character's code is above that of ".".
-std::string ErrorBoxText(const std::string& message);
-
 } // namespace pardova

@@ -1,8 +1,8 @@
 #include "platform/window/Application.h"
 
-#include "app/core/SyncRun.h"
 #include "platform/Exceptions.h"
 #include "platform/Locale.h"
+#include "platform/Text.h"
 #include "platform/window/Units.h"
 
 #include <QApplication>
@@ -37,6 +37,18 @@ size_t SequenceLength(unsigned char lead) {
 } // namespace
 
 TApplication* const Application = &TheApplication;
+
+std::string ErrorBoxText(const std::string& message) {
+    if (message.empty()) {
+        return message;
+    }
+    // The rule looks at the last character, not at the last byte of its UTF-8 form.
+    const std::u16string wide = Utf8ToUtf16(message);
+    if (!wide.empty() && wide.back() > u'.') {
+        return message + ".";
+    }
+    return message;
+}
 
 std::string ApplicationTitleFromFileName(std::string_view fileName) {
     const std::string_view stem = fileName.substr(0, fileName.find('.'));

@@ -18,6 +18,10 @@ class TForm;
 // first one lower-cased by the platform's rules. "PARDOVA.EXE" gives "Pardova".
 std::string ApplicationTitleFromFileName(std::string_view fileName);
 
+// The text of the failure box for an exception's message: a "." is appended when the message is not empty
+// and its last character's code is above that of ".".
+std::string ErrorBoxText(const std::string& message);
+
 class TApplication {
 public:
     TApplication() = default;
