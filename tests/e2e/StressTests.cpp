@@ -1,0 +1,382 @@
+// The built program under abuse: a silent pass killed outright while it copies large files, again and
+// again, and a start with a hostile settings.ini. A killed pass may leave B behind A, but never with a file
+// that a later pass takes as up to date; the next whole pass makes B identical to A. A settings file of
+// any shape never crashes the program and never keeps its window from opening.
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A run that never ends by itself is killed after this many seconds and counts as a failure.
+const char* const kGuardSeconds = "120";
+constexpr int kKilledByGuard = 128 + 9;
+const std::string kCopy = "  копирую -> ";
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& content) {
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+// Distinct bytes per seed, so that a copy landing in the wrong file or at the wrong offset shows.
+std::string Bytes(size_t size, uint32_t seed) {
+    std::string bytes(size, '\0');
+    uint32_t x = seed * 2654435761u + 1;
+    for (char& c : bytes) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = static_cast<char>(x);
+    }
+    return bytes;
+}
+
+struct FileState {
+    uintmax_t Size = 0;
+    int64_t Seconds = 0;
+    int64_t Nanoseconds = 0;
+    bool operator==(const FileState&) const = default;
+};
+
+FileState StateOf(const fs::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return {};
+    }
+    return {static_cast<uintmax_t>(st.st_size), st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+}
+
+// Every path below the root, relative, folders marked with a final "/".
+std::vector<std::string> Names(const fs::path& root) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        std::string name = entry.path().lexically_relative(root).string();
+        names.push_back(entry.is_directory() ? name + "/" : name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class ProgramStress : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/pardova-stress-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        Dir = pattern;
+        fs::create_directories(Dir / "app");
+        Executable = Dir / "app" / "pardova";
+        fs::copy_file(PARDOVA_EXECUTABLE, Executable);
+    }
+
+    void TearDown() override {
+        fs::remove_all(Dir);
+        if (!OtherDevice.empty()) {
+            fs::remove_all(OtherDevice);
+        }
+    }
+
+    // A folder on another file system than the temporary folder's where the machine has one in memory:
+    // copies between file systems go through the program's own read and write loop, which a kill can cut
+    // at any point, rather than through one call of the kernel's. Else a folder beside the others.
+    fs::path FolderOnAnotherDevice() {
+        struct stat shm {};
+        struct stat tmp {};
+        char pattern[] = "/dev/shm/pardova-stress-XXXXXX";
+        if (::stat("/dev/shm", &shm) == 0 && ::stat(Dir.c_str(), &tmp) == 0 && shm.st_dev != tmp.st_dev &&
+            mkdtemp(pattern) != nullptr) {
+            OtherDevice = pattern;
+            return OtherDevice;
+        }
+        return Dir;
+    }
+
+    // Starts the program from the temporary folder; closeWhenIdle has it close its window as a user would
+    // once the window stands open and idle.
+    pid_t Start(const std::vector<std::string>& arguments, bool closeWhenIdle) {
+        std::vector<std::string> command = {"timeout", "-s", "KILL", kGuardSeconds, Executable.string()};
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        const pid_t child = fork();
+        if (child == 0) {
+            // Its own process group, so that killing the group reaches the program under the guard too.
+            setpgid(0, 0);
+            if (chdir(Dir.c_str()) != 0) {
+                _exit(126);
+            }
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            if (closeWhenIdle) {
+                setenv("PARDOVA_TEST_CLOSE_WHEN_IDLE", "1", 1);
+            } else {
+                unsetenv("PARDOVA_TEST_CLOSE_WHEN_IDLE");
+            }
+            std::vector<char*> argv;
+            for (auto& part : command) {
+                argv.push_back(part.data());
+            }
+            argv.push_back(nullptr);
+            execvp(argv[0], argv.data());
+            _exit(127);
+        }
+        setpgid(child, child);
+        return child;
+    }
+
+    // Waits for the program's end; the exit code, or 128 + the signal.
+    static int Wait(pid_t child) {
+        int status = 0;
+        EXPECT_EQ(waitpid(child, &status, 0), child);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+    int Run(const std::vector<std::string>& arguments, bool closeWhenIdle) {
+        return Wait(Start(arguments, closeWhenIdle));
+    }
+
+    // Watches a running program until the condition holds, then kills it outright. False when the program
+    // ended first (its code in *code).
+    static bool KillWhen(pid_t child, const std::function<bool()>& condition, int* code) {
+        for (;;) {
+            int status = 0;
+            if (waitpid(child, &status, WNOHANG) == child) {
+                *code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                return false;
+            }
+            if (condition()) {
+                ::kill(-child, SIGKILL);
+                *code = Wait(child);
+                return true;
+            }
+            std::this_thread::yield();
+        }
+    }
+
+    // Saved fields for the next start, in the settings file's own form (paths of up to 64 characters).
+    void SaveFields(const std::string& A, const std::string& B) {
+        WriteFile(Dir / "app" / "settings.ini",
+                  "[TMainForm]\r\n"
+                  "Line0='object MainForm: TMainForm'\r\n"
+                  "Line1='  Left = 100'\r\n"
+                  "Line2='  Top = 120'\r\n"
+                  "Line3='  object CheckBox1: TsCheckBox'\r\n"
+                  "Line4='    Checked = False'\r\n"
+                  "Line5='  end'\r\n"
+                  "Line6='  object DirEdit1: TsDirectoryEdit'\r\n"
+                  "Line7='    Text = '" + A + "''\r\n"
+                  "Line8='  end'\r\n"
+                  "Line9='  object DirEdit2: TsDirectoryEdit'\r\n"
+                  "Line10='    Text = '" + B + "''\r\n"
+                  "Line11='  end'\r\n"
+                  "Line12='  object ExeEdit: TsFilenameEdit'\r\n"
+                  "Line13='    Text = '''\r\n"
+                  "Line14='  end'\r\n"
+                  "Line15='end'\r\n"
+                  "\r\n"
+                  "\r\n");
+    }
+
+    // The destinations of the copy lines the log holds past the given offset, in order.
+    std::vector<std::string> CopiesSince(size_t offset) const {
+        const std::string text = ReadFile(Dir / "app" / "log.txt");
+        std::vector<std::string> copies;
+        size_t at = offset;
+        while ((at = text.find(kCopy, at)) != std::string::npos) {
+            const size_t end = text.find("\r\n", at);
+            if (end == std::string::npos) {
+                break;
+            }
+            copies.push_back(text.substr(at + kCopy.size(), end - at - kCopy.size()));
+            at = end;
+        }
+        return copies;
+    }
+
+    size_t LogSize() const {
+        std::error_code ec;
+        const auto size = fs::file_size(Dir / "app" / "log.txt", ec);
+        return ec ? 0 : static_cast<size_t>(size);
+    }
+
+    fs::path Dir;
+    fs::path OtherDevice;
+    fs::path Executable;
+};
+
+TEST_F(ProgramStress, ASilentPassKilledWhileCopyingNeverLeavesAFileThatPassesForCurrent) {
+    const fs::path A = Dir / "A";
+    const fs::path B = FolderOnAnotherDevice() / "B";
+    fs::create_directories(A / "sub");
+    constexpr size_t kBig = 8u << 20;
+    constexpr uint32_t kBigFiles = 12;
+    std::vector<fs::path> bigFiles;
+    for (uint32_t i = 0; i < kBigFiles; ++i) {
+        const fs::path file = (i % 2 == 0 ? A : A / "sub") / ("big" + std::to_string(i) + ".bin");
+        WriteFile(file, Bytes(kBig + i * 4099, i + 1));
+        bigFiles.push_back(file);
+    }
+    WriteFile(A / "small.txt", "small");
+    fs::create_directories(A / "empty");
+    // B already holds an older copy of one big file: a killed pass must not leave it looking current.
+    fs::create_directories(B / "sub");
+    WriteFile(B / "sub" / "big1.bin", Bytes(kBig + 4099, 99));
+    fs::last_write_time(B / "sub" / "big1.bin", fs::last_write_time(A / "sub" / "big1.bin") - std::chrono::hours(1));
+    SaveFields(A.string(), B.string());
+
+    // After each kill: any file of B with A's size and time must hold A's bytes.
+    const auto expectNothingPassesForCurrent = [&](int round) {
+        for (const std::string& name : Names(A)) {
+            if (name.back() == '/' || !fs::exists(B / name)) {
+                continue;
+            }
+            if (StateOf(B / name) == StateOf(A / name)) {
+                EXPECT_EQ(ReadFile(B / name) == ReadFile(A / name), true)
+                    << name << " passes for current with other bytes after kill " << round;
+            }
+        }
+    };
+
+    // Deterministic kill points: the n-th copy of a pass has started and its target holds at least the
+    // given share of its bytes (0: as soon as its copy line is there), or the pass has already gone on to
+    // its next copy. Each pass completes at most a few files, so every pass still has copies to make.
+    struct KillPoint {
+        size_t Copy;
+        double Share;
+    };
+    const std::vector<KillPoint> points = {{1, 0.0}, {1, 0.25}, {2, 0.5}, {1, 0.0}, {2, 0.75}, {3, 0.1}};
+    int killed = 0;
+    for (size_t round = 0; round < points.size(); ++round) {
+        const KillPoint point = points[round];
+        const size_t logStart = LogSize();
+        const pid_t child = Start({"/s"}, false);
+        int code = -1;
+        const bool wasKilled = KillWhen(
+            child,
+            [&] {
+                const std::vector<std::string> copies = CopiesSince(logStart);
+                if (copies.size() != point.Copy) {
+                    return copies.size() > point.Copy;
+                }
+                std::error_code ec;
+                const auto size = fs::file_size(copies.back(), ec);
+                return point.Share == 0.0 || (!ec && static_cast<double>(size) >= point.Share * kBig);
+            },
+            &code);
+        if (wasKilled) {
+            ++killed;
+        } else {
+            // Ended before the kill point (nothing left to copy so far in): it must have ended well.
+            ASSERT_EQ(code, 0) << "round " << round;
+        }
+        expectNothingPassesForCurrent(static_cast<int>(round));
+    }
+    EXPECT_GE(killed, 4) << "too few passes were cut short to show anything";
+
+    ASSERT_EQ(Run({"/s"}, false), 0);
+    ASSERT_EQ(Names(B), Names(A));
+    for (const std::string& name : Names(A)) {
+        if (name.back() == '/') {
+            continue;
+        }
+        EXPECT_EQ(StateOf(B / name), StateOf(A / name)) << name;
+        EXPECT_TRUE(ReadFile(B / name) == ReadFile(A / name)) << name;
+    }
+    // A itself is as it was made.
+    for (uint32_t i = 0; i < bigFiles.size(); ++i) {
+        EXPECT_TRUE(ReadFile(bigFiles[i]) == Bytes(kBig + i * 4099, i + 1)) << bigFiles[i];
+    }
+}
+
+// A settings.ini of the given bytes; the program must open its window and close as usual.
+struct HostileCase {
+    const char* Name;
+    std::function<std::string()> Content;
+};
+
+const std::string kValidHead = "[TMainForm]\r\nLine0='object MainForm: TMainForm'\r\nLine1='  Left = 100'\r\n";
+
+std::string Lines(const std::vector<std::string>& values) {
+    std::string text = "[TMainForm]\r\n";
+    for (size_t i = 0; i < values.size(); ++i) {
+        text += "Line" + std::to_string(i) + "='" + values[i] + "'\r\n";
+    }
+    return text + "\r\n";
+}
+
+const std::vector<HostileCase>& HostileCases() {
+    static const std::vector<HostileCase> cases = {
+        {"Binary", [] { return Bytes(256 * 1024, 7); }},
+        {"Truncated", [] { return kValidHead + "Line2='  object CheckBox1: TsChe"; }},
+        {"UnendedObject", [] { return Lines({"object MainForm: TMainForm", "  Left = 100", "  object X: TsCheckBox"}); }},
+        {"DeeplyNested",
+         [] {
+             std::vector<std::string> values;
+             for (int i = 0; i < 20000; ++i) {
+                 values.push_back("object O" + std::to_string(i) + ": TMainForm");
+             }
+             for (int i = 0; i < 20000; ++i) {
+                 values.push_back("end");
+             }
+             return Lines(values);
+         }},
+        {"AMegabyteLine",
+         [] {
+             return Lines({"object MainForm: TMainForm", "  object DirEdit1: TsDirectoryEdit",
+                           "    Text = '" + std::string(1 << 20, 'x') + "'", "  end", "end"});
+         }},
+        {"AMegabyteLineOutsideTheValue", [] { return kValidHead + std::string(1 << 20, '[') + "\r\n"; }},
+        {"Huge",
+         [] {
+             std::string text;
+             for (int i = 0; i < 200000; ++i) {
+                 text += "[S" + std::to_string(i) + "]\r\nk=v\r\n";
+             }
+             return text + Lines({"object MainForm: TMainForm", "  Left = 100", "end"});
+         }},
+        {"WrongTypes",
+         [] {
+             return Lines({"object MainForm: TMainForm", "  Left = 'text'", "  Top = 1e999999",
+                           "  object CheckBox1: TsCheckBox", "    Checked = 12", "  end",
+                           "  object DirEdit1: TsDirectoryEdit", "    Text = (1 2 3)", "  end", "end"});
+         }},
+        {"Utf16WithoutText", [] { return std::string("\xFF\xFE", 2) + std::string(1001, '\0'); }},
+    };
+    return cases;
+}
+
+TEST_F(ProgramStress, AHostileSettingsFileNeverCrashesOrBlocksTheStart) {
+    for (const HostileCase& c : HostileCases()) {
+        SCOPED_TRACE(c.Name);
+        WriteFile(Dir / "app" / "settings.ini", c.Content());
+        fs::remove(Dir / "app" / "log.txt");
+        const int code = Run({}, true);
+        EXPECT_NE(code, kKilledByGuard) << "the window never stood open and idle";
+        EXPECT_EQ(code, 0);
+        const std::string log = ReadFile(Dir / "app" / "log.txt");
+        EXPECT_NE(log.find("| Info | finish\r\n"), std::string::npos) << log.substr(0, 400);
+        // What the program saved on its way out must start it again as well.
+        EXPECT_EQ(Run({}, true), 0);
+    }
+}
+
+} // namespace
