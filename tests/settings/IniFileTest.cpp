@@ -213,12 +213,17 @@ TEST_F(TempDir, IniFileWritesEachEntryStraightToTheFile) {
         TIniFile ini(PathOf("hex.ini"));
         ini.WriteString("Store", "Line0", "'54504630'");
         ini.WriteString("Store", "Line1", "'00'");
-        EXPECT_TRUE(ini.ValueExists("Store", "Line1"));
+        ini.WriteString("Store", "Plain", "abc");
+        EXPECT_TRUE(ini.ValueExists("Store", "line1"));
         ini.DeleteKey("Store", "Line1");
         EXPECT_FALSE(ini.ValueExists("Store", "Line1"));
-        EXPECT_EQ(ini.ReadString("Store", "Line0", ""), "'54504630'");
+        EXPECT_EQ(ini.ReadString("Store", "Plain", ""), "abc");
+        EXPECT_EQ(ini.ReadString("Store", "Missing", "dflt"), "dflt");
     }
-    EXPECT_EQ(ReadBytes("hex.ini"), "[Other]\r\nz=9\r\n\r\n[Store]\r\nLine0='54504630'\r\n\r\n");
+    const TMemIniFile document(PathOf("hex.ini"));
+    EXPECT_THAT(document.ReadSections(), ElementsAre("Other", "Store"));
+    EXPECT_THAT(document.ReadSectionValues("Other"), ElementsAre("z=9"));
+    EXPECT_THAT(document.ReadSectionValues("Store"), ElementsAre("Line0='54504630'", "Plain=abc"));
 }
 
 TEST_F(TempDir, IniFileWriteRefusedNamesTheFile) {

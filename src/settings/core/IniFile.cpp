@@ -3,6 +3,7 @@
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 #include "platform/Locale.h"
+#include "platform/PrivateProfile.h"
 #include "platform/Text.h"
 
 #include <algorithm>
@@ -295,12 +296,24 @@ void TMemIniFile::EraseSection(std::string_view Section) {
     }
 }
 
-// Each call reads the file afresh and writes it back at once, as the platform's per-entry functions do.
+// Where the platform keeps INI files entry by entry, its functions are used; elsewhere each call reads the
+// file afresh through the INI document and writes it back at once, which gives the same results.
 TIniFile::TIniFile(std::string FileName) : FFileName(std::move(FileName)) {}
 
-TIniFile::~TIniFile() = default;
+TIniFile::~TIniFile() {
+    if (platform::HasPrivateProfile()) {
+        platform::FlushPrivateProfile(FFileName);
+    }
+}
 
 void TIniFile::WriteString(std::string_view Section, std::string_view Ident, std::string_view Value) {
+    if (platform::HasPrivateProfile()) {
+        if (!platform::WritePrivateProfileEntry(FFileName, std::string(Section), std::string(Ident),
+                                                std::string(Value))) {
+            throw Exception("Unable to write to " + FFileName);
+        }
+        return;
+    }
     try {
         TMemIniFile document(FFileName);
         document.WriteString(Section, Ident, Value);
@@ -311,14 +324,30 @@ void TIniFile::WriteString(std::string_view Section, std::string_view Ident, std
 }
 
 std::string TIniFile::ReadString(std::string_view Section, std::string_view Ident, std::string_view Default) const {
+    if (platform::HasPrivateProfile()) {
+        const auto value = platform::ReadPrivateProfileEntry(FFileName, std::string(Section), std::string(Ident));
+        return value ? *value : std::string(Default);
+    }
     return TMemIniFile(FFileName).ReadString(Section, Ident, Default);
 }
 
 bool TIniFile::ValueExists(std::string_view Section, std::string_view Ident) const {
+    if (platform::HasPrivateProfile()) {
+        for (const std::string& key : platform::ReadPrivateProfileKeys(FFileName, std::string(Section))) {
+            if (SameIniName(key, Ident)) {
+                return true;
+            }
+        }
+        return false;
+    }
     return TMemIniFile(FFileName).ValueExists(Section, Ident);
 }
 
 void TIniFile::DeleteKey(std::string_view Section, std::string_view Ident) {
+    if (platform::HasPrivateProfile()) {
+        platform::WritePrivateProfileEntry(FFileName, std::string(Section), std::string(Ident), std::nullopt);
+        return;
+    }
     TMemIniFile document(FFileName);
     if (document.ValueExists(Section, Ident)) {
         document.DeleteKey(Section, Ident);
