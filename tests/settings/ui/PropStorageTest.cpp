@@ -3,6 +3,7 @@
 #include "PropFilerTest.h"
 
 #include "platform/window/Application.h"
+#include "settings/core/IniFile.h"
 #include "settings/core/ObjectText.h"
 #include "settings/ui/PropStorage.h"
 
@@ -322,6 +323,27 @@ TEST_F(SettingsStore, StorageCreatedInCodeActsOnlyWhenCalled) {
     form->DirEdit2->SetText("x");
     form->close();
     EXPECT_EQ(ReadIni(), kExampleFile) << "no hooks: nothing saved on closing";
+}
+
+// A second storage that hooks the window later wraps the first: it loads first and saves last.
+TEST_F(SettingsStore, SecondStorageWrapsTheFirstsHandlers) {
+    std::unique_ptr<TMainForm> form(new TMainForm);
+    auto* second = new TPropStorageEh(form.get());
+    second->setObjectName("PropStorage2");
+    second->SetSection("Second");
+    second->StoredProps().Add("DirEdit2.<P>.Text");
+    std::vector<std::string> order;
+    form->OnShow = [&](QObject*) { order.push_back("FormShow"); };
+    form->PropStorage1->BeforeLoadProps = [&](QObject*) { order.push_back("load 1"); };
+    second->BeforeLoadProps = [&](QObject*) { order.push_back("load 2"); };
+    form->PropStorage1->BeforeSaveProps = [&](QObject*) { order.push_back("save 1"); };
+    second->BeforeSaveProps = [&](QObject*) { order.push_back("save 2"); };
+    form->AfterConstruction();
+    form->show();
+    form->close();
+    EXPECT_THAT(order, ElementsAre("load 2", "load 1", "FormShow", "save 1", "save 2"));
+    const TMemIniFile ini(IniPath());
+    EXPECT_THAT(ini.ReadSections(), ElementsAre("TMainForm", "Second"));
 }
 
 TEST_F(SettingsStore, ShowingAgainReloadsOverTheCurrentValues) {
