@@ -125,6 +125,9 @@ public:
     void LogHint(const std::string& LogName, const std::string& Event) { LogEvent(LogName, Event, ltHint); }
     void LogInfo(const std::string& LogName, const std::string& Event) { LogEvent(LogName, Event, ltInfo); }
 
+    // The registered log of that name, or null.
+    const TLogInstance* FindLog(const std::string& LogName) const { return Find(LogName); }
+
     TLogLockType LockType() const { return FLockType; }
     void SetLockType(TLogLockType Value) { FLockType = Value; }
 

@@ -41,19 +41,21 @@ struct DirEntry {
     uint32_t Attributes = 0; // kAttr* bits
 };
 
-// Last-write time in 100-nanosecond units since 1601-01-01 UTC, and the size in bytes.
-struct FileAttributeData {
-    uint32_t Attributes = 0;
-    uint64_t LastWriteTime = 0;
-    uint64_t Size = 0;
-};
-
 // What makes a file or folder itself, whatever path leads to it: device and inode on POSIX, volume serial
 // number and file index on Windows.
 struct FileIdentity {
     uint64_t Volume = 0;
     uint64_t Index = 0;
     friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+// Last-write time in 100-nanosecond units since 1601-01-01 UTC, and the size in bytes.
+struct FileAttributeData {
+    uint32_t Attributes = 0;
+    uint64_t LastWriteTime = 0;
+    uint64_t Size = 0;
+    // The identity of what the path leads to, where the same read gives it for free; all zero otherwise.
+    FileIdentity Identity;
 };
 
 // An open directory search; closing happens in the destructor, on every path.

@@ -1,9 +1,11 @@
 #include "app/core/Mirror.h"
 
+#include "app/core/AttributePrefetch.h"
 #include "app/core/FileRoutines.h"
 #include "platform/FileSystem.h"
 #include "platform/Path.h"
 
+#include <deque>
 #include <optional>
 #include <vector>
 
@@ -13,12 +15,24 @@ using namespace platform;
 
 namespace {
 
+// How many entries of one folder are read ahead of the walk, so that memory stays flat however wide a
+// folder is.
+constexpr size_t kReadAhead = 128;
+
 class MirrorWalk {
 public:
     MirrorWalk(const std::string& source, const std::string& dest)
         : FDestFull(WithoutTrailingSeparators(ExpandPath(dest))), FDestName(NamePart(FDestFull)),
           FDestPath(dest) {
         FOpenFolders.push_back({source, std::nullopt, false});
+        // Reading ahead is for the platform's own file system; a replacement put in its place sees every
+        // call from this thread, in the plain order.
+        if (&Fs() == &NativeFs()) {
+            FPrefetch.emplace();
+            if (const std::string log = RunLogFileName(); !log.empty()) {
+                FLogFolder = Fs().GetIdentity(FolderPart(log));
+            }
+        }
     }
 
     void Walk(const std::string& sourceFolder, const std::string& destFolder) {
@@ -28,13 +42,14 @@ public:
         if (search == nullptr) {
             return;
         }
-        // Both folders are opened at their first file, for looking entries up by name.
-        FolderPair folders{source, dest, nullptr, nullptr};
-        DirEntry entry;
-        while (search->Next(entry)) {
-            if (entry.Name == "." || entry.Name == "..") {
-                continue;
+        Level level(*this, source, dest);
+        for (;;) {
+            if (level.Pending.empty() && !Fill(level, *search)) {
+                break;
             }
+            const Ahead current = std::move(level.Pending.front());
+            level.Pending.pop_front();
+            const DirEntry& entry = current.Entry;
             const std::string sourcePath = source + entry.Name;
             const std::string destPath = dest + entry.Name;
             if ((entry.Attributes & kAttrDirectory) != 0) {
@@ -50,12 +65,110 @@ public:
                 }
             } else {
                 AddToLog(sourcePath);
-                MirrorFile(folders, entry.Name, sourcePath, destPath);
+                MirrorFile(level, current, sourcePath, destPath);
             }
         }
     }
 
 private:
+    // One entry taken from the search ahead of the walk, with the reads of a file entry under way.
+    struct Ahead {
+        DirEntry Entry;
+        std::unique_ptr<PrefetchItem> Item;
+
+        Ahead() = default;
+        Ahead(Ahead&&) = default;
+        Ahead& operator=(Ahead&&) = default;
+        // The reading thread may still be filling the item in; it must be done before the item goes.
+        ~Ahead() {
+            if (Item) {
+                AttributePrefetch::Wait(*Item);
+            }
+        }
+    };
+
+    // The walk's state for one folder: its entries read ahead, and both folders held open.
+    struct Level {
+        Level(MirrorWalk& walk, const std::string& source, const std::string& dest)
+            : Walk(walk), SourcePath(source), DestPath(dest) {
+            // Lines written to a log file inside the folders compared would change what was read ahead.
+            ReadsAhead = walk.FPrefetch.has_value() &&
+                         !(walk.FLogFolder && (Fs().GetIdentity(source) == walk.FLogFolder ||
+                                               Fs().GetIdentity(dest) == walk.FLogFolder));
+            Walk.FLevels.push_back(this);
+        }
+        ~Level() {
+            Pending.clear();
+            Walk.FLevels.pop_back();
+        }
+        Level(const Level&) = delete;
+        Level& operator=(const Level&) = delete;
+
+        // Both folders are opened at their first file, for looking entries up by name.
+        void OpenFolders() {
+            if (!Source) {
+                Source = Fs().OpenFolder(SourcePath);
+                Dest = Fs().OpenFolder(DestPath);
+            }
+        }
+
+        MirrorWalk& Walk;
+        const std::string& SourcePath;
+        const std::string& DestPath;
+        std::unique_ptr<FolderHandle> Source;
+        std::unique_ptr<FolderHandle> Dest;
+        bool ReadsAhead = false;
+        std::deque<Ahead> Pending;
+    };
+
+    // Takes the next entries from the search and has their files read; false when the search is done.
+    bool Fill(Level& level, DirectorySearch& search) {
+        std::vector<PrefetchItem*> posted;
+        DirEntry entry;
+        while (level.Pending.size() < kReadAhead && search.Next(entry)) {
+            if (entry.Name == "." || entry.Name == "..") {
+                continue;
+            }
+            Ahead& ahead = level.Pending.emplace_back();
+            if (level.ReadsAhead && (entry.Attributes & kAttrDirectory) == 0) {
+                level.OpenFolders();
+                ahead.Item = std::make_unique<PrefetchItem>();
+                PrefetchItem& item = *ahead.Item;
+                item.SourceFolder = level.Source.get();
+                item.DestFolder = level.Dest.get();
+                item.Name = entry.Name;
+                item.SourcePath = level.SourcePath + entry.Name;
+                item.DestPath = level.DestPath + entry.Name;
+                posted.push_back(&item);
+            }
+            ahead.Entry = std::move(entry);
+        }
+        FPrefetch->Post(posted);
+        return !level.Pending.empty();
+    }
+
+    // After a copy onto an existing file, what was read ahead about that file (under any of its names) is
+    // out of date. Without the file's identity every read ahead counts as out of date.
+    void CopiedOnto(const std::optional<FileAttributeData>& dest) {
+        if (!dest) {
+            return; // a new file: no read ahead found it there
+        }
+        const FileIdentity none{};
+        for (Level* level : FLevels) {
+            for (Ahead& ahead : level->Pending) {
+                PrefetchItem* item = ahead.Item.get();
+                if (item == nullptr || item->Stale) {
+                    continue;
+                }
+                if (dest->Identity == none || !item->Ready.load(std::memory_order_acquire) ||
+                    (item->Dest && item->Dest->Identity == dest->Identity) ||
+                    (item->Source && item->Source->Identity == dest->Identity)) {
+                    item->Stale = true;
+                }
+            }
+        }
+    }
+
     struct OpenFolder {
         std::string Path;
         std::optional<FileIdentity> Identity;
@@ -105,35 +218,40 @@ private:
         return FDestIdentity;
     }
 
-    struct FolderPair {
-        const std::string& SourcePath;
-        const std::string& DestPath;
-        std::unique_ptr<FolderHandle> Source;
-        std::unique_ptr<FolderHandle> Dest;
-    };
+    // A file read ahead is skipped at once when those reads show the skip and nothing since can have
+    // changed them; anything else is decided by reading again now, as the plain walk would.
+    static bool SkipsOnReadAhead(PrefetchItem& item) {
+        AttributePrefetch::Wait(item);
+        if (item.Stale || !item.Dest || !item.Source ||
+            (item.Dest->Attributes & (kAttrDirectory | kAttrReparsePoint)) != 0) {
+            return false;
+        }
+        return item.Source->LastWriteTime == item.Dest->LastWriteTime && item.Source->Size == item.Dest->Size;
+    }
 
     // The three skip tests in their order, each file's attributes read once: the destination's serve both
     // the existence test and the comparisons.
-    static void MirrorFile(FolderPair& folders, const std::string& name, const std::string& sourcePath,
-                           const std::string& destPath) {
-        if (!folders.Dest) {
-            folders.Dest = Fs().OpenFolder(folders.DestPath);
+    void MirrorFile(Level& level, const Ahead& current, const std::string& sourcePath, const std::string& destPath) {
+        if (current.Item && SkipsOnReadAhead(*current.Item)) {
+            return;
         }
+        level.OpenFolders();
+        const std::string& name = current.Entry.Name;
         uint32_t error = 0;
-        const std::optional<FileAttributeData> dest = folders.Dest->GetEntryData(name, destPath, &error);
+        const std::optional<FileAttributeData> dest = level.Dest->GetEntryData(name, destPath, &error);
         const std::optional<uint32_t> destAttributes =
             dest ? std::optional<uint32_t>(dest->Attributes) : std::nullopt;
         if (detail::PlainFileExistsGiven(destPath, destAttributes, error) && dest) {
-            if (!folders.Source) {
-                folders.Source = Fs().OpenFolder(folders.SourcePath);
-            }
-            const std::optional<FileAttributeData> source = folders.Source->GetEntryData(name, sourcePath);
+            const std::optional<FileAttributeData> source = level.Source->GetEntryData(name, sourcePath);
             if (source && source->LastWriteTime == dest->LastWriteTime && source->Size == dest->Size) {
                 return;
             }
         }
         AddToLog("  копирую -> " + destPath);
         Fs().CopyFileReplacing(sourcePath, destPath);
+        if (FPrefetch) {
+            CopiedOnto(dest);
+        }
     }
 
     const std::string FDestFull;
@@ -142,6 +260,10 @@ private:
     std::optional<FileIdentity> FDestIdentity;
     bool FDestIdentityRead = false;
     std::vector<OpenFolder> FOpenFolders;
+    std::vector<Level*> FLevels;
+    std::optional<FileIdentity> FLogFolder;
+    // Last, so that the reading thread ends before anything it might touch.
+    std::optional<AttributePrefetch> FPrefetch;
 };
 
 } // namespace

@@ -1,0 +1,54 @@
+#include "app/core/AttributePrefetch.h"
+
+namespace pardova {
+
+using namespace platform;
+
+AttributePrefetch::AttributePrefetch() : FThread([this] { Run(); }) {}
+
+AttributePrefetch::~AttributePrefetch() {
+    {
+        const std::lock_guard<std::mutex> guard(FLock);
+        FStop = true;
+    }
+    FWork.notify_one();
+    FThread.join();
+}
+
+void AttributePrefetch::Post(const std::vector<PrefetchItem*>& items) {
+    if (items.empty()) {
+        return;
+    }
+    {
+        const std::lock_guard<std::mutex> guard(FLock);
+        FQueue.insert(FQueue.end(), items.begin(), items.end());
+    }
+    FWork.notify_one();
+}
+
+void AttributePrefetch::Wait(PrefetchItem& item) { item.Ready.wait(false, std::memory_order_acquire); }
+
+void AttributePrefetch::Run() {
+    std::unique_lock<std::mutex> lock(FLock);
+    for (;;) {
+        FWork.wait(lock, [this] { return FStop || !FQueue.empty(); });
+        // Items still queued at the end are read all the same: their owners wait for them to be Ready.
+        if (FQueue.empty()) {
+            return;
+        }
+        PrefetchItem* item = FQueue.front();
+        FQueue.pop_front();
+        lock.unlock();
+        // The same reads, in the same order, as the comparison makes: the source only matters when the
+        // destination is there.
+        item->Dest = item->DestFolder->GetEntryData(item->Name, item->DestPath, &item->DestError);
+        if (item->Dest) {
+            item->Source = item->SourceFolder->GetEntryData(item->Name, item->SourcePath);
+        }
+        item->Ready.store(true, std::memory_order_release);
+        item->Ready.notify_one();
+        lock.lock();
+    }
+}
+
+} // namespace pardova

@@ -1,0 +1,60 @@
+#pragma once
+// Reads the attribute data of the files the mirror is about to compare, on a second thread, while the
+// walk itself writes the log line of the entry before. Reading has no effect on the file system, so doing
+// it early changes nothing but the moment of the read; the walk decides which early reads it may trust.
+
+#include "platform/FileSystem.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace pardova {
+
+// One file entry to compare: what both sides' reads gave, once Ready. The folder handles belong to the
+// walk's level that posted the item and outlive it.
+struct PrefetchItem {
+    platform::FolderHandle* SourceFolder = nullptr;
+    platform::FolderHandle* DestFolder = nullptr;
+    std::string Name;
+    std::string SourcePath;
+    std::string DestPath;
+
+    // Written by the reading thread before Ready is set.
+    std::optional<platform::FileAttributeData> Dest;
+    uint32_t DestError = 0;
+    std::optional<platform::FileAttributeData> Source;
+    std::atomic<bool> Ready{false};
+
+    // The walk's own mark: something it did since the item was posted may have changed what was read.
+    bool Stale = false;
+};
+
+class AttributePrefetch {
+public:
+    AttributePrefetch();
+    ~AttributePrefetch();
+    AttributePrefetch(const AttributePrefetch&) = delete;
+    AttributePrefetch& operator=(const AttributePrefetch&) = delete;
+
+    // Queues items for reading in the order given. They must stay in place until Ready.
+    void Post(const std::vector<PrefetchItem*>& items);
+    // Until the item has been read.
+    static void Wait(PrefetchItem& item);
+
+private:
+    void Run();
+
+    std::mutex FLock;
+    std::condition_variable FWork;
+    std::deque<PrefetchItem*> FQueue;
+    bool FStop = false;
+    std::thread FThread;
+};
+
+} // namespace pardova
