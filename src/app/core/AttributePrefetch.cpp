@@ -21,12 +21,24 @@ void AttributePrefetch::Post(const std::vector<PrefetchItem*>& items) {
     }
     {
         const std::lock_guard<std::mutex> guard(FLock);
+        for (PrefetchItem* item : items) {
+            item->Reader = this;
+        }
         FQueue.insert(FQueue.end(), items.begin(), items.end());
     }
     FWork.notify_one();
 }
 
-void AttributePrefetch::Wait(PrefetchItem& item) { item.Ready.wait(false, std::memory_order_acquire); }
+// A mutex and a condition rather than waiting on the flag itself: the flag's own wait is not served
+// alike by every runtime this builds for.
+void AttributePrefetch::Wait(PrefetchItem& item) {
+    if (item.Reader == nullptr || item.Ready.load(std::memory_order_acquire)) {
+        return;
+    }
+    AttributePrefetch& reader = *item.Reader;
+    std::unique_lock<std::mutex> lock(reader.FLock);
+    reader.FDone.wait(lock, [&item] { return item.Ready.load(std::memory_order_acquire); });
+}
 
 void AttributePrefetch::Run() {
     std::unique_lock<std::mutex> lock(FLock);
@@ -45,9 +57,9 @@ void AttributePrefetch::Run() {
         if (item->Dest) {
             item->Source = item->SourceFolder->GetEntryData(item->Name, item->SourcePath);
         }
-        item->Ready.store(true, std::memory_order_release);
-        item->Ready.notify_one();
         lock.lock();
+        item->Ready.store(true, std::memory_order_release);
+        FDone.notify_all();
     }
 }
 

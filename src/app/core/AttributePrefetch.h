@@ -29,7 +29,9 @@ struct PrefetchItem {
     std::optional<platform::FileAttributeData> Dest;
     uint32_t DestError = 0;
     std::optional<platform::FileAttributeData> Source;
+    // Set under the reader's lock; read without it only once Wait has seen it set.
     std::atomic<bool> Ready{false};
+    class AttributePrefetch* Reader = nullptr;
 
     // The walk's own mark: something it did since the item was posted may have changed what was read.
     bool Stale = false;
@@ -44,7 +46,7 @@ public:
 
     // Queues items for reading in the order given. They must stay in place until Ready.
     void Post(const std::vector<PrefetchItem*>& items);
-    // Until the item has been read.
+    // Until the item has been read (at once for an item never posted).
     static void Wait(PrefetchItem& item);
 
 private:
@@ -52,6 +54,7 @@ private:
 
     std::mutex FLock;
     std::condition_variable FWork;
+    std::condition_variable FDone;
     std::deque<PrefetchItem*> FQueue;
     bool FStop = false;
     std::thread FThread;
