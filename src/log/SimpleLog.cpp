@@ -94,10 +94,11 @@ std::string StemOf(const std::string& name) {
 
 } // namespace
 
-std::string FormatLogTimestamp(const platform::LocalDateTime& t, const std::string& DateSeparator,
-                               const std::string& TimeSeparator) {
-    std::string out;
-    out.reserve(23 + 2 * DateSeparator.size() + 3 * TimeSeparator.size());
+namespace {
+
+// The timestamp appended to text already there, so that a line is composed in one buffer.
+void AppendLogTimestamp(std::string& out, const platform::LocalDateTime& t, const std::string& DateSeparator,
+                        const std::string& TimeSeparator) {
     AppendPadded(out, t.Day, 2);
     out += DateSeparator;
     AppendPadded(out, t.Month, 2);
@@ -111,6 +112,15 @@ std::string FormatLogTimestamp(const platform::LocalDateTime& t, const std::stri
     AppendPadded(out, t.Second, 2);
     out += TimeSeparator;
     AppendPadded(out, t.Millisecond, 3);
+}
+
+} // namespace
+
+std::string FormatLogTimestamp(const platform::LocalDateTime& t, const std::string& DateSeparator,
+                               const std::string& TimeSeparator) {
+    std::string out;
+    out.reserve(23 + 2 * DateSeparator.size() + 3 * TimeSeparator.size());
+    AppendLogTimestamp(out, t, DateSeparator, TimeSeparator);
     return out;
 }
 
@@ -184,8 +194,7 @@ void TLogInstance::FinalizeThreadCheck(TLogLockType LockType) {
 std::unique_ptr<platform::NamedMutex> TLogInstance::AcquireLogMutex() { return platform::NamedMutex::Acquire(MutexName()); }
 
 void TLogInstance::OpenLogFile() {
-    const std::string folder = platform::FolderPart(FFileName);
-    if (folder.empty()) {
+    if (platform::FolderPart(FFileName).empty()) {
         throw EInOutError("Unable to create directory", 0);
     }
     platform::FileSystem& fs = platform::Fs();
@@ -198,7 +207,7 @@ void TLogInstance::OpenLogFile() {
         if (existing && (existing->Attributes & platform::kAttrDirectory) == 0) {
             throw;
         }
-        MakeFolderChain(folder);
+        MakeFolderChain(platform::FolderPart(FFileName));
         // Creating replaces; look again right before it, so that a file another process has just started
         // in the meantime keeps its lines.
         const auto created = fs.GetAttributeData(FFileName);
@@ -289,7 +298,7 @@ void TLogInstance::LogEvent(const std::string& Event, TLogType LogType) {
             }
             switch (property) {
             case lpTimestamp:
-                line += FormatLogTimestamp(Now(), platform::DateSeparator(), platform::TimeSeparator());
+                AppendLogTimestamp(line, Now(), platform::DateSeparator(), platform::TimeSeparator());
                 break;
             case lpType:
                 line += TypeWord(LogType);
