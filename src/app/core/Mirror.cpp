@@ -35,14 +35,16 @@ public:
         }
     }
 
-    void Walk(const std::string& sourceFolder, const std::string& destFolder) {
+    // destIsNew: the walk has just created the destination folder, so every file in it is copied and
+    // reading the destination ahead would only find nothing, in the way of the copies being made there.
+    void Walk(const std::string& sourceFolder, const std::string& destFolder, bool destIsNew = false) {
         const std::string source = IncludeSlash(sourceFolder);
         const std::string dest = IncludeSlash(destFolder);
         const std::unique_ptr<DirectorySearch> search = Fs().FindFirst(source + "*.*");
         if (search == nullptr) {
             return;
         }
-        Level level(*this, source, dest);
+        Level level(*this, source, dest, destIsNew);
         for (;;) {
             if (level.Pending.empty() && !Fill(level, *search)) {
                 break;
@@ -57,10 +59,11 @@ public:
                     continue; // mirroring B into itself would nest without end
                 }
                 AddToLog(sourcePath);
+                const bool destExisted = !FPrefetch || FolderExists(destPath);
                 MakeFolderPath(destPath);
                 if (std::optional<FileIdentity> id; MayEnter(sourcePath, entry.Attributes, id)) {
                     FOpenFolders.push_back({sourcePath, id, id.has_value()});
-                    Walk(sourcePath, destPath);
+                    Walk(sourcePath, destPath, !destExisted);
                     FOpenFolders.pop_back();
                 }
             } else {
@@ -89,10 +92,10 @@ private:
 
     // The walk's state for one folder: its entries read ahead, and both folders held open.
     struct Level {
-        Level(MirrorWalk& walk, const std::string& source, const std::string& dest)
+        Level(MirrorWalk& walk, const std::string& source, const std::string& dest, bool destIsNew)
             : Walk(walk), SourcePath(source), DestPath(dest) {
             // Lines written to a log file inside the folders compared would change what was read ahead.
-            ReadsAhead = walk.FPrefetch.has_value() &&
+            ReadsAhead = walk.FPrefetch.has_value() && !destIsNew &&
                          !(walk.FLogFolder && (Fs().GetIdentity(source) == walk.FLogFolder ||
                                                Fs().GetIdentity(dest) == walk.FLogFolder));
             Walk.FLevels.push_back(this);
