@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 
 namespace pardova {
 
@@ -99,6 +100,40 @@ namespace {
 // The timestamp appended to text already there, so that a line is composed in one buffer.
 void AppendLogTimestamp(std::string& out, const platform::LocalDateTime& t, const std::string& DateSeparator,
                         const std::string& TimeSeparator) {
+    const auto within = [](int value, int top) { return value >= 0 && value <= top; };
+    // The usual time: every field fits its width, so the stamp is composed in place and appended once.
+    if (within(t.Year, 9999) && within(t.Month, 99) && within(t.Day, 99) && within(t.Hour, 99) &&
+        within(t.Minute, 99) && within(t.Second, 99) && within(t.Millisecond, 999) && DateSeparator.size() <= 8 &&
+        TimeSeparator.size() <= 8) {
+        char buffer[64];
+        char* p = buffer;
+        const auto digits = [&p](int value, int width) {
+            for (int i = width; i-- > 0;) {
+                p[i] = static_cast<char>('0' + value % 10);
+                value /= 10;
+            }
+            p += width;
+        };
+        const auto separator = [&p](const std::string& text) {
+            std::memcpy(p, text.data(), text.size());
+            p += text.size();
+        };
+        digits(t.Day, 2);
+        separator(DateSeparator);
+        digits(t.Month, 2);
+        separator(DateSeparator);
+        digits(t.Year, 4);
+        *p++ = ' ';
+        digits(t.Hour, 2);
+        separator(TimeSeparator);
+        digits(t.Minute, 2);
+        separator(TimeSeparator);
+        digits(t.Second, 2);
+        separator(TimeSeparator);
+        digits(t.Millisecond, 3);
+        out.append(buffer, static_cast<size_t>(p - buffer));
+        return;
+    }
     AppendPadded(out, t.Day, 2);
     out += DateSeparator;
     AppendPadded(out, t.Month, 2);
@@ -161,6 +196,7 @@ void TLogInstance::SetFileName(const std::string& Value) {
     }
     FMutexName = std::move(mutexName);
     FFileName = Value;
+    FHasFolder = !platform::FolderPart(FFileName).empty();
 }
 
 std::string TLogInstance::MutexName() const { return "CSL_MUTEX_" + FMutexName; }
@@ -194,7 +230,7 @@ void TLogInstance::FinalizeThreadCheck(TLogLockType LockType) {
 std::unique_ptr<platform::NamedMutex> TLogInstance::AcquireLogMutex() { return platform::NamedMutex::Acquire(MutexName()); }
 
 void TLogInstance::OpenLogFile() {
-    if (platform::FolderPart(FFileName).empty()) {
+    if (!FHasFolder) {
         throw EInOutError("Unable to create directory", 0);
     }
     platform::FileSystem& fs = platform::Fs();

@@ -86,6 +86,8 @@ private:
 
     std::string FLogName;
     std::string FFileName;
+    // Whether FFileName names a folder: settled when the name is set, not on every line.
+    bool FHasFolder = false;
     std::string FUserName;
     int32_t FMaxFiles = 0;
     std::unique_ptr<platform::NamedMutex> FLogMutex;

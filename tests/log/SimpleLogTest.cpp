@@ -80,6 +80,12 @@ TEST(LogTimestampTest, LaysOutEveryFieldZeroPadded) {
     EXPECT_EQ(FormatLogTimestamp(t, ".", ":"), "31.01.2024 09:05:07:042");
     EXPECT_EQ(FormatLogTimestamp(t, "-", "."), "31-01-2024 09.05.07.042");
     EXPECT_EQ(FormatLogTimestamp({987, 12, 1, 23, 59, 59, 999}, "/", ":"), "01/12/0987 23:59:59:999");
+    // Fields wider than their width, and long or multi-byte separators, keep every digit and byte.
+    EXPECT_EQ(FormatLogTimestamp({12345, 1, 2, 3, 4, 5, 6}, "/", ":"), "02/01/12345 03:04:05:006");
+    EXPECT_EQ(FormatLogTimestamp({2024, 1, 2, 3, 4, 5, 1234}, "/", ":"), "02/01/2024 03:04:05:1234");
+    EXPECT_EQ(FormatLogTimestamp(t, "г.", "ч"), "31г.01г.2024 09ч05ч07ч042");
+    EXPECT_EQ(FormatLogTimestamp(t, "<--sep-->", "::::::::::"),
+              "31<--sep-->01<--sep-->2024 09::::::::::05::::::::::07::::::::::042");
     EXPECT_EQ(FormatRotationStamp(t), "20240131T090507");
     EXPECT_EQ(FormatRotationStamp({2025, 11, 9, 0, 0, 3, 500}), "20251109T000003");
 }
