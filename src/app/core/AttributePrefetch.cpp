@@ -41,6 +41,7 @@ void AttributePrefetch::Wait(PrefetchItem& item) {
 }
 
 void AttributePrefetch::Run() {
+    std::string path;
     std::unique_lock<std::mutex> lock(FLock);
     for (;;) {
         FWork.wait(lock, [this] { return FStop || !FQueue.empty(); });
@@ -53,9 +54,11 @@ void AttributePrefetch::Run() {
         lock.unlock();
         // The same reads, in the same order, as the comparison makes: the source only matters when the
         // destination is there.
-        item->Dest = item->DestFolder->GetEntryData(item->Name, item->DestPath, &item->DestError);
+        path.assign(*item->DestFolderPath).append(item->Name);
+        item->Dest = item->DestFolder->GetEntryData(item->Name, path, &item->DestError);
         if (item->Dest) {
-            item->Source = item->SourceFolder->GetEntryData(item->Name, item->SourcePath);
+            path.assign(*item->SourceFolderPath).append(item->Name);
+            item->Source = item->SourceFolder->GetEntryData(item->Name, path);
         }
         lock.lock();
         item->Ready.store(true, std::memory_order_release);

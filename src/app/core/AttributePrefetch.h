@@ -22,8 +22,10 @@ struct PrefetchItem {
     platform::FolderHandle* SourceFolder = nullptr;
     platform::FolderHandle* DestFolder = nullptr;
     std::string Name;
-    std::string SourcePath;
-    std::string DestPath;
+    // The folders' paths, ending in a separator; the reading thread composes the full paths from them, so
+    // that the walk's thread spends nothing on them. They belong to the walk's level, as the handles do.
+    const std::string* SourceFolderPath = nullptr;
+    const std::string* DestFolderPath = nullptr;
 
     // Written by the reading thread before Ready is set.
     std::optional<platform::FileAttributeData> Dest;

@@ -45,6 +45,9 @@ public:
             return;
         }
         Level level(*this, source, dest, destIsNew);
+        // Each entry's full paths are composed in these, so that a folder's entries reuse their storage.
+        std::string sourcePath = source;
+        std::string destPath = dest;
         for (;;) {
             if (level.Pending.empty() && !Fill(level, *search)) {
                 break;
@@ -52,8 +55,10 @@ public:
             const Ahead current = std::move(level.Pending.front());
             level.Pending.pop_front();
             const DirEntry& entry = current.Entry;
-            const std::string sourcePath = source + entry.Name;
-            const std::string destPath = dest + entry.Name;
+            sourcePath.resize(source.size());
+            sourcePath += entry.Name;
+            destPath.resize(dest.size());
+            destPath += entry.Name;
             if ((entry.Attributes & kAttrDirectory) != 0) {
                 if (IsDestination(entry.Name, sourcePath)) {
                     continue; // mirroring B into itself would nest without end
@@ -140,8 +145,8 @@ private:
                 item.SourceFolder = level.Source.get();
                 item.DestFolder = level.Dest.get();
                 item.Name = entry.Name;
-                item.SourcePath = level.SourcePath + entry.Name;
-                item.DestPath = level.DestPath + entry.Name;
+                item.SourceFolderPath = &level.SourcePath;
+                item.DestFolderPath = &level.DestPath;
                 posted.push_back(&item);
             }
             ahead.Entry = std::move(entry);
