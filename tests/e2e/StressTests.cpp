@@ -3,7 +3,7 @@
 // that a later pass takes as up to date; the next whole pass makes B identical to A. A settings file of
 // any shape never crashes the program and never keeps its window from opening.
 
-#include <gtest/gtest.h>
+#include "e2e/ProgramFolder.h"
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -23,23 +23,9 @@
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace pardova::e2e;
 
-// A run that never ends by itself is killed after this many seconds and counts as a failure.
-const char* const kGuardSeconds = "120";
-constexpr int kKilledByGuard = 128 + 9;
 const std::string kCopy = "  копирую -> ";
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& content) {
-    std::ofstream(path, std::ios::binary) << content;
-}
 
 // Distinct bytes per seed, so that a copy landing in the wrong file or at the wrong offset shows.
 std::string Bytes(size_t size, uint32_t seed) {
@@ -80,19 +66,12 @@ std::vector<std::string> Names(const fs::path& root) {
     return names;
 }
 
-class ProgramStress : public ::testing::Test {
+class ProgramStress : public ProgramFolder {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/pardova-stress-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        Dir = pattern;
-        fs::create_directories(Dir / "app");
-        Executable = Dir / "app" / "pardova";
-        fs::copy_file(PARDOVA_EXECUTABLE, Executable);
-    }
+    ProgramStress() : ProgramFolder("pardova-stress", "120") {}
 
     void TearDown() override {
-        fs::remove_all(Dir);
+        ProgramFolder::TearDown();
         if (!OtherDevice.empty()) {
             fs::remove_all(OtherDevice);
         }
@@ -113,47 +92,6 @@ protected:
         return Dir;
     }
 
-    // Starts the program from the temporary folder; closeWhenIdle has it close its window as a user would
-    // once the window stands open and idle.
-    pid_t Start(const std::vector<std::string>& arguments, bool closeWhenIdle) {
-        std::vector<std::string> command = {"timeout", "-s", "KILL", kGuardSeconds, Executable.string()};
-        command.insert(command.end(), arguments.begin(), arguments.end());
-        const pid_t child = fork();
-        if (child == 0) {
-            // Its own process group, so that killing the group reaches the program under the guard too.
-            setpgid(0, 0);
-            if (chdir(Dir.c_str()) != 0) {
-                _exit(126);
-            }
-            setenv("QT_QPA_PLATFORM", "offscreen", 1);
-            if (closeWhenIdle) {
-                setenv("PARDOVA_TEST_CLOSE_WHEN_IDLE", "1", 1);
-            } else {
-                unsetenv("PARDOVA_TEST_CLOSE_WHEN_IDLE");
-            }
-            std::vector<char*> argv;
-            for (auto& part : command) {
-                argv.push_back(part.data());
-            }
-            argv.push_back(nullptr);
-            execvp(argv[0], argv.data());
-            _exit(127);
-        }
-        setpgid(child, child);
-        return child;
-    }
-
-    // Waits for the program's end; the exit code, or 128 + the signal.
-    static int Wait(pid_t child) {
-        int status = 0;
-        EXPECT_EQ(waitpid(child, &status, 0), child);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-
-    int Run(const std::vector<std::string>& arguments, bool closeWhenIdle) {
-        return Wait(Start(arguments, closeWhenIdle));
-    }
-
     // Watches a running program until the condition holds, then kills it outright. False when the program
     // ended first (its code in *code).
     static bool KillWhen(pid_t child, const std::function<bool()>& condition, int* code) {
@@ -170,30 +108,6 @@ protected:
             }
             std::this_thread::yield();
         }
-    }
-
-    // Saved fields for the next start, in the settings file's own form (paths of up to 64 characters).
-    void SaveFields(const std::string& A, const std::string& B) {
-        WriteFile(Dir / "app" / "settings.ini",
-                  "[TMainForm]\r\n"
-                  "Line0='object MainForm: TMainForm'\r\n"
-                  "Line1='  Left = 100'\r\n"
-                  "Line2='  Top = 120'\r\n"
-                  "Line3='  object CheckBox1: TsCheckBox'\r\n"
-                  "Line4='    Checked = False'\r\n"
-                  "Line5='  end'\r\n"
-                  "Line6='  object DirEdit1: TsDirectoryEdit'\r\n"
-                  "Line7='    Text = '" + A + "''\r\n"
-                  "Line8='  end'\r\n"
-                  "Line9='  object DirEdit2: TsDirectoryEdit'\r\n"
-                  "Line10='    Text = '" + B + "''\r\n"
-                  "Line11='  end'\r\n"
-                  "Line12='  object ExeEdit: TsFilenameEdit'\r\n"
-                  "Line13='    Text = '''\r\n"
-                  "Line14='  end'\r\n"
-                  "Line15='end'\r\n"
-                  "\r\n"
-                  "\r\n");
     }
 
     // The destinations of the copy lines the log holds past the given offset, in order.
@@ -218,9 +132,7 @@ protected:
         return ec ? 0 : static_cast<size_t>(size);
     }
 
-    fs::path Dir;
     fs::path OtherDevice;
-    fs::path Executable;
 };
 
 TEST_F(ProgramStress, ASilentPassKilledWhileCopyingNeverLeavesAFileThatPassesForCurrent) {

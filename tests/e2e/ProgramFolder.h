@@ -1,0 +1,127 @@
+#pragma once
+// The built program in a temporary folder of its own (its log and settings live beside the executable),
+// started as a user or a scheduled task would start it, offscreen, under a guard that kills a run that
+// never ends by itself (a failure box waiting for a user).
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace pardova::e2e {
+
+namespace fs = std::filesystem;
+
+constexpr int kKilledByGuard = 128 + 9;
+
+inline std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+inline void WriteFile(const fs::path& path, const std::string& content) {
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+// settings.ini as the program writes it, holding folder A and folder B (paths of up to 64 characters,
+// without apostrophes, stay on one line of the text form) with the box not ticked and no program.
+inline std::string SettingsWithFields(const std::string& A, const std::string& B) {
+    return "[TMainForm]\r\n"
+           "Line0='object MainForm: TMainForm'\r\n"
+           "Line1='  Left = 100'\r\n"
+           "Line2='  Top = 120'\r\n"
+           "Line3='  object CheckBox1: TsCheckBox'\r\n"
+           "Line4='    Checked = False'\r\n"
+           "Line5='  end'\r\n"
+           "Line6='  object DirEdit1: TsDirectoryEdit'\r\n"
+           "Line7='    Text = '" + A + "''\r\n"
+           "Line8='  end'\r\n"
+           "Line9='  object DirEdit2: TsDirectoryEdit'\r\n"
+           "Line10='    Text = '" + B + "''\r\n"
+           "Line11='  end'\r\n"
+           "Line12='  object ExeEdit: TsFilenameEdit'\r\n"
+           "Line13='    Text = '''\r\n"
+           "Line14='  end'\r\n"
+           "Line15='end'\r\n"
+           "\r\n"
+           "\r\n";
+}
+
+class ProgramFolder : public ::testing::Test {
+protected:
+    ProgramFolder(std::string folderPrefix, std::string guardSeconds)
+        : FFolderPrefix(std::move(folderPrefix)), FGuardSeconds(std::move(guardSeconds)) {}
+
+    void SetUp() override {
+        std::string pattern = "/tmp/" + FFolderPrefix + "-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        Dir = pattern;
+        fs::create_directories(Dir / "app");
+        Executable = Dir / "app" / "pardova";
+        fs::copy_file(PARDOVA_EXECUTABLE, Executable);
+    }
+
+    void TearDown() override { fs::remove_all(Dir); }
+
+    // Starts the program from the temporary folder; closeWhenIdle has it close its window as a user would
+    // once the window stands open and idle.
+    pid_t Start(const std::vector<std::string>& arguments, bool closeWhenIdle) {
+        std::vector<std::string> command = {"timeout", "-s", "KILL", FGuardSeconds, Executable.string()};
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        const pid_t child = fork();
+        if (child == 0) {
+            // Its own process group, so that killing the group reaches the program under the guard too.
+            setpgid(0, 0);
+            if (chdir(Dir.c_str()) != 0) {
+                _exit(126);
+            }
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            if (closeWhenIdle) {
+                setenv("PARDOVA_TEST_CLOSE_WHEN_IDLE", "1", 1);
+            } else {
+                unsetenv("PARDOVA_TEST_CLOSE_WHEN_IDLE");
+            }
+            std::vector<char*> argv;
+            for (auto& part : command) {
+                argv.push_back(part.data());
+            }
+            argv.push_back(nullptr);
+            execvp(argv[0], argv.data());
+            _exit(127);
+        }
+        setpgid(child, child);
+        return child;
+    }
+
+    // Waits for the program's end; the exit code, or 128 + the signal (kKilledByGuard for the guard).
+    static int Wait(pid_t child) {
+        int status = 0;
+        EXPECT_EQ(waitpid(child, &status, 0), child);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+    int Run(const std::vector<std::string>& arguments, bool closeWhenIdle) {
+        return Wait(Start(arguments, closeWhenIdle));
+    }
+
+    void SaveFields(const std::string& A, const std::string& B) {
+        WriteFile(Dir / "app" / "settings.ini", SettingsWithFields(A, B));
+    }
+
+    fs::path Dir;
+    fs::path Executable;
+
+private:
+    std::string FFolderPrefix;
+    std::string FGuardSeconds;
+};
+
+} // namespace pardova::e2e
