@@ -37,7 +37,28 @@ void AttributePrefetch::Wait(PrefetchItem& item) {
     }
     AttributePrefetch& reader = *item.Reader;
     std::unique_lock<std::mutex> lock(reader.FLock);
+    // Items are read in the order posted, so the one waited for is usually next in line: reading it here
+    // costs no more than waiting, and spares both threads a wake-up.
+    if (!reader.FQueue.empty() && reader.FQueue.front() == &item) {
+        reader.FQueue.pop_front();
+        lock.unlock();
+        thread_local std::string path;
+        Read(item, path);
+        item.Ready.store(true, std::memory_order_release);
+        return;
+    }
     reader.FDone.wait(lock, [&item] { return item.Ready.load(std::memory_order_acquire); });
+}
+
+// The same reads, in the same order, as the comparison makes: the source only matters when the
+// destination is there.
+void AttributePrefetch::Read(PrefetchItem& item, std::string& path) {
+    path.assign(*item.DestFolderPath).append(item.Name);
+    item.Dest = item.DestFolder->GetEntryData(item.Name, path, &item.DestError);
+    if (item.Dest) {
+        path.assign(*item.SourceFolderPath).append(item.Name);
+        item.Source = item.SourceFolder->GetEntryData(item.Name, path);
+    }
 }
 
 void AttributePrefetch::Run() {
@@ -52,14 +73,7 @@ void AttributePrefetch::Run() {
         PrefetchItem* item = FQueue.front();
         FQueue.pop_front();
         lock.unlock();
-        // The same reads, in the same order, as the comparison makes: the source only matters when the
-        // destination is there.
-        path.assign(*item->DestFolderPath).append(item->Name);
-        item->Dest = item->DestFolder->GetEntryData(item->Name, path, &item->DestError);
-        if (item->Dest) {
-            path.assign(*item->SourceFolderPath).append(item->Name);
-            item->Source = item->SourceFolder->GetEntryData(item->Name, path);
-        }
+        Read(*item, path);
         lock.lock();
         item->Ready.store(true, std::memory_order_release);
         FDone.notify_all();

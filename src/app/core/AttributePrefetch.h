@@ -53,6 +53,7 @@ public:
 
 private:
     void Run();
+    static void Read(PrefetchItem& item, std::string& path);
 
     std::mutex FLock;
     std::condition_variable FWork;
