@@ -4,6 +4,7 @@
 #include "platform/Text.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -219,9 +220,7 @@ void TWriter::WriteFloat(long double value) {
 
 void TWriter::WriteSingle(float value) {
     WriteValue(vaSingle);
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    WriteLE(bits);
+    WriteLE(std::bit_cast<uint32_t>(value));
 }
 
 void TWriter::WriteCurrency(TCurrency value) {
@@ -231,16 +230,12 @@ void TWriter::WriteCurrency(TCurrency value) {
 
 void TWriter::WriteDate(double value) {
     WriteValue(vaDate);
-    uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    WriteLE(bits);
+    WriteLE(std::bit_cast<uint64_t>(value));
 }
 
 void TWriter::WriteDouble(double value) {
     WriteValue(vaDouble);
-    uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    WriteLE(bits);
+    WriteLE(std::bit_cast<uint64_t>(value));
 }
 
 void TWriter::WriteSet(const std::vector<std::string>& names) {
@@ -413,13 +408,7 @@ long double TReader::ReadFloat() {
         Read(bytes.data(), bytes.size());
         return BytesToExtended(bytes);
     }
-    case vaDouble: {
-        ReadValue();
-        const uint64_t bits = ReadLE<uint64_t>();
-        double value;
-        std::memcpy(&value, &bits, sizeof value);
-        return value;
-    }
+    case vaDouble: return ReadDouble();
     case vaSingle: return ReadSingle();
     case vaInt8:
     case vaInt16:
@@ -431,10 +420,7 @@ long double TReader::ReadFloat() {
 
 float TReader::ReadSingle() {
     CheckValue(vaSingle);
-    const uint32_t bits = ReadLE<uint32_t>();
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
+    return std::bit_cast<float>(ReadLE<uint32_t>());
 }
 
 TCurrency TReader::ReadCurrency() {
@@ -444,18 +430,12 @@ TCurrency TReader::ReadCurrency() {
 
 double TReader::ReadDate() {
     CheckValue(vaDate);
-    const uint64_t bits = ReadLE<uint64_t>();
-    double value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
+    return std::bit_cast<double>(ReadLE<uint64_t>());
 }
 
 double TReader::ReadDouble() {
     CheckValue(vaDouble);
-    const uint64_t bits = ReadLE<uint64_t>();
-    double value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
+    return std::bit_cast<double>(ReadLE<uint64_t>());
 }
 
 std::vector<std::string> TReader::ReadSet() {

@@ -1,5 +1,6 @@
 // The program's own main window with the settings store: settings.ini for the specified example, and the
 // values coming back in a window opened after the first one was closed.
+#include "settings/SettingsExample.h"
 #include "app/ui/fMain.h"
 #include "platform/window/Application.h"
 #include "settings/ui/PropStorage.h"
@@ -63,27 +64,7 @@ TEST_F(MainWindowSettings, ClosingWritesTheSpecifiedExample) {
     form->DirEdit2->SetText("E:\\Archive\\Sources copy");
     form->ExeEdit->SetText("C:\\Program Files\\Example Tools\\Post-processing\\after copy\\launcher.exe");
     ASSERT_TRUE(form->close());
-    EXPECT_EQ(ReadIni(), "[TMainForm]\r\n"
-                         "Line0='object MainForm: TMainForm'\r\n"
-                         "Line1='  Left = 312'\r\n"
-                         "Line2='  Top = 184'\r\n"
-                         "Line3='  object CheckBox1: TsCheckBox'\r\n"
-                         "Line4='    Checked = True'\r\n"
-                         "Line5='  end'\r\n"
-                         "Line6='  object DirEdit1: TsDirectoryEdit'\r\n"
-                         "Line7='    Text = 'D:\\'#1055#1088#1086#1077#1082#1090#1099'\\'#1048#1089#1093#1086#1076#1085#1080#1082#1080'\r\n"
-                         "Line8='  end'\r\n"
-                         "Line9='  object DirEdit2: TsDirectoryEdit'\r\n"
-                         "Line10='    Text = 'E:\\Archive\\Sources copy''\r\n"
-                         "Line11='  end'\r\n"
-                         "Line12='  object ExeEdit: TsFilenameEdit'\r\n"
-                         "Line13='    Text = '\r\n"
-                         "Line14='      'C:\\Program Files\\Example Tools\\Post-processing\\after copy\\launch' +'\r\n"
-                         "Line15='      'er.exe''\r\n"
-                         "Line16='  end'\r\n"
-                         "Line17='end'\r\n"
-                         "\r\n"
-                         "\r\n");
+    EXPECT_EQ(ReadIni(), pardova::testing::kExampleSettingsFile);
     const std::string saved = ReadIni();
     form.reset();
     EXPECT_EQ(ReadIni(), saved);

@@ -1,5 +1,6 @@
 // The settings store with the INI manager: settings.ini byte for byte, the window's load and save cycle,
 // and stored data that must never crash, block the start or be overwritten.
+#include "settings/SettingsExample.h"
 #include "PropFilerTest.h"
 
 #include "platform/window/Application.h"
@@ -27,27 +28,7 @@ using ::testing::HasSubstr;
 
 namespace fs = std::filesystem;
 
-const std::string kExampleFile = "[TMainForm]\r\n"
-                                 "Line0='object MainForm: TMainForm'\r\n"
-                                 "Line1='  Left = 312'\r\n"
-                                 "Line2='  Top = 184'\r\n"
-                                 "Line3='  object CheckBox1: TsCheckBox'\r\n"
-                                 "Line4='    Checked = True'\r\n"
-                                 "Line5='  end'\r\n"
-                                 "Line6='  object DirEdit1: TsDirectoryEdit'\r\n"
-                                 "Line7='    Text = 'D:\\'#1055#1088#1086#1077#1082#1090#1099'\\'#1048#1089#1093#1086#1076#1085#1080#1082#1080'\r\n"
-                                 "Line8='  end'\r\n"
-                                 "Line9='  object DirEdit2: TsDirectoryEdit'\r\n"
-                                 "Line10='    Text = 'E:\\Archive\\Sources copy''\r\n"
-                                 "Line11='  end'\r\n"
-                                 "Line12='  object ExeEdit: TsFilenameEdit'\r\n"
-                                 "Line13='    Text = '\r\n"
-                                 "Line14='      'C:\\Program Files\\Example Tools\\Post-processing\\after copy\\launch' +'\r\n"
-                                 "Line15='      'er.exe''\r\n"
-                                 "Line16='  end'\r\n"
-                                 "Line17='end'\r\n"
-                                 "\r\n"
-                                 "\r\n";
+const std::string& kExampleFile = pardova::testing::kExampleSettingsFile;
 
 const QString kFolderA = QString::fromUtf8("D:\\Проекты\\Исходники");
 const QString kProgram = "C:\\Program Files\\Example Tools\\Post-processing\\after copy\\launcher.exe";
