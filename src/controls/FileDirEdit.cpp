@@ -424,4 +424,14 @@ void TsCustomComboEdit::LayoutButton() {
 
 TsFileDirEdit::TsFileDirEdit(QWidget* parent) : TsCustomComboEdit(parent) { SetMaxLength(255); }
 
+bool TsFileDirEdit::BeginBrowse(QString& name, bool& action) {
+    TsCustomComboEdit::BrowseClick();
+    name = Text();
+    action = true;
+    if (OnBeforeDialog) {
+        OnBeforeDialog(this, name, action);
+    }
+    return action;
+}
+
 } // namespace pardova

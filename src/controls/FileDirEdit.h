@@ -310,6 +310,11 @@ public:
     TExecOpenDialogEvent OnBeforeDialog;
     TExecOpenDialogEvent OnAfterDialog;
 
+protected:
+    // The start every browse shares: OnButtonClick, then the working name from the text and OnBeforeDialog.
+    // False when OnBeforeDialog called the browse off.
+    bool BeginBrowse(QString& name, bool& action);
+
 private:
     platform::PathStyle FPathRules = platform::kNativePathStyle;
     bool FAcceptFiles = false;

@@ -45,14 +45,10 @@ TsDirectoryEdit::TsDirectoryEdit(QWidget* parent) : TsFileDirEdit(parent) {
 }
 
 void TsDirectoryEdit::BrowseClick() {
-    TsFileDirEdit::BrowseClick();
-    QString name = Text();
+    QString name;
     bool action = true;
-    if (OnBeforeDialog) {
-        OnBeforeDialog(this, name, action);
-        if (!action) {
-            return;
-        }
+    if (!BeginBrowse(name, action)) {
+        return;
     }
     if (name.isEmpty() && !FInitialDir.isEmpty()) {
         name = FInitialDir;
@@ -111,14 +107,10 @@ void TsFilenameEdit::SetFileName(const QString& value) {
 }
 
 void TsFilenameEdit::BrowseClick() {
-    TsFileDirEdit::BrowseClick();
-    QString name = Text();
+    QString name;
     bool action = true;
-    if (OnBeforeDialog) {
-        OnBeforeDialog(this, name, action);
-        if (!action) {
-            return;
-        }
+    if (!BeginBrowse(name, action)) {
+        return;
     }
     const platform::PathStyle style = PathRules();
     const std::string path = Utf8(name);

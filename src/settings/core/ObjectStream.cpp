@@ -268,6 +268,13 @@ void TReader::EnsureAvailable(uint64_t count) {
     if (count > static_cast<uint64_t>(FStream.Remaining())) throw EReadError("Stream read error");
 }
 
+std::string TReader::ReadBytes(uint32_t length) {
+    EnsureAvailable(length);
+    std::string bytes(length, '\0');
+    Read(bytes.data(), length);
+    return bytes;
+}
+
 void TReader::SkipBytes(uint64_t count) {
     EnsureAvailable(count);
     FStream.Seek(static_cast<int64_t>(count), TSeekOrigin::soCurrent);
@@ -342,18 +349,14 @@ std::u16string TReader::ReadUnicodePayload(TValueType tag) {
     case vaString:
     case vaLString: {
         const uint32_t length = tag == vaString ? ReadLE<uint8_t>() : ReadLE<uint32_t>();
-        EnsureAvailable(length);
-        std::string bytes(length, '\0');
-        Read(bytes.data(), length);
+        const std::string bytes = ReadBytes(length);
         units.reserve(length);
         for (const char c : bytes) units.push_back(static_cast<unsigned char>(c));
         return units;
     }
     case vaUTF8String: {
         const uint32_t length = ReadLE<uint32_t>();
-        EnsureAvailable(length);
-        std::string bytes(length, '\0');
-        Read(bytes.data(), length);
+        const std::string bytes = ReadBytes(length);
         return Utf8ToUtf16(bytes);
     }
     case vaWString: {
@@ -375,16 +378,12 @@ std::string TReader::ReadString() {
     case vaString:
     case vaLString: {
         const uint32_t length = tag == vaString ? ReadLE<uint8_t>() : ReadLE<uint32_t>();
-        EnsureAvailable(length);
-        std::string bytes(length, '\0');
-        Read(bytes.data(), length);
+        const std::string bytes = ReadBytes(length);
         return platform::AnsiToUtf8(bytes);
     }
     case vaUTF8String: {
         const uint32_t length = ReadLE<uint32_t>();
-        EnsureAvailable(length);
-        std::string bytes(length, '\0');
-        Read(bytes.data(), length);
+        const std::string bytes = ReadBytes(length);
         return bytes;
     }
     case vaWString: return Utf16ToUtf8(ReadUnicodePayload(tag));

@@ -158,6 +158,7 @@ public:
 private:
     template <typename T> T ReadLE();
     void EnsureAvailable(uint64_t count);
+    std::string ReadBytes(uint32_t length);
     std::u16string ReadUnicodePayload(TValueType tag);
     void SkipBytes(uint64_t count);
     void SkipValueAt(int depth);

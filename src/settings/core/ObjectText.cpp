@@ -341,6 +341,14 @@ private:
         throw EParserError(what + " on line " + std::to_string(FLine));
     }
 
+    // A number that must take the whole token, as a single or a date.
+    template <typename T> T ParseWhole(const char* first, const char* last) const {
+        T value = 0;
+        const auto r = std::from_chars(first, last, value);
+        if (r.ec != std::errc() || r.ptr != last) Error("Invalid property value");
+        return value;
+    }
+
     void CheckLineLength(size_t start) {
         const void* lf = std::memchr(FText.data() + start, '\n', FText.size() - start);
         size_t end = lf ? static_cast<size_t>(static_cast<const char*>(lf) - FText.data()) : FText.size();
@@ -640,20 +648,8 @@ private:
             FWriter.WriteCurrency(amount);
             break;
         }
-        case 'd': {
-            double value = 0;
-            const auto r = std::from_chars(first, last, value);
-            if (r.ec != std::errc() || r.ptr != last) Error("Invalid property value");
-            FWriter.WriteDate(value);
-            break;
-        }
-        case 's': {
-            float value = 0;
-            const auto r = std::from_chars(first, last, value);
-            if (r.ec != std::errc() || r.ptr != last) Error("Invalid property value");
-            FWriter.WriteSingle(value);
-            break;
-        }
+        case 'd': FWriter.WriteDate(ParseWhole<double>(first, last)); break;
+        case 's': FWriter.WriteSingle(ParseWhole<float>(first, last)); break;
         default: FWriter.WriteFloat(FFloat); break;
         }
     }
