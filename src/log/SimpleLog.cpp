@@ -239,21 +239,29 @@ void TLogInstance::OpenLogFile() {
     try {
         FFileStream = fs.OpenStream(FFileName, platform::StreamMode::OpenReadWriteDenyWrite);
     } catch (const EFOpenError&) {
-        const auto existing = fs.GetAttributeData(FFileName);
-        if (existing && (existing->Attributes & platform::kAttrDirectory) == 0) {
+        if (FileIsThere(fs)) {
             throw;
         }
         MakeFolderChain(platform::FolderPart(FFileName));
         // Creating replaces; look again right before it, so that a file another process has just started
         // in the meantime keeps its lines.
-        const auto created = fs.GetAttributeData(FFileName);
-        if (!created || (created->Attributes & platform::kAttrDirectory) != 0) {
+        if (!FileIsThere(fs)) {
             fs.OpenStream(FFileName, platform::StreamMode::CreateNoShare).reset();
         }
         FFileStream = fs.OpenStream(FFileName, platform::StreamMode::OpenReadWriteDenyWrite);
     }
     // The end is the file's length at this moment, which the size check needs: no second look at it.
     FOpenLength = FFileStream->Seek(0, platform::SeekOrigin::End);
+}
+
+// Whether a file (not a folder) stands under the log's name. A link counts by what it leads to: one whose
+// target is missing is followed when the file is created, so its target becomes the log.
+bool TLogInstance::FileIsThere(platform::FileSystem& fs) const {
+    const auto data = fs.GetAttributeData(FFileName);
+    if (!data || (data->Attributes & platform::kAttrDirectory) != 0) {
+        return false;
+    }
+    return (data->Attributes & platform::kAttrReparsePoint) == 0 || fs.GetIdentity(FFileName).has_value();
 }
 
 void TLogInstance::CloseLogFile() {

@@ -78,6 +78,7 @@ public:
 
 private:
     void OpenLogFile();
+    bool FileIsThere(platform::FileSystem& fs) const;
     void CloseLogFile();
     void CheckSizeLimit();
     void DeleteOldLogFiles();

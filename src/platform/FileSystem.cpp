@@ -3,6 +3,8 @@
 
 #include "platform/FileSystem.h"
 
+#include "platform/Path.h"
+
 #include <atomic>
 
 namespace pardova::platform {
@@ -61,21 +63,84 @@ namespace pardova::platform {
 namespace {
 std::atomic<FileSystem*> gCurrentFs{nullptr};
 
+
+// A folder known by its path alone: every step goes through the file system's own path calls.
 class PathFolderHandle final : public FolderHandle {
 public:
-    explicit PathFolderHandle(FileSystem& fs) : FFs(fs) {}
+    PathFolderHandle(FileSystem& fs, std::string path) : FFs(fs), FPath(std::move(path)) {}
+
+    std::unique_ptr<DirectorySearch> Search() override { return FFs.FindFirst(IncludeSlash(FPath) + "*.*"); }
+
+    std::optional<FileIdentity> Identity() override { return FFs.GetIdentity(FPath); }
+
     std::optional<FileAttributeData> GetEntryData(const std::string&, const std::string& path,
                                                   uint32_t* error) override {
         return FFs.GetAttributeData(path, error);
     }
 
+    std::unique_ptr<FolderHandle> OpenSubfolder(const std::string&, const std::string& path,
+                                                bool followLinks) override {
+        if (!followLinks) {
+            // Only a real folder; a link or junction to one is never entered.
+            uint32_t error = 0;
+            const std::optional<uint32_t> attributes = FFs.GetAttributes(path, &error);
+            if (!attributes || (*attributes & kAttrDirectory) == 0 || (*attributes & kAttrReparsePoint) != 0) {
+                return nullptr;
+            }
+        }
+        return std::make_unique<PathFolderHandle>(FFs, path);
+    }
+
+    bool MakeSubfolder(const std::string&, const std::string& path, FolderHandle*) override {
+        return FFs.MakeDirectory(path);
+    }
+
+    bool CopyFileHere(FolderHandle&, const std::string&, const std::string& sourcePath, const std::string&,
+                      const std::string& path) override {
+        return FFs.CopyFileReplacing(sourcePath, path);
+    }
+
 private:
     FileSystem& FFs;
+    std::string FPath;
 };
 } // namespace
 
-std::unique_ptr<FolderHandle> FileSystem::OpenFolder(const std::string&) {
-    return std::make_unique<PathFolderHandle>(*this);
+std::unique_ptr<FolderHandle> FileSystem::OpenFolder(const std::string& path) {
+    uint32_t error = 0;
+    const std::optional<uint32_t> attributes = GetAttributes(path, &error);
+    if (attributes ? (*attributes & kAttrDirectory) == 0
+                   : (error == kErrFileNotFound || error == kErrPathNotFound || error == kErrInvalidName)) {
+        return nullptr;
+    }
+    return std::make_unique<PathFolderHandle>(*this, path);
+}
+
+bool FileSystem::MoveReplacing(const std::string& from, const std::string& to) {
+    return NativeFs().MoveReplacing(from, to);
+}
+
+std::string PartialCopyName(std::string_view name) {
+    static constexpr std::string_view kPrefix = ".~";
+    static constexpr std::string_view kSuffix = ".pardova-part";
+    // Names are at most 255 bytes on the usual file systems; a longer temporary name is made from a hash.
+    if (kPrefix.size() + name.size() + kSuffix.size() <= 255) {
+        std::string result;
+        result.reserve(kPrefix.size() + name.size() + kSuffix.size());
+        result.append(kPrefix).append(name).append(kSuffix);
+        return result;
+    }
+    uint64_t hash = 14695981039346656037ull;
+    for (const char c : name) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string result(kPrefix);
+    for (int shift = 60; shift >= 0; shift -= 4) {
+        result += kDigits[(hash >> shift) & 0xF];
+    }
+    result.append(kSuffix);
+    return result;
 }
 
 FileSystem& NativeFs() {

@@ -67,15 +67,33 @@ public:
     virtual bool Next(DirEntry& entry) = 0;
 };
 
-// A folder held open for looking up its entries by name, so that a walk resolves the folder's path once
-// rather than once per entry. Each lookup gives exactly what GetAttributeData gives for the entry's full
-// path, which the caller passes along: an implementation without handles (or a folder that would not open)
-// looks the full path up instead.
+// A folder held open while a walk works in it. Entries are reached by name relative to the folder, so the
+// kernel resolves one name rather than the whole path, no path length limits how deep a walk goes, and a
+// folder once opened stays the same folder even if its path is changed under the walk. The full paths the
+// caller passes along serve an implementation without handles (a replacement of FileSystem, or a platform
+// without relative calls), which works on them instead and gives the same results.
 class FolderHandle {
 public:
     virtual ~FolderHandle() = default;
+    // The folder's entries, as FindFirst on the folder's "*.*" gives them; null when the search cannot start.
+    // One search per handle.
+    virtual std::unique_ptr<DirectorySearch> Search() = 0;
+    // What makes this folder itself; nullopt when it cannot be told.
+    virtual std::optional<FileIdentity> Identity() = 0;
+    // Exactly what GetAttributeData gives for the entry's full path.
     virtual std::optional<FileAttributeData> GetEntryData(const std::string& name, const std::string& path,
                                                           uint32_t* error = nullptr) = 0;
+    // A sub-folder held open. With followLinks a link or junction leads to its target, as a directory
+    // search does; without, an entry that is not itself a real folder gives null, so that nothing is ever
+    // entered or written through a link. Null also when the folder does not open.
+    virtual std::unique_ptr<FolderHandle> OpenSubfolder(const std::string& name, const std::string& path,
+                                                        bool followLinks) = 0;
+    // Creates one sub-folder. Where the platform has permission bits, the new folder takes those of `like`
+    // (a folder of the same kind of handle) for its group and others, and full access for its owner.
+    virtual bool MakeSubfolder(const std::string& name, const std::string& path, FolderHandle* like) = 0;
+    // Copies the file `sourceName` of folder `source` into this folder as `name`, as CopyFileReplacing does.
+    virtual bool CopyFileHere(FolderHandle& source, const std::string& sourceName, const std::string& sourcePath,
+                              const std::string& name, const std::string& path) = 0;
 };
 
 enum class SeekOrigin { Begin, Current, End };
@@ -89,12 +107,15 @@ public:
     // Results are byte counts; a failed write returns less than asked, a failed read 0.
     virtual size_t Write(const void* data, size_t count) = 0;
     virtual size_t Read(void* data, size_t count) = 0;
+    // Makes what was written durable on the storage; false when that fails.
+    virtual bool Flush() { return true; }
 };
 
 enum class StreamMode {
     CreateNoShare,      // create anew (replacing), read and write, no sharing
     OpenReadWriteDenyWrite, // the file must exist; read and write; others may only read
-    OpenReadShareRead,  // the file must exist; read; others may read
+    OpenReadShareRead,  // the file must exist and be a regular file; read; others may read
+    CreateNewNoShare,   // create a file that must not exist yet (a link in its place counts as existing)
 };
 
 class FileSystem {
@@ -112,8 +133,9 @@ public:
     // size are the link target's, on Windows those the platform reports for the path.
     virtual std::optional<FileAttributeData> GetAttributeData(const std::string& path,
                                                               uint32_t* error = nullptr) = 0;
-    // A handle on the folder for looking its entries up (never null). The default looks up full paths
-    // through GetAttributeData, so that a replacement of this class sees every lookup.
+    // The folder held open for a walk, links followed (a folder named by the user may be reached through
+    // links); null when the path is not a folder that opens. The default works on full paths through this
+    // class's own calls, so that a replacement of this class sees every step of a walk.
     virtual std::unique_ptr<FolderHandle> OpenFolder(const std::string& path);
     // The identity of the file or folder the path leads to (links followed), or nullopt.
     virtual std::optional<FileIdentity> GetIdentity(const std::string& path) = 0;
@@ -121,14 +143,22 @@ public:
     // On failure *error receives the platform's error code.
     virtual bool CanOpenForReading(const std::string& path, bool backupSemantics, uint32_t* error) = 0;
 
-    // Copies content onto target, replacing an existing file; the copy carries the source's last-write
-    // time, set last, so a copy cut short never looks current. Fails, leaving the target as it is, when the
-    // target is a folder or is read-only (on POSIX: lacks the owner's write bit, also for root).
+    // Copies content onto target, replacing an existing file. The source is read up to the size it had when
+    // the copy began. An existing file's data is never written: the copy goes to a temporary name beside the
+    // target (PartialCopyName) and is renamed over it only when complete, so a copy cut short leaves the old
+    // version, and a hard link in its place is broken rather than written through. A missing target is
+    // created under its own name, writable, with the source's permission bits and last-write time set last,
+    // so a copy cut short never looks current and never blocks the next one. Fails, leaving the target as it
+    // is, when the target is a folder, a link, a file of another kind, or read-only (on POSIX: lacks the
+    // owner's write bit, also for root; on Windows also hidden or system).
     virtual bool CopyFileReplacing(const std::string& source, const std::string& target) = 0;
     // Creates one folder whose parent exists.
     virtual bool MakeDirectory(const std::string& path) = 0;
     // Renames without ever replacing an existing target.
     virtual bool MoveNoReplace(const std::string& from, const std::string& to) = 0;
+    // Renames over an existing file in one step, so that a reader sees the old file or the new one, never
+    // neither. The default passes the call to the native file system.
+    virtual bool MoveReplacing(const std::string& from, const std::string& to);
     virtual bool RemoveFile(const std::string& path) = 0;
     // The full path against the current folder; empty on failure (an empty path included).
     virtual std::string GetFullPath(const std::string& path) = 0;
@@ -139,6 +169,11 @@ public:
     // refused open EFOpenError ("Cannot open file \"%s\". %s"), with the full path and the platform's text.
     virtual std::unique_ptr<FileStream> OpenStream(const std::string& path, StreamMode mode) = 0;
 };
+
+// The temporary name under which a copy onto an existing file `name` is written in the target's folder:
+// hidden, recognisable as the mirror's own, and the same for every attempt, so that what a copy cut short
+// left behind is replaced by the next attempt.
+std::string PartialCopyName(std::string_view name);
 
 FileSystem& NativeFs();
 // The native file streams, behind NativeFs().OpenStream.

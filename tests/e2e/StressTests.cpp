@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -217,6 +218,48 @@ TEST_F(ProgramStress, ASilentPassKilledWhileCopyingNeverLeavesAFileThatPassesFor
     for (uint32_t i = 0; i < bigFiles.size(); ++i) {
         EXPECT_TRUE(ReadFile(bigFiles[i]) == Bytes(kBig + i * 4099, i + 1)) << bigFiles[i];
     }
+}
+
+// Anything that lists another process's open files (ls -l /proc/PID/fd, lsof, a monitoring agent) holds a
+// reference to each of them for a moment. A pass writes a log line per entry, each through a file opened
+// for that line alone: such a reader beside it must never make a line's open fail.
+TEST_F(ProgramStress, APassWithAnOpenFileListerBesideItCompletes) {
+    const fs::path A = Dir / "A";
+    const fs::path B = Dir / "B";
+    constexpr int kFolders = 100;
+    constexpr int kFilesPerFolder = 1000;
+    for (int f = 0; f < kFolders; ++f) {
+        const fs::path folder = A / ("d" + std::to_string(f));
+        fs::create_directories(folder);
+        for (int i = 0; i < kFilesPerFolder; ++i) {
+            std::ofstream(folder / std::to_string(i));
+        }
+    }
+    fs::create_directories(B);
+    SaveFields(A.string(), B.string());
+
+    for (int pass = 0; pass < 2; ++pass) {
+        fs::remove(Dir / "app" / "log.txt");
+        const pid_t child = Start({"/s"}, false);
+        std::atomic<bool> done{false};
+        std::thread lister([&] {
+            const fs::path fds = fs::path("/proc") / std::to_string(child) / "fd";
+            char target[4096];
+            while (!done.load()) {
+                std::error_code ec;
+                for (fs::directory_iterator it(fds, ec), end; !ec && it != end; it.increment(ec)) {
+                    (void)!::readlink(it->path().c_str(), target, sizeof target);
+                }
+            }
+        });
+        const int code = Wait(child);
+        done = true;
+        lister.join();
+        ASSERT_EQ(code, 0) << "pass " << pass;
+        const std::string log = ReadFile(Dir / "app" / "log.txt");
+        EXPECT_NE(log.find("| Info | finish\r\n"), std::string::npos) << "pass " << pass;
+    }
+    EXPECT_EQ(Names(B), Names(A));
 }
 
 // A settings.ini of the given bytes; the program must open its window and close as usual.

@@ -15,6 +15,11 @@
 #include <sstream>
 #include <thread>
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 namespace pardova {
 namespace {
 
@@ -279,6 +284,48 @@ TEST_F(LogTest, UncreatableFileRaisesCreateErrorNamingIt) {
     }
     EXPECT_EQ(ReadAll(Dir / "plain"), "a file where a folder should be");
 }
+
+#ifndef _WIN32
+TEST_F(LogTest, ALinkToAMissingFileIsFollowedAndItsTargetCreated) {
+    std::filesystem::create_directory(Dir.Path() / "logs");
+    std::filesystem::create_symlink(Dir.Path() / "logs" / "real.txt", Dir.Path() / "log.txt");
+    RegisterStandard(Dir / "log.txt");
+    SimpleLog().LogInfo("log", "first");
+    SimpleLog().LogInfo("log", "second");
+    EXPECT_TRUE(std::filesystem::is_symlink(Dir.Path() / "log.txt"));
+    EXPECT_EQ(ReadAll(Dir / "logs" + std::string(1, kSep) + "real.txt"), InfoLine("first") + InfoLine("second"));
+}
+
+// Another process holding a reference to the log's open file for a moment (as anything reading
+// /proc/PID/fd does, or a child that inherited it) must not refuse the next line: only a real second
+// writer does.
+TEST_F(LogTest, AMomentaryReferenceToTheOpenFileDoesNotHoldTheLock) {
+    const std::string file = Dir / "log.txt";
+    RegisterStandard(file);
+    SimpleLog().LogInfo("log", "before");
+    int gate[2];
+    ASSERT_EQ(::pipe(gate), 0);
+    pid_t child = -1;
+    {
+        auto stream = platform::OpenNativeStream(file, platform::StreamMode::OpenReadWriteDenyWrite);
+        child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            // Holds its inherited reference until the parent has written its next line.
+            char byte = 0;
+            ::close(gate[1]);
+            (void)!::read(gate[0], &byte, 1);
+            ::_exit(0);
+        }
+    }
+    ::close(gate[0]);
+    EXPECT_NO_THROW(SimpleLog().LogInfo("log", "after"));
+    ::close(gate[1]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(ReadAll(file), InfoLine("before") + InfoLine("after"));
+}
+#endif
 
 // ---- rotation and retention -----------------------------------------------------------------------
 

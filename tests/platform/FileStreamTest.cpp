@@ -107,6 +107,8 @@ const char* ModeName(StreamMode m) {
         return "OpenReadWriteDenyWrite";
     case StreamMode::OpenReadShareRead:
         return "OpenReadShareRead";
+    case StreamMode::CreateNewNoShare:
+        return "CreateNewNoShare";
     }
     return "?";
 }

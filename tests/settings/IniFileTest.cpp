@@ -7,9 +7,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <csignal>
 #include <fstream>
 #include <iterator>
 #include <random>
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/stat.h>
+#endif
 
 namespace pardova {
 namespace {
@@ -235,6 +241,54 @@ TEST_F(TempDir, IniFileWriteRefusedNamesTheFile) {
         EXPECT_EQ(e.Message(), "Unable to write to " + PathOf("no-such-folder/hex.ini"));
     }
 }
+
+TEST_F(TempDir, ASaveThatCannotBeCompletedLeavesThePreviousFileWhole) {
+    const std::string previous = "[Keep]\r\nk=" + std::string(100, 'v') + "\r\n\r\n";
+    WriteBytes("settings.ini", previous);
+    TMemIniFile ini(PathOf("settings.ini"));
+    ini.WriteString("Keep", "big", std::string(1 << 20, 'x'));
+#ifndef _WIN32
+    // The file-size limit fails the write part-way, as a full disk would.
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    struct rlimit limited = saved;
+    limited.rlim_cur = 64 * 1024;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    EXPECT_THROW(ini.UpdateFile(), EFileStreamError);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(ReadBytes("settings.ini"), previous);
+#endif
+    // Whatever a save left beside the file, the next one completes and leaves nothing else behind.
+    WriteBytes("settings.ini.tmp", "left over from a save that was cut short");
+    ini.UpdateFile();
+    EXPECT_THAT(ReadBytes("settings.ini"), HasSubstr(std::string(1 << 20, 'x')));
+    EXPECT_FALSE(fs::exists(FDir / "settings.ini.tmp"));
+}
+
+#ifndef _WIN32
+TEST_F(TempDir, OnlyARegularFileOfSensibleSizeIsRead) {
+    // A named pipe would block the start for ever, a device would never end, and a file far larger than any
+    // settings file is not one: each is refused as unreadable, at once.
+    ASSERT_EQ(::mkfifo(PathOf("pipe.ini").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", FDir / "zero.ini");
+    {
+        std::ofstream huge(FDir / "huge.ini", std::ios::binary);
+        huge << "[S]\r\nk=v\r\n";
+    }
+    fs::resize_file(FDir / "huge.ini", std::uintmax_t{65} << 20);
+    for (const char* name : {"pipe.ini", "zero.ini", "huge.ini"}) {
+        SCOPED_TRACE(name);
+        try {
+            TMemIniFile ini(PathOf(name));
+            ADD_FAILURE() << "read as stored data";
+        } catch (const EFOpenError& e) {
+            EXPECT_THAT(e.Message(), HasSubstr(name));
+        }
+    }
+}
+#endif
 
 } // namespace
 } // namespace pardova

@@ -88,9 +88,4 @@ void AddToLog(const std::string& Text, int32_t Value) {
     }
 }
 
-std::string RunLogFileName() {
-    const TLogInstance* log = SimpleLog().FindLog("log");
-    return log != nullptr ? log->FileName() : std::string();
-}
-
 } // namespace pardova

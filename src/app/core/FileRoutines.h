@@ -37,7 +37,4 @@ std::string GetAppDir();
 // else the text, " : " and the value. Errors of the event log pass through.
 void AddToLog(const std::string& Text, int32_t Value = 2147483647);
 
-// The file that AddToLog writes to; empty while no log "log" is registered.
-std::string RunLogFileName();
-
 } // namespace pardova

@@ -73,10 +73,20 @@ bool IsExistingFile(const std::string& path) {
     return attributes && (*attributes & platform::kAttrDirectory) == 0;
 }
 
+// Far above any real settings file; a larger one is not stored data this program wrote.
+constexpr int64_t kMaxFileSize = int64_t{64} << 20;
+
+[[noreturn]] void RaiseTooLarge(const std::string& path) {
+    throw EFOpenError("Cannot open file \"" + path + "\". The file is too large.");
+}
+
 std::string ReadWholeFile(const std::string& path) {
     auto stream = platform::Fs().OpenStream(path, platform::StreamMode::OpenReadShareRead);
     std::string bytes;
     const int64_t size = stream->Size();
+    if (size > kMaxFileSize) {
+        RaiseTooLarge(path);
+    }
     if (size > 0) {
         bytes.reserve(static_cast<size_t>(size));
     }
@@ -87,6 +97,9 @@ std::string ReadWholeFile(const std::string& path) {
             break;
         }
         bytes.append(buffer, got);
+        if (static_cast<int64_t>(bytes.size()) > kMaxFileSize) {
+            RaiseTooLarge(path); // it grew while it was read
+        }
     }
     return bytes;
 }
@@ -184,18 +197,51 @@ std::string TMemIniFile::SaveToBytes() const {
     return platform::Utf8ToAnsi(text);
 }
 
+// The file layer's refusal to create the settings file, naming the file and the system's reason.
+[[noreturn]] void RaiseCannotCreate(const std::string& path, const std::string& reason) {
+    std::string full = platform::Fs().GetFullPath(path);
+    throw EFCreateError("Cannot create file \"" + (full.empty() ? path : full) + "\". " + reason);
+}
+
 void TMemIniFile::UpdateFile() {
-    // The content is complete before the file is touched, so nothing can fail between truncating the
-    // file and writing it except the write itself.
+    // The whole new file is written and made durable under a temporary name beside it, then put in its place
+    // in one step: a kill or a full disk at any moment leaves the old file or the new one, never neither.
     const std::string bytes = SaveToBytes();
-    auto stream = platform::Fs().OpenStream(FFileName, platform::StreamMode::CreateNoShare);
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const size_t wrote = stream->Write(bytes.data() + done, bytes.size() - done);
-        if (wrote == 0) {
+    const std::string partial = FFileName + ".tmp";
+    platform::FileSystem& fs = platform::Fs();
+    // A leftover of an earlier save that was cut short; a link there is removed, never written through.
+    fs.RemoveFile(partial);
+    std::unique_ptr<platform::FileStream> stream;
+    try {
+        stream = fs.OpenStream(partial, platform::StreamMode::CreateNewNoShare);
+    } catch (const EFCreateError& e) {
+        // The refusal names the settings file itself, with the system's reason.
+        const std::string& message = e.Message();
+        const size_t cut = message.find("\". ");
+        RaiseCannotCreate(FFileName, cut == std::string::npos ? message : message.substr(cut + 3));
+    }
+    try {
+        size_t done = 0;
+        while (done < bytes.size()) {
+            const size_t wrote = stream->Write(bytes.data() + done, bytes.size() - done);
+            if (wrote == 0) {
+                throw EFileStreamError("Unable to write to " + FFileName);
+            }
+            done += wrote;
+        }
+        if (!stream->Flush()) {
             throw EFileStreamError("Unable to write to " + FFileName);
         }
-        done += wrote;
+        stream.reset();
+    } catch (...) {
+        stream.reset();
+        fs.RemoveFile(partial);
+        throw;
+    }
+    if (!fs.MoveReplacing(partial, FFileName)) {
+        const std::string reason = platform::SysErrorMessage(platform::LastErrorCode());
+        fs.RemoveFile(partial);
+        RaiseCannotCreate(FFileName, reason);
     }
 }
 
