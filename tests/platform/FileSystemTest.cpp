@@ -186,9 +186,6 @@ TEST_F(NativeFsTest, CopyFailsWithoutHarm) {
 }
 
 TEST_F(NativeFsTest, CopyLeavesAReadOnlyTargetAsItIs) {
-    if (RunningUnderWine()) {
-        GTEST_SKIP() << "Wine's CopyFileW replaces read-only targets, which Windows refuses";
-    }
     WriteFile(At("source"), "new content");
     WriteFile(At("readonly"), "old content");
     MakeReadOnly(At("readonly"));
