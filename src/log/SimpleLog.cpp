@@ -277,15 +277,35 @@ void TLogInstance::CheckSizeLimit() {
     if (length <= 0 || static_cast<uint64_t>(length) <= static_cast<uint64_t>(FSizeLimit) * 1024u) {
         return;
     }
-    CloseLogFile();
+    platform::FileSystem& fs = platform::Fs();
     const std::string folder = platform::FolderPart(FFileName);
+    const std::string stamp = FormatRotationStamp(Now());
+    if (!FTakenStamp.empty() && stamp == FTakenStamp) {
+        const auto folderData = fs.GetAttributeData(folder);
+        if (folderData && folderData->LastWriteTime == FFolderTimeAfterScan) {
+            return; // the line goes to the live file, as after a refused rename
+        }
+    }
+    FTakenStamp.clear();
+    CloseLogFile();
     const std::string name = platform::NamePart(FFileName);
     const std::string ext = platform::ExtensionPart(name);
-    const std::string rotated = folder + StemOf(name) + "_" + FormatRotationStamp(Now()) + ext;
+    const std::string rotated = folder + StemOf(name) + "_" + stamp + ext;
     // A refused rename (the stamped name exists, the file is held) leaves the file live; the next event
     // tries again.
-    platform::Fs().MoveNoReplace(FFileName, rotated);
+    const bool moved = fs.MoveNoReplace(FFileName, rotated);
+    const bool nameTaken = !moved && fs.GetAttributeData(rotated).has_value();
     DeleteOldLogFiles();
+    if (nameTaken) {
+        // A folder's time tells of a later change only once the clock has moved on past the file system's
+        // granularity; while its last change is that recent, every event looks again as the plain rules do.
+        constexpr uint64_t kGranularity = 50 * 10000; // 50 ms in 100-ns units
+        const auto folderData = fs.GetAttributeData(folder);
+        if (folderData && folderData->LastWriteTime + kGranularity < platform::CurrentFileTime()) {
+            FTakenStamp = stamp;
+            FFolderTimeAfterScan = folderData->LastWriteTime;
+        }
+    }
     OpenLogFile();
 }
 

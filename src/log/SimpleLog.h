@@ -105,6 +105,11 @@ private:
     // whose buffer is kept from one event to the next.
     int64_t FOpenLength = -1;
     std::string FLine;
+    // A rotation refused because this second's rotated name is already taken: until the second or the log
+    // folder changes, another attempt would be refused again and the retention scan would find what it
+    // found, so both are left out. The stamp of that second, and the folder's last-write time after the scan.
+    std::string FTakenStamp;
+    uint64_t FFolderTimeAfterScan = 0;
 };
 
 // The registry of logs, reached through SimpleLog().

@@ -6,6 +6,7 @@
 #include "platform/Path.h"
 
 #include <atomic>
+#include <chrono>
 
 namespace pardova::platform {
 
@@ -118,6 +119,12 @@ std::unique_ptr<FolderHandle> FileSystem::OpenFolder(const std::string& path) {
 
 bool FileSystem::MoveReplacing(const std::string& from, const std::string& to) {
     return NativeFs().MoveReplacing(from, to);
+}
+
+uint64_t CurrentFileTime() {
+    const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+    const int64_t nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch).count();
+    return TicksFromUnixTime(nanoseconds / 1000000000, nanoseconds % 1000000000);
 }
 
 std::string PartialCopyName(std::string_view name) {

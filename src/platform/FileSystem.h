@@ -170,6 +170,9 @@ public:
     virtual std::unique_ptr<FileStream> OpenStream(const std::string& path, StreamMode mode) = 0;
 };
 
+// The present time in the units of last-write times (100 ns since 1601-01-01 UTC).
+uint64_t CurrentFileTime();
+
 // The temporary name under which a copy onto an existing file `name` is written in the target's folder:
 // hidden, recognisable as the mirror's own, and the same for every attempt, so that what a copy cut short
 // left behind is replaced by the next attempt.

@@ -556,6 +556,38 @@ TEST_F(RecordedLogTest, TheWholeLineIsOneWriteAndAnOrdinaryEventOnlyOpens) {
     EXPECT_EQ(Fs.Calls, (std::map<std::string, int>{{"OpenStream", 1}}));
 }
 
+TEST_F(RecordedLogTest, ARefusedRotationIsTriedAgainOnlyOnceTheSecondOrTheFolderHasChanged) {
+    const std::string file = Dir / "log.txt";
+    RegisterStandard(file, 1, 2);
+    WriteAll(Dir / "log_20240101T000000.txt", "old");
+    WriteAll(Dir / "log_20240131T090507.txt", "this second's rotation");
+    WriteAll(file, std::string(2000, 'b'));
+    // The folder's last change lies well in the past, as it does between rotations.
+    std::filesystem::last_write_time(Dir.Path(), std::filesystem::last_write_time(Dir.Path()) - std::chrono::hours(1));
+
+    SimpleLog().LogInfo("log", "refused");
+    EXPECT_EQ(Fs.Calls["MoveNoReplace"], 1);
+    EXPECT_EQ(Fs.Calls["FindFirst"], 1);
+    // Nothing has changed: another rename would be refused and another scan would find the same files.
+    Fs.Calls.clear();
+    SimpleLog().LogInfo("log", "appended");
+    EXPECT_EQ(Fs.Calls.count("MoveNoReplace"), 0u);
+    EXPECT_EQ(Fs.Calls.count("FindFirst"), 0u);
+
+    // A file dropped into the folder meanwhile is deleted at the very next event, as the plain rules do.
+    WriteAll(Dir / "log_0000.txt", "foreign");
+    SimpleLog().LogInfo("log", "after the drop");
+    EXPECT_FALSE(Exists(Dir / "log_0000.txt"));
+    // This second's rotated file taken away: the next event rotates at once.
+    std::filesystem::remove(Dir / "log_20240131T090507.txt");
+    SimpleLog().LogInfo("log", "rotated");
+    EXPECT_EQ(ReadAll(Dir / "log_20240131T090507.txt"), std::string(2000, 'b') + InfoLine("refused") +
+                                                        InfoLine("appended") + InfoLine("after the drop"));
+    EXPECT_EQ(ReadAll(file), InfoLine("rotated"));
+    EXPECT_EQ(SortedNames(Dir.Path()),
+              (std::vector<std::string>{"log.txt", "log_20240101T000000.txt", "log_20240131T090507.txt"}));
+}
+
 TEST_F(RecordedLogTest, FailedWritesAreNotReported) {
     RegisterStandard(Dir / "log.txt");
     Fs.FailWrites = true;
