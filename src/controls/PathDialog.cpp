@@ -6,6 +6,7 @@
 #include "platform/PathTests.h"
 #include "platform/StringTable.h"
 #include "platform/window/Application.h"
+#include "platform/window/Forms.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -17,6 +18,7 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <climits>
 #include <utility>
 
@@ -45,12 +47,6 @@ void ReportApplicationError(const QString& text) {
         return;
     }
     Application->ShowException(text.toStdString());
-}
-
-QFont TahomaFont() {
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(11);
-    return font;
 }
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QRect& geometry) {
@@ -179,6 +175,7 @@ void TPathDialogForm::UpdateAnchors() {
 
 void TPathDialogForm::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
+    FitMinimumToFrame();
     if (!FAnchored) {
         return;
     }
@@ -330,8 +327,26 @@ QString TPathDialogForm::SelectedPath() const {
     return sShellTreeView1->SelectedPath();
 }
 
+void TPathDialogForm::FitMinimumToFrame() {
+    // The least outer size is the designed client size: the inner area may shrink by what the frame
+    // takes. The frame is known only once the window manager has framed the window; until then the
+    // inner area is held at the designed size.
+    const QRect frame = frameGeometry();
+    const QSize minimum(std::max(0, kClientWidth - (frame.width() - width())),
+                        std::max(0, kClientHeight - (frame.height() - height())));
+    if (minimum != minimumSize()) {
+        setMinimumSize(minimum);
+    }
+}
+
+void TPathDialogForm::moveEvent(QMoveEvent* event) {
+    QDialog::moveEvent(event);
+    FitMinimumToFrame();
+}
+
 void TPathDialogForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    FitMinimumToFrame();
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
