@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QWindow>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -331,9 +332,11 @@ void TPathDialogForm::FitMinimumToFrame() {
     // The least outer size is the designed client size: the inner area may shrink by what the frame
     // takes. The frame is known only once the window manager has framed the window; until then the
     // inner area is held at the designed size.
-    const QRect frame = frameGeometry();
-    const QSize minimum(std::max(0, kClientWidth - (frame.width() - width())),
-                        std::max(0, kClientHeight - (frame.height() - height())));
+    // Asked of the platform window each time: the widget's own record of the frame is not renewed when
+    // the window manager reports the frame after mapping.
+    const QMargins frame = windowHandle() != nullptr ? windowHandle()->frameMargins() : QMargins();
+    const QSize minimum(std::max(0, kClientWidth - frame.left() - frame.right()),
+                        std::max(0, kClientHeight - frame.top() - frame.bottom()));
     if (minimum != minimumSize()) {
         setMinimumSize(minimum);
     }
@@ -342,6 +345,14 @@ void TPathDialogForm::FitMinimumToFrame() {
 void TPathDialogForm::moveEvent(QMoveEvent* event) {
     QDialog::moveEvent(event);
     FitMinimumToFrame();
+}
+
+void TPathDialogForm::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    // A window is activated once it is mapped, and so framed.
+    if (event->type() == QEvent::ActivationChange) {
+        FitMinimumToFrame();
+    }
 }
 
 void TPathDialogForm::showEvent(QShowEvent* event) {
