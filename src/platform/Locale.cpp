@@ -81,10 +81,10 @@ std::string SingleSeparatorOf(std::string_view format) {
 
 std::string DateSeparatorFor(std::string_view dateFormat, std::string_view language) {
     std::string separator = SingleSeparatorOf(dateFormat);
-    if (separator.empty()) {
-        separator = language == "ko" ? "-" : "/";
+    if (!separator.empty()) {
+        return separator;
     }
-    return separator;
+    return std::string(language == "ko" ? "-" : "/");
 }
 
 std::string TimeSeparatorFor(std::string_view timeFormat, std::string_view) {
