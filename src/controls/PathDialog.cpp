@@ -6,6 +6,7 @@
 #include "platform/PathTests.h"
 #include "platform/StringTable.h"
 #include "platform/window/Application.h"
+#include "platform/window/Forms.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -15,8 +16,10 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QWindow>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <climits>
 #include <utility>
 
@@ -45,12 +48,6 @@ void ReportApplicationError(const QString& text) {
         return;
     }
     Application->ShowException(text.toStdString());
-}
-
-QFont TahomaFont() {
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(11);
-    return font;
 }
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QRect& geometry) {
@@ -179,6 +176,7 @@ void TPathDialogForm::UpdateAnchors() {
 
 void TPathDialogForm::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
+    FitMinimumToFrame();
     if (!FAnchored) {
         return;
     }
@@ -330,8 +328,36 @@ QString TPathDialogForm::SelectedPath() const {
     return sShellTreeView1->SelectedPath();
 }
 
+void TPathDialogForm::FitMinimumToFrame() {
+    // The least outer size is the designed client size: the inner area may shrink by what the frame
+    // takes. The frame is known only once the window manager has framed the window; until then the
+    // inner area is held at the designed size.
+    // Asked of the platform window each time: the widget's own record of the frame is not renewed when
+    // the window manager reports the frame after mapping.
+    const QMargins frame = windowHandle() != nullptr ? windowHandle()->frameMargins() : QMargins();
+    const QSize minimum(std::max(0, kClientWidth - frame.left() - frame.right()),
+                        std::max(0, kClientHeight - frame.top() - frame.bottom()));
+    if (minimum != minimumSize()) {
+        setMinimumSize(minimum);
+    }
+}
+
+void TPathDialogForm::moveEvent(QMoveEvent* event) {
+    QDialog::moveEvent(event);
+    FitMinimumToFrame();
+}
+
+void TPathDialogForm::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    // A window is activated once it is mapped, and so framed.
+    if (event->type() == QEvent::ActivationChange) {
+        FitMinimumToFrame();
+    }
+}
+
 void TPathDialogForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    FitMinimumToFrame();
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());

@@ -87,10 +87,13 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void PlaceTreeLabel();
+    void FitMinimumToFrame();
 
     bool FAnchored = false;
     int FTreeRight = 0, FTreeBottom = 0, FButtonsBottom = 0, FOkRight = 0, FCancelRight = 0;

@@ -8,6 +8,8 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 
 #include <memory>
 #include <utility>
@@ -190,8 +192,18 @@ bool RunFileDialog(TsOpenDialog& dialog, QWidget* parent) {
     if (!dialog.InitialDir().isEmpty()) {
         box.setDirectory(dialog.InitialDir());
     }
-    if (!dialog.FileName().isEmpty()) {
-        box.selectFile(dialog.FileName());
+    const QString fileName = dialog.FileName();
+    if (!fileName.isEmpty()) {
+        // The dialog selects the file when its folder exists, but it shows a name whose folder it cannot
+        // enter cut down to a path below its own folder, which Open would then resolve there. The name
+        // field gets the name as it stands, so that Open without a change returns it.
+        const QFileInfo info(QDir::fromNativeSeparators(fileName));
+        if (info.isRelative() || info.absoluteDir().exists()) {
+            box.selectFile(fileName);
+        }
+        if (auto* nameEdit = box.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+            nameEdit->setText(fileName);
+        }
     }
     if (!dialog.HistoryList.isEmpty()) {
         box.setHistory(dialog.HistoryList);

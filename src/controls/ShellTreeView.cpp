@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -115,6 +116,68 @@ TShellTreeNode::TShellTreeNode(std::unique_ptr<TShellFolderItem> item) : FItem(s
 
 bool TShellTreeNode::operator<(const QTreeWidgetItem& other) const {
     return CompareNames(text(0), other.text(0)) < 0;
+}
+
+namespace {
+
+// A dotted line of every second pixel, one pixel wide, from (x, y1) to (x, y2) or from (x1, y) to (x2, y).
+// The dots keep their phase across rows, so that a line running through many rows stays even.
+void DottedVertical(QPainter& painter, int x, int y1, int y2) {
+    for (int y = y1 + ((y1 & 1) != 0 ? 1 : 0); y <= y2; y += 2) {
+        painter.drawPoint(x, y);
+    }
+}
+
+void DottedHorizontal(QPainter& painter, int x1, int x2, int y) {
+    for (int x = x1 + ((x1 & 1) != 0 ? 1 : 0); x <= x2; x += 2) {
+        painter.drawPoint(x, y);
+    }
+}
+
+} // namespace
+
+void TsShellTreeView::drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const {
+    // One column of indentation per level below the top node, the last one the node's own; the top node
+    // has none, so it gets neither line nor button.
+    const int step = indentation();
+    const int levels = step > 0 ? rect.width() / step : 0;
+    if (levels <= 0) {
+        return;
+    }
+    painter->save();
+    painter->setPen(QColor(128, 128, 128));
+    const int top = rect.top();
+    const int bottom = rect.bottom();
+    const int middle = rect.top() + rect.height() / 2;
+
+    // The node's own column: a line up to its parent's line, on down when a sibling follows, across to
+    // the node.
+    const int ownLeft = rect.right() + 1 - step;
+    const int ownX = ownLeft + step / 2;
+    const bool hasNextSibling = index.sibling(index.row() + 1, 0).isValid();
+    DottedVertical(*painter, ownX, top, hasNextSibling ? bottom : middle);
+    DottedHorizontal(*painter, ownX + 1, ownLeft + step - 2, middle);
+
+    // The columns of the ancestors below the top node: their line goes on where a sibling follows them.
+    QModelIndex ancestor = index.parent();
+    for (int level = levels - 2; level >= 0 && ancestor.isValid(); --level, ancestor = ancestor.parent()) {
+        if (ancestor.sibling(ancestor.row() + 1, 0).isValid()) {
+            DottedVertical(*painter, ownX - (levels - 1 - level) * step, top, bottom);
+        }
+    }
+
+    if (model()->hasChildren(index)) {
+        // A 9 by 9 box with a minus when expanded and a plus when not.
+        const QRect box(ownX - 4, middle - 4, 8, 8);
+        painter->fillRect(box, palette().color(QPalette::Base));
+        painter->drawRect(box);
+        painter->setPen(palette().color(QPalette::Text));
+        painter->drawLine(box.left() + 2, middle, box.right() - 2, middle);
+        if (!isExpanded(index)) {
+            painter->drawLine(ownX, box.top() + 2, ownX, box.bottom() - 2);
+        }
+    }
+    painter->restore();
 }
 
 TsShellTreeView::TsShellTreeView(QWidget* parent) : QTreeWidget(parent), FRoot("rfDesktop") {

@@ -82,6 +82,9 @@ signals:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    // Dotted lines joining each node to its parent's line, and a boxed plus or minus on nodes that carry
+    // an expand mark; the toolkit's own style draws only arrows.
+    void drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:

@@ -14,6 +14,16 @@ std::string LowerCase(std::string_view text);
 std::string DateSeparator();
 std::string TimeSeparator();
 
+// The separator of a strftime-style date or time format: the one character (spaces around it aside)
+// that stands between every two neighbouring fields, as "." in "%d.%m.%Y". Empty when the fields are set
+// apart by different texts ("%Y年%m月%d日"), by spaces alone, or when there are fewer than two fields.
+std::string SingleSeparatorOf(std::string_view format);
+// The separators for a locale with these strftime-style formats and this language ("ja" of
+// "ja_JP.UTF-8"): the format's single separator; when it has none, what the language's users see on
+// Windows ("/" for Japanese and Chinese dates, "-" for Korean ones), else "/"; ":" for every time.
+std::string DateSeparatorFor(std::string_view dateFormat, std::string_view language);
+std::string TimeSeparatorFor(std::string_view timeFormat, std::string_view language);
+
 // Case-insensitive comparison by the user's locale: negative, zero or positive.
 int CompareTextLocale(std::string_view a, std::string_view b);
 

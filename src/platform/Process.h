@@ -34,6 +34,7 @@ void ShellOpen(const std::string& file, const std::string& workingFolder);
 // The window that owns what ShellOpen starts (an HWND on Windows; unused elsewhere). None by default; the
 // window layer sets it to the application's top-level window.
 void SetShellOwnerWindow(void* window);
+void* ShellOwnerWindow();
 
 // Lifts the process's limit of open files to the most the platform allows it, so that a walk holding one
 // open directory search per level does not run out of handles on a deep tree. True when the limit is now

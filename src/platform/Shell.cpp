@@ -11,6 +11,7 @@ std::atomic<void*> gShellOwner{nullptr};
 } // namespace
 
 void SetShellOwnerWindow(void* window) { gShellOwner.store(window); }
+void* ShellOwnerWindow() { return gShellOwner.load(); }
 
 } // namespace pardova::platform
 

@@ -6,11 +6,14 @@
 #include "app/core/FileRoutines.h"
 #include "app/ui/fMain.h"
 #include "log/SimpleLog.h"
+#include "platform/Process.h"
 #include "platform/window/Application.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDevice>
+#include <QKeyEvent>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QWindow>
@@ -64,6 +67,14 @@ void RemoveLogs() {
     for (const QString& name : dir.entryList({QStringLiteral("log*.txt")}, QDir::Files)) {
         dir.remove(name);
     }
+}
+
+// A key pressed and released on a control, as the window system delivers it.
+void PressKey(QWidget* control, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QKeyEvent press(QEvent::KeyPress, key, modifiers);
+    QApplication::sendEvent(control, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers);
+    QApplication::sendEvent(control, &release);
 }
 
 class MainWindow : public ::testing::Test {
@@ -261,6 +272,41 @@ TEST_F(MainWindow, FailuresShowTheBoxAndTheWindowStaysAsItWas) {
     }
     // The program check came before the mirror: nothing was copied into B2.
     EXPECT_FALSE(QFile::exists(QString::fromStdString(Root + "B2/f.txt")));
+}
+
+TEST_F(MainWindow, TheMainWindowOwnsWhatTheShellStarts) {
+    CreateWindow();
+    EXPECT_NE(platform::ShellOwnerWindow(), nullptr);
+    EXPECT_EQ(platform::ShellOwnerWindow(), reinterpret_cast<void*>(MainForm->winId()));
+    MainForm->Free();
+    EXPECT_EQ(platform::ShellOwnerWindow(), nullptr);
+}
+
+// Keys as a person presses them: Tab in the memo moves on to the check box, and Enter on the focused
+// start button starts a pass as Space does.
+TEST_F(MainWindow, TabLeavesTheMemoAndEnterPressesTheFocusedButton) {
+    CreateWindow();
+    MainForm->show();
+    QApplication::setActiveWindow(MainForm);
+    const QString description = MainForm->sMemo1->toPlainText();
+    MainForm->sMemo1->setFocus();
+    PressKey(MainForm->sMemo1, Qt::Key_Tab);
+    EXPECT_EQ(MainForm->sMemo1->toPlainText(), description);
+    EXPECT_EQ(QApplication::focusWidget(), MainForm->CheckBox1);
+
+    int runs = 0;
+    MainForm->sButton1->OnClick = [&](QObject*) { ++runs; };
+    MainForm->sButton1->setFocus();
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        PressKey(MainForm->sButton1, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    }
+    EXPECT_EQ(runs, 2);
+    PressKey(MainForm->sButton1, Qt::Key_Space);
+    EXPECT_EQ(runs, 3);
+    // Enter in a field is not passed on to the button.
+    MainForm->DirEdit1->setFocus();
+    PressKey(MainForm->DirEdit1, Qt::Key_Return);
+    EXPECT_EQ(runs, 3);
 }
 
 TEST_F(MainWindow, TheTickedBoxStartsTheProgramAfterTheMirror) {

@@ -4,12 +4,16 @@
 
 #include "platform/Exceptions.h"
 #include "platform/window/Application.h"
+#include "platform/window/Translations.h"
 #include "platform/window/CommandLine.h"
 #include "platform/window/Forms.h"
 #include "platform/window/StdCtrls.h"
 #include "platform/window/Units.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QWindow>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -388,6 +392,21 @@ TEST(CheckBox, CheckedIsAPublishedProperty) {
     box.setChecked(false);
     EXPECT_EQ(box.property("Checked"), QVariant(false));
     EXPECT_STREQ(box.metaObject()->className(), "pardova::TsCheckBox");
+}
+
+// The toolkit's own texts follow the user's language; the program's texts never change.
+TEST(ToolkitTranslations, FollowTheLanguageAndAreReplacedByTheNextLoad) {
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (!QFile::exists(folder + QStringLiteral("/qtbase_ru.qm"))) {
+        GTEST_SKIP() << "no Russian catalogue of the toolkit in " << folder.toStdString()
+                     << " (scripts/setup installs qt6-translations-l10n)";
+    }
+    ASSERT_TRUE(LoadToolkitTranslations(QLocale(QLocale::Russian, QLocale::Russia)));
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Отмена"));
+    EXPECT_EQ(QCoreApplication::translate("QLineEdit", "&Copy"), QStringLiteral("&Копировать"));
+    // A language without a catalogue: the earlier one is taken out all the same.
+    EXPECT_FALSE(LoadToolkitTranslations(QLocale(QLocale::Swahili, QLocale::Kenya)));
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
 }
 
 TEST(Finalizers, RunOnceInReverseOrderEvenWhenOneThrows) {

@@ -18,6 +18,7 @@
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QWidget>
@@ -435,6 +436,59 @@ TEST_F(ControlsTest, TheDefaultFileDialogStartsOnTheFileAndListsFilesWithoutADot
     EXPECT_EQ(directory, QDir(folder).absolutePath());
     EXPECT_EQ(field.Text(), QDir::toNativeSeparators(folder + "/tool"));
 }
+
+// The platform's own dialog gets the field's name as it stands, whether its folder exists or not, and Open
+// without a change returns that name.
+struct OwnDialogCase {
+    const char* Name;
+    QString Text;      // "<dir>" stands for a temporary folder holding tools/app.exe
+    QString Shown;     // the dialog's name field
+    QString Returned;  // the field's text after Open
+};
+
+class OwnFileDialog : public ControlsTest, public ::testing::WithParamInterface<OwnDialogCase> {};
+
+TEST_P(OwnFileDialog, ShowsTheNameAsItStandsAndReturnsWhatWasConfirmed) {
+    const QString folder =
+        QDir::tempPath() + "/pardova-owndialog-" + QString::number(QCoreApplication::applicationPid());
+    ASSERT_TRUE(QDir().mkpath(folder + "/tools"));
+    QFile tool(folder + "/tools/app.exe");
+    ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
+    tool.close();
+    const auto expand = [&](QString text) { return text.replace(QStringLiteral("<dir>"), folder); };
+    SetOpenDialogRunner(nullptr);
+    TsFilenameEdit field(&Window);
+    field.SetInitialDir(folder);
+    field.SetText(expand(GetParam().Text));
+
+    QString shown = QStringLiteral("(no dialog)");
+    QTimer::singleShot(0, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (auto* box = qobject_cast<QFileDialog*>(top); box != nullptr && box->isVisible()) {
+                if (auto* nameEdit = box->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+                    shown = nameEdit->text();
+                }
+                QMetaObject::invokeMethod(box, "accept");
+            }
+        }
+    });
+    field.BrowseClick();
+    QDir(folder).removeRecursively();
+
+    EXPECT_EQ(shown, expand(GetParam().Shown));
+    EXPECT_EQ(field.Text(), expand(GetParam().Returned));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, OwnFileDialog,
+    ::testing::Values(
+        OwnDialogCase{"MissingFolder", "/nonexistent/dir/x.exe", "/nonexistent/dir/x.exe", "/nonexistent/dir/x.exe"},
+        OwnDialogCase{"MissingFolderInTheDialogsFolder", "<dir>/nope/x.exe", "<dir>/nope/x.exe", "<dir>/nope/x.exe"},
+        OwnDialogCase{"ExistingFile", "<dir>/tools/app.exe", "<dir>/tools/app.exe", "<dir>/tools/app.exe"},
+        OwnDialogCase{"NewFileInAnExistingFolder", "<dir>/tools/new.exe", "<dir>/tools/new.exe",
+                      "<dir>/tools/new.exe"},
+        OwnDialogCase{"BareName", "app.exe", "app.exe", "<dir>/app.exe"}),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 // ---- keys --------------------------------------------------------------------------------------------
 

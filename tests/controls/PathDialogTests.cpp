@@ -634,11 +634,14 @@ TEST_F(PathDialogTest, LayoutTextsAndAnchors) {
     EXPECT_EQ(picker->sBitBtn2->geometry(), QRect(281 + 130, 376 + 185, 75, 25));
     EXPECT_EQ(picker->sBitBtn3->geometry(), QRect(19, 376 + 185, 75, 25));
 
+    // The least outer size is 370 x 415: the inner area gives up what the frame takes.
     picker->resize(100, 100);
     QApplication::processEvents();
-    EXPECT_EQ(picker->size(), QSize(370, 415));
-    EXPECT_EQ(picker->sBitBtn2->geometry(), QRect(281, 376, 75, 25));
-    EXPECT_EQ(picker->sShellTreeView1->geometry(), QRect(15, 20, 345, 349));
+    const QSize frame = picker->frameGeometry().size() - picker->size();
+    EXPECT_EQ(picker->frameGeometry().size(), QSize(370, 415));
+    EXPECT_EQ(picker->sBitBtn2->geometry(), QRect(281 - frame.width(), 376 - frame.height(), 75, 25));
+    EXPECT_EQ(picker->sShellTreeView1->geometry(),
+              QRect(15, 20, 345 - frame.width(), 349 - frame.height()));
     picker->hide();
 }
 

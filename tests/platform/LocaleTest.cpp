@@ -56,6 +56,38 @@ TEST(SeparatorTest, AreShortNonDigitTexts) {
     }
 }
 
+struct SeparatorCase {
+    const char* DateFormat;
+    const char* TimeFormat;
+    const char* Language;
+    const char* Date;
+    const char* Time;
+};
+
+TEST(SeparatorTest, FormatsWithoutOneSeparatorGetARealOne) {
+    const SeparatorCase cases[] = {
+        {"%m/%d/%y", "%H:%M:%S", "", "/", ":"},                               // C
+        {"%d.%m.%Y", "%T", "ru", ".", ":"},                                   // %T: one field, nothing between
+        {"%Y-%m-%d", "%H.%M.%S", "sv", "-", "."},
+        {"%m/%d/%Y", "%r", "en", "/", ":"},
+        {"%Y\u5E74%m\u6708%d\u65E5", "%H\u6642%M\u5206%S\u79D2", "ja", "/", ":"},
+        {"%Y\u5E74%m\u6708%d\u65E5", "%H\u65F6%M\u5206%S\u79D2", "zh", "/", ":"},
+        {"%Y\uB144 %m\uC6D4 %d\uC77C", "%H\uC2DC %M\uBD84 %S\uCD08", "ko", "-", ":"},
+        {"%Y. %m. %d.", "%H:%M:%S", "ko", ".", ":"},                          // spaces around one separator
+        {"%d\u2010%m\u2010%Y", "%H:%M:%S", "xx", "\u2010", ":"},            // one multi-byte separator
+        {"%d %B %Y", "%Hh%M", "fr", "/", "h"},                                // spaces alone separate nothing
+        {"%d/%m-%Y", "%H%M%S", "xx", "/", ":"},                               // two different ones, none
+        {"%Ey", "%EX", "xx", "/", ":"},
+        {"%d%%%m%%%Y", "%H:%M", "xx", "%", ":"},
+        {"%d\xA4\xA2%m\xA4\xA2%Y", "%H:%M", "ja", "/", ":"},                // not UTF-8: no character known
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.DateFormat);
+        EXPECT_EQ(DateSeparatorFor(c.DateFormat, c.Language), c.Date);
+        EXPECT_EQ(TimeSeparatorFor(c.TimeFormat, c.Language), c.Time);
+    }
+}
+
 #ifndef _WIN32
 TEST(SeparatorTest, CLocaleGivesSlashAndColon) {
     const char* all = std::getenv("LC_ALL");

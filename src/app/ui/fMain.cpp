@@ -15,17 +15,6 @@ TMainForm* MainForm = nullptr;
 
 namespace {
 
-QFont WindowFont() {
-    // Tahoma where it is installed; otherwise the closest narrow sans-serif faces at the same height, so
-    // that the captions fit their controls as they do in Tahoma.
-    QFont font;
-    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans Condensed"),
-                      QStringLiteral("Liberation Sans Narrow"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("DejaVu Sans"), QStringLiteral("Arial")});
-    font.setPixelSize(11);
-    return font;
-}
-
 void MakeWhite(QWidget* control) {
     QPalette palette = control->palette();
     palette.setColor(QPalette::Base, Qt::white);
@@ -52,7 +41,7 @@ TMainForm::TMainForm(QWidget* parent) : TForm(Register(this, parent)) {
     setObjectName(QStringLiteral("MainForm"));
     SetCaption(QStringLiteral("Pardova, 1.0"));
     SetDialogBorder(436, 294);
-    setFont(WindowFont());
+    setFont(TahomaFont());
 
     // The settings store, built with the window: it hooks the window's show, close and destroy events
     // once the window is built, and restores these values before FormShow runs.

@@ -6,6 +6,7 @@
 #include "platform/Process.h"
 #include "platform/window/Application.h"
 #include "platform/window/CommandLine.h"
+#include "platform/window/Translations.h"
 #include "platform/window/Units.h"
 
 #include <QApplication>
@@ -55,6 +56,8 @@ int main(int argc, char** argv) {
     }
 
     Application->Initialize();
+    // The window's own texts are Russian; what the toolkit draws itself follows the user's language.
+    LoadToolkitTranslations();
     Application->MainFormOnTaskBar = true;
     Application->SetArguments(std::move(arguments));
     Application->CreateForm(MainForm);

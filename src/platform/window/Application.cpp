@@ -2,6 +2,7 @@
 
 #include "platform/Exceptions.h"
 #include "platform/Locale.h"
+#include "platform/Process.h"
 #include "platform/Text.h"
 #include "platform/window/Units.h"
 
@@ -88,8 +89,12 @@ void TApplication::AfterFormCreated(TForm* form) {
     if (FMainForm == nullptr) {
         FMainForm = form;
     }
-    // The platform window exists from here on, hidden until the form is shown.
-    form->winId();
+    // The platform window exists from here on, hidden until the form is shown. The main form's window owns
+    // what the shell starts for the program.
+    const WId window = form->winId();
+    if (FMainForm == form) {
+        platform::SetShellOwnerWindow(reinterpret_cast<void*>(window));
+    }
 }
 
 int TApplication::Run() {
@@ -129,6 +134,7 @@ void TApplication::RemoveForm(TForm* form) {
     FForms.erase(std::remove(FForms.begin(), FForms.end(), form), FForms.end());
     if (FMainForm == form) {
         FMainForm = nullptr;
+        platform::SetShellOwnerWindow(nullptr);
     }
 }
 

@@ -5,8 +5,34 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QShowEvent>
+#include <QWindow>
 
 namespace pardova {
+
+QFont TahomaFont() {
+    QFont font;
+    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans Condensed"),
+                      QStringLiteral("Liberation Sans Narrow"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("DejaVu Sans"), QStringLiteral("Arial")});
+    font.setPixelSize(11);
+    return font;
+}
+
+void MoveWindowFrame(QWidget* window, const QPoint& outer) {
+    QWindow* handle = window->windowHandle();
+    const bool frameUnknown = window->frameGeometry() == window->geometry();
+    // The widget counts as visible already while its show event runs; the platform window is shown after.
+    if (handle == nullptr || handle->handle() == nullptr || handle->isVisible() || !frameUnknown) {
+        // Before the platform window exists the toolkit takes the position as the frame's, and a window
+        // that has been framed knows its frame.
+        window->move(outer);
+        return;
+    }
+    // The widget's record of its place first (as the client's, for now), so that showing does not place
+    // the platform window again; then the platform window's position as the frame's.
+    window->move(outer);
+    handle->setFramePosition(outer);
+}
 
 TComponent::TComponent(QObject* AOwner) : QObject(AOwner) {
     TForm* form = TForm::FormOf(AOwner);

@@ -7,6 +7,7 @@
 // request asks OnCloseQuery; destruction runs OnDestroy while the whole form still exists. Whatever these
 // handlers raise is shown by the application's failure box.
 
+#include <QFont>
 #include <QObject>
 #include <QString>
 #include <QWidget>
@@ -17,6 +18,17 @@
 namespace pardova {
 
 class TForm;
+
+// The face of every window and control: Tahoma at height -11 (11 pixels) where it is installed; otherwise
+// the closest narrow sans-serif faces at the same height, so that captions fit their controls as they do
+// in Tahoma.
+QFont TahomaFont();
+
+// Places a top-level window so that its outer (frame) rectangle's top-left corner is at the point, the
+// position a form's Left and Top and the settings file speak of. A window whose platform window exists but
+// has never been framed (created, not yet shown) does not know its frame yet: it asks the window manager
+// to put the frame there when the window is first shown, so the window never has to move visibly.
+void MoveWindowFrame(QWidget* window, const QPoint& outer);
 
 using TNotifyEvent = std::function<void(QObject* Sender)>;
 using TCloseQueryEvent = std::function<void(QObject* Sender, bool& CanClose)>;
@@ -90,9 +102,9 @@ public:
     QString Caption() const { return windowTitle(); }
     void SetCaption(const QString& caption) { setWindowTitle(caption); }
     int Left() const { return x(); }
-    void SetLeft(int left) { move(left, y()); }
+    void SetLeft(int left) { MoveWindowFrame(this, QPoint(left, y())); }
     int Top() const { return y(); }
-    void SetTop(int top) { move(x(), top); }
+    void SetTop(int top) { MoveWindowFrame(this, QPoint(x(), top)); }
     int Width() const { return frameGeometry().width(); }
     void SetWidth(int width);
     int Height() const { return frameGeometry().height(); }

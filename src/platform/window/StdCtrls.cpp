@@ -2,6 +2,7 @@
 
 #include "platform/window/Application.h"
 
+#include <QKeyEvent>
 #include <QTextBlock>
 #include <QTextCursor>
 
@@ -11,6 +12,18 @@ TsButton::TsButton(QWidget* parent) : QPushButton(parent) {
     setAutoDefault(false);
     setDefault(false);
     connect(this, &QPushButton::clicked, this, [this] { Application->Guard(this, [this] { Click(); }); });
+}
+
+void TsButton::keyPressEvent(QKeyEvent* event) {
+    // A focused push button takes Enter as well as Space, also when it is not the window's default button.
+    const auto key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && !event->isAutoRepeat()) {
+        event->accept();
+        click();
+        return;
+    }
+    QPushButton::keyPressEvent(event);
 }
 
 void TsButton::Click() {
@@ -24,6 +37,8 @@ TsCheckBox::TsCheckBox(QWidget* parent) : QCheckBox(parent) {}
 
 TsMemo::TsMemo(QWidget* parent) : QTextEdit(parent) {
     setAcceptRichText(false);
+    // A plain memo hands Tab to the window's focus order instead of typing it.
+    setTabChangesFocus(true);
 }
 
 void TsMemo::SetLines(const QStringList& lines) {

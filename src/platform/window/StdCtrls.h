@@ -25,6 +25,10 @@ public:
     TNotifyEvent OnClick;
     void Click();
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+public:
     QString Caption() const { return text(); }
     void SetCaption(const QString& caption) { setText(caption); }
 };

@@ -123,7 +123,20 @@ void TWriter::WriteObjectHeader(TFilerFlags flags, int64_t childPos, std::string
 }
 
 void TWriter::WriteStr(std::string_view text) {
-    if (text.size() > 255) text = text.substr(0, 255);
+    if (text.size() > 255) {
+        // Cut to 255 bytes, but never inside a UTF-8 character: half a character would make a name that
+        // the text form cannot carry.
+        size_t cut = 255;
+        const auto continuation = [&](size_t i) { return (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80; };
+        if (continuation(cut)) {
+            size_t lead = cut;
+            while (lead > 0 && cut - lead < 3 && continuation(lead)) --lead;
+            const auto first = static_cast<unsigned char>(text[lead]);
+            const size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+            if (lead + length > cut) cut = lead;
+        }
+        text = text.substr(0, cut);
+    }
     const uint8_t length = static_cast<uint8_t>(text.size());
     Write(&length, 1);
     Write(text.data(), text.size());

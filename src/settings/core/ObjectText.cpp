@@ -119,6 +119,28 @@ std::string FormatCurrency(int64_t value) {
     return out;
 }
 
+// The length of the valid UTF-8 sequence at the start of text (no overlong forms, no surrogates, nothing
+// above U+10FFFF), or 0 when none starts there.
+size_t ValidUtf8SequenceLength(std::string_view text) {
+    if (text.empty()) return 0;
+    const auto b = [&](size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u; };
+    const unsigned lead = b(0);
+    if (lead < 0x80) return 1;
+    const auto cont = [&](size_t i) { return (b(i) & 0xC0) == 0x80; };
+    if (lead >= 0xC2 && lead <= 0xDF) return cont(1) ? 2 : 0;
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        const unsigned low = lead == 0xE0 ? 0xA0 : 0x80;
+        const unsigned high = lead == 0xED ? 0x9F : 0xBF;
+        return b(1) >= low && b(1) <= high && cont(2) ? 3 : 0;
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        const unsigned low = lead == 0xF0 ? 0x90 : 0x80;
+        const unsigned high = lead == 0xF4 ? 0x8F : 0xBF;
+        return b(1) >= low && b(1) <= high && cont(2) && cont(3) ? 4 : 0;
+    }
+    return 0;
+}
+
 bool IsAscii(std::string_view text) {
     for (const char c : text)
         if (static_cast<unsigned char>(c) >= 0x80) return false;
@@ -173,7 +195,7 @@ private:
             try {
                 Value(level + 1, 0);
             } catch (const Exception& e) {
-                throw EReadError("Error reading " + (objectName.empty() ? className : objectName) + "." + property +
+                throw EReadError("Error reading " + objectName + "." + property +
                                  ": " + e.Message());
             }
             FOut += "\r\n";
@@ -363,10 +385,17 @@ private:
     static bool IsHexDigit(unsigned char c) {
         return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
     }
-    bool IsIdentStart(unsigned char c) const {
-        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || (FUtf8 && c >= 0x80);
+    // The bytes of the identifier character at i: 1 for an ASCII letter or "_", the whole sequence for a
+    // letter of another script in UTF-8 input, 0 when no identifier character starts there. A byte that
+    // does not begin a valid UTF-8 sequence is no letter: taken into a name, it would make a stream whose
+    // text no parser reads back.
+    size_t IdentStartLength(size_t i) const {
+        const unsigned char c = At(i);
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_') return 1;
+        if (!FUtf8 || c < 0x80 || AtEnd(i)) return 0;
+        return ValidUtf8SequenceLength(std::string_view(FText).substr(i));
     }
-    bool IsIdentChar(unsigned char c) const { return IsIdentStart(c) || IsDigit(c); }
+    size_t IdentCharLength(size_t i) const { return IsDigit(At(i)) && !AtEnd(i) ? 1 : IdentStartLength(i); }
 
     void SkipBlanks() {
         while (!AtEnd(FPos) && At(FPos) <= ' ') {
@@ -387,8 +416,8 @@ private:
         }
         const size_t start = FPos;
         const unsigned char c = At(FPos);
-        if (IsIdentStart(c)) {
-            while (!AtEnd(FPos) && IsIdentChar(At(FPos))) ++FPos;
+        if (IdentStartLength(FPos) != 0) {
+            for (size_t n = IdentStartLength(FPos); n != 0; n = IdentCharLength(FPos)) FPos += n;
             FToken = Tok::Ident;
             FTokenText = FText.substr(start, FPos - start);
         } else if (c == '#' || c == '\'') {
@@ -429,7 +458,7 @@ private:
         size_t numberEnd = FPos;
         // A suffix also directly after whole digits: a whole single, currency or date value is written
         // as "5s", "12c" or "45000d" and must read back.
-        if (!AtEnd(FPos) && isSuffix(At(FPos)) && (isFloat || !IsIdentChar(At(FPos + 1)) || AtEnd(FPos + 1))) {
+        if (!AtEnd(FPos) && isSuffix(At(FPos)) && (isFloat || IdentCharLength(FPos + 1) == 0)) {
             isFloat = true;
             FFloatSuffix = static_cast<char>(At(FPos) | 0x20);
             ++FPos;

@@ -271,7 +271,7 @@ void TFormStoragePropertyInterceptor::Readed() {
         if (client != form->size() && client.isValid()) {
             form->resize(client);
         }
-        form->move(FLeft, FTop);
+        MoveWindowFrame(form, QPoint(FLeft, FTop));
     };
     if (state & (Qt::WindowMinimized | Qt::WindowMaximized)) {
         // The restored rectangle is what the window returns to; it is set while the window is restored.

@@ -116,7 +116,46 @@ int HexDigit(char c) {
     return -1;
 }
 
+// The length of the character that starts at byte i of UTF-8 text: its lead byte and the continuation
+// bytes that follow it, as many as the lead announces. A stray byte is a character of its own.
+size_t CharLengthAt(std::string_view text, size_t i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const size_t want = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    size_t n = 1;
+    while (n < want && i + n < text.size() && (static_cast<unsigned char>(text[i + n]) & 0xC0) == 0x80) {
+        ++n;
+    }
+    return n;
+}
+
+// The byte where the last character of non-empty UTF-8 text begins.
+size_t LastCharStart(std::string_view text) {
+    size_t i = text.size() - 1;
+    const size_t stop = text.size() >= 4 ? text.size() - 4 : 0;
+    while (i > stop && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) {
+        --i;
+    }
+    // The bytes after the lead must all belong to it; otherwise the last byte stands alone.
+    return i + CharLengthAt(text, i) == text.size() ? i : text.size() - 1;
+}
+
 } // namespace
+
+std::string IniValueText(std::string_view entry) {
+    // Characters, not bytes: a hand-edited value without its apostrophes may begin or end in a letter
+    // that takes several bytes, and cutting into it would spoil the whole text.
+    const size_t eq = entry.find('=');
+    size_t start = eq == std::string_view::npos ? 0 : eq + 1;
+    if (start >= entry.size()) {
+        return {};
+    }
+    start += CharLengthAt(entry, start);
+    if (start >= entry.size()) {
+        return {};
+    }
+    const size_t end = LastCharStart(entry);
+    return end > start ? std::string(entry.substr(start, end - start)) : std::string();
+}
 
 // ---- Property paths ---------------------------------------------------------------------------------
 
@@ -461,13 +500,8 @@ void TIniPropStorageManEh::ReadProperties(TPropStorageEh* PropStorage) {
         return;
     }
     std::vector<std::string> values = ini.ReadSectionValues(section);
-    // The value text of an entry drops its name, the "=", the character after it and its last
-    // character: the apostrophes around a value that this manager wrote.
     for (std::string& entry : values) {
-        const size_t eq = entry.find('=');
-        const size_t start = eq == std::string::npos ? 1 : eq + 2;
-        const size_t end = entry.empty() ? 0 : entry.size() - 1;
-        entry = start < end ? entry.substr(start, end - start) : std::string();
+        entry = IniValueText(entry);
     }
 
     TMemoryStream stream;

@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pardova {
@@ -147,6 +148,11 @@ public:
 protected:
     bool FWriteAsText = true;
 };
+
+// The value text of one raw INI entry: the entry without its name, the "=", the character after it and
+// its last character (the apostrophes around a value that the INI manager wrote). An entry without "="
+// loses its first and last character. Characters are whole UTF-8 sequences.
+std::string IniValueText(std::string_view entry);
 
 // Keeps each storage's text as one section of an INI file: entries "Line0", "Line1", ... each holding one
 // line of the text form between apostrophes. In hex mode the object stream is stored as hexadecimal

@@ -346,6 +346,61 @@ TEST(ObjectText, ParseErrorsNameTheFaultAndTheLine) {
     }
 }
 
+// Names in UTF-8 input are letters of any script, as whole valid UTF-8 characters: a byte that begins
+// no valid character is refused where it stands, so that no stream is made whose text cannot be read.
+TEST(ObjectText, InvalidUtf8InNamesIsRefused) {
+    const std::string mark = "\xEF\xBB\xBF";
+    const ParseErrorCase cases[] = {
+        {mark + "object \xFF: TF\r\nend", "Identifier expected on line 1"},
+        {mark + "object F: \xD0\xFF\xFF\r\nend", "Identifier expected on line 1"},
+        {mark + "object F\xFF: TF\r\nend", "Identifier expected on line 1"},
+        {mark + "object F: TF\r\n  \xC0\x80 = 1\r\nend", "Identifier expected on line 2"},      // overlong
+        {mark + "object F: TF\r\n  P\xED\xA0\x80 = 1\r\nend", "''='' expected on line 2"},      // surrogate
+        {mark + "object F: TF\r\n  P\xF4\x90\x80\x80 = 1\r\nend", "''='' expected on line 2"}, // above U+10FFFF
+        {mark + "object F: TF\r\n  P = A\xE2\x82\r\nend", "Identifier expected on line 2"},    // cut short
+        // What a long search found: a name of the byte FF, a class name of D0 FF FF ..., then 88 87.
+        {mark + "object \xFF: \xD0\xFF\xFF\xFF\x88\x87" + std::string(40, 'x') + "\r\nend",
+         "Identifier expected on line 1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.text));
+        try {
+            const std::string binary = TextToBinary(c.text);
+            ADD_FAILURE() << "converted to " << testing::PrintToString(binary);
+            // Whatever was made must at least read back.
+            TextToBinary(BinaryToText(binary));
+        } catch (const EParserError& e) {
+            EXPECT_EQ(e.Message(), c.message);
+        }
+    }
+}
+
+// Every name that converts also converts back, byte for byte, including names of every UTF-8 length and a
+// name longer than a short string holds, whose cut never splits a character.
+TEST(ObjectText, NamesOfEveryScriptRoundTrip) {
+    const std::string mark = "\xEF\xBB\xBF";
+    std::string longName;
+    for (int i = 0; i < 150; ++i) longName += "\xD0\x94";  // 300 bytes; byte 255 falls inside a letter
+    const std::string names[] = {
+        "\xD0\xA4", "\xE5\xB9\xB4\xE6\x9C\x88", "\xF0\x9D\x90\x80x", "a\xC2\xA0" "b", longName,
+    };
+    for (const std::string& name : names) {
+        SCOPED_TRACE(testing::PrintToString(name));
+        const std::string text = mark + Lines({"object " + name + ": T" + name, "  " + name + " = " + name, "end"});
+        const std::string binary = TextToBinary(text);
+        const std::string back = BinaryToText(binary);
+        EXPECT_EQ(TextToBinary(back), binary);
+        EXPECT_EQ(BinaryToText(TextToBinary(back)), back);
+        if (name.size() <= 200) {
+            EXPECT_EQ(back, text);
+        }
+    }
+    // The long name is cut to 254 bytes, 127 whole letters: its 255th byte is the first half of a letter.
+    const std::string binary = TextToBinary(mark + Lines({"object F: TF", "  " + longName + " = 1", "end"}));
+    EXPECT_NE(binary.find(std::string(1, '\xFE') + longName.substr(0, 254) + std::string(1, vaInt8)),
+              std::string::npos);
+}
+
 TEST(ObjectText, LinesLongerThanTheWindowFail) {
     const auto textWithLine = [](size_t length) {
         const std::string head = "  P = '";
@@ -382,7 +437,10 @@ TEST(ObjectText, MalformedStreamsRaiseReadErrors) {
         {"TPF", "Invalid stream format"},
         {"object F: TF", "Invalid stream format"},
         {header + Bytes({4, 'L', 'e', 'f', 't', 22}), "Error reading F.Left: 22"},
-        {Bytes({'T', 'P', 'F', '0', 2, 'T', 'F', 0, 1, 'P', 0xFF}), "Error reading TF.P: 255"},
+        // An object without a name is named by its (empty) name, never by its class.
+        {Bytes({'T', 'P', 'F', '0', 2, 'T', 'F', 0, 1, 'P', 0xFF}), "Error reading .P: 255"},
+        {Bytes({'T', 'P', 'F', '0', 2, 'T', 'Y', 0, 1, 'P', 22}), "Error reading .P: 22"},
+        {header + Bytes({0, 2, 'T', 'Y', 0, 1, 'P', 22}), "Error reading .P: 22"},
         {header + Bytes({1, 'P', vaInt32, 1}), "Error reading F.P: Stream read error"},
         {header + Bytes({1, 'P', vaWString, 0xFF, 0xFF, 0xFF, 0xFF}), "Error reading F.P: Stream read error"},
         {header + Bytes({1, 'P', vaCollection, vaInt8, 1, vaInt8}),

@@ -144,6 +144,68 @@ TEST_F(SettingsStore, ValueWithoutApostrophesLosesItsFirstAndLastCharacter) {
     EXPECT_EQ(form.ExeEdit->Text(), kProgram);
 }
 
+// Every value's enclosing apostrophes replaced by hand with other characters, of one to four bytes each:
+// exactly one character is dropped at each end, so the example's values come back whole.
+struct EnclosingCase {
+    const char* Name;
+    std::string Opening;
+    std::string Closing;
+};
+
+class HandEditedEnclosing : public SettingsStore, public ::testing::WithParamInterface<EnclosingCase> {};
+
+TEST_P(HandEditedEnclosing, DropsOneCharacterAtEachEnd) {
+    std::string file;
+    for (size_t pos = 0; pos < kExampleFile.size();) {
+        const size_t end = kExampleFile.find("\r\n", pos);
+        std::string line = kExampleFile.substr(pos, end - pos);
+        pos = end + 2;
+        const size_t eq = line.find("='");
+        if (eq != std::string::npos) {
+            line = line.substr(0, eq + 1) + GetParam().Opening + line.substr(eq + 2, line.size() - eq - 3) +
+                   GetParam().Closing;
+        }
+        file += line + "\r\n";
+    }
+    WriteIni(file);
+    TMainForm form;
+    form.PropStorage1->LoadProperties();
+    EXPECT_TRUE(form.PropStorage1->PropsLoaded());
+    EXPECT_EQ(form.pos(), QPoint(312, 184));
+    EXPECT_TRUE(form.CheckBox1->Checked());
+    EXPECT_EQ(form.DirEdit1->Text(), kFolderA);
+    EXPECT_EQ(form.DirEdit2->Text(), "E:\\Archive\\Sources copy");
+    EXPECT_EQ(form.ExeEdit->Text(), kProgram);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Characters, HandEditedEnclosing,
+    ::testing::Values(EnclosingCase{"Ascii", "\"", "\""}, EnclosingCase{"Cyrillic", "\xD0\x94", "\xD0\xAF"},
+                      EnclosingCase{"ThreeBytes", "\xE2\x80\x9C", "\xE2\x80\x9D"},
+                      EnclosingCase{"FourBytes", "\xF0\x9F\x93\x81", "\xF0\x9F\x93\x82"},
+                      EnclosingCase{"Mixed", "\xD0\x94", "'"}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(IniValueText, DropsTheNameAndOneCharacterAtEachEnd) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"Line0='object'", "object"},
+        {"Line0=\xD0\x94object\xD0\xAF", "object"},
+        {"Line0=\xD0\x94\xD0\xAF", ""},
+        {"Line0=\xD0\x94", ""},
+        {"Line0=", ""},
+        {"Line0='a=b'", "a=b"},
+        {"xabcx", "abc"},        // no "=": the first character goes, not the first two
+        {"\xD0\x94" "abc\xD0\xAF", "abc"},
+        {"x", ""},
+        {"Line0='\xFFv\xFF'", "\xFFv\xFF"},  // stray bytes are characters of their own
+        {"Line0=\xFFv\x80", "v"},
+        {"Line0=\xE2vw", "v"},  // a lead that nothing continues is a character of its own
+    };
+    for (const auto& [entry, value] : cases) {
+        EXPECT_EQ(IniValueText(entry), value) << ::testing::PrintToString(entry);
+    }
+}
+
 TEST_F(SettingsStore, HexModeStoresTheStreamAsDigitsAndReadsItBack) {
     FManager->SetWriteAsText(false);
     std::string stale = "[TMainForm]\r\n";

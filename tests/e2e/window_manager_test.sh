@@ -1,0 +1,160 @@
+#!/usr/bin/env bash
+# The window as a person meets it, under a real X server with a reparenting window manager: the built
+# program, copied into a temporary folder with a saved position, opens with its frame where the position
+# says, again after each close and start; Tab walks forward through all six controls, and Enter on the
+# focused start button runs a pass.
+#
+# Usage: window_manager_test.sh PROGRAM
+# Needs Xvfb, openbox, xdotool, xwininfo and xprop (scripts/setup installs them); exits 77 (skipped) when
+# one is missing. Every wait polls for its condition and gives up at a deadline.
+set -uo pipefail
+
+program=${1:?usage: window_manager_test.sh PROGRAM}
+for tool in Xvfb openbox xdotool xwininfo xprop; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "SKIP: $tool is not installed"
+    exit 77
+  fi
+done
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  [ -f "$work/app/settings.ini" ] && { echo "settings.ini:"; cat "$work/app/settings.ini"; }
+  [ -f "$work/app/log.txt" ] && { echo "log.txt:"; cat "$work/app/log.txt"; }
+  [ -s "$work/app.out" ] && { echo "program output:"; cat "$work/app.out"; }
+  exit 1
+}
+
+# poll SECONDS COMMAND...: runs the command until it succeeds; false when the deadline passes first.
+poll() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    [ $SECONDS -ge $deadline ] && return 1
+    sleep 0.05
+  done
+}
+
+# A display of its own: Xvfb picks a free number and writes it once it accepts connections.
+mkfifo "$work/displayfd"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/displayfd" 2>"$work/xvfb.log" &
+pids+=($!)
+read -r -t 30 display <"$work/displayfd" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=":$display"
+unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+export QT_QPA_PLATFORM=xcb
+
+openbox --sm-disable >"$work/openbox.log" 2>&1 &
+pids+=($!)
+wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+poll 30 wm_running || fail "openbox did not start: $(cat "$work/openbox.log")"
+
+mkdir -p "$work/app" "$work/A/sub" "$work/B"
+cp "$program" "$work/app/pardova"
+printf 'payload' >"$work/A/f.txt"
+printf 'more' >"$work/A/sub/g.txt"
+# The program the pass starts when the box is ticked: it leaves a mark beside itself.
+printf '#!/bin/sh\ntouch "%s/started"\n' "$work" >"$work/after.sh"
+chmod +x "$work/after.sh"
+
+left=212
+top=147
+crlf=$'\r'
+{
+  echo "[TMainForm]$crlf"
+  echo "Line0='object MainForm: TMainForm'$crlf"
+  echo "Line1='  Left = $left'$crlf"
+  echo "Line2='  Top = $top'$crlf"
+  echo "Line3='end'$crlf"
+  echo "$crlf"
+} >"$work/app/settings.ini"
+
+app_pid=
+window=
+# Starts the program and waits until its window is mapped and framed by the window manager.
+start_program() {
+  (cd "$work" && exec "$work/app/pardova") >"$work/app.out" 2>&1 &
+  app_pid=$!
+  pids+=("$app_pid")
+  find_window() { window=$(xdotool search --onlyvisible --pid "$app_pid" --name '^Pardova, 1\.0$' 2>/dev/null | head -n1); [ -n "$window" ]; }
+  poll 30 find_window || fail "the window did not appear: $(cat "$work/app.out")"
+  poll 10 framed || fail "the window manager did not frame the window"
+}
+
+# The outermost window below the root that holds the client: the frame the window manager made.
+frame_of() {
+  local id=$1 parent
+  local root
+  root=$(xwininfo -root | awk '/Window id:/ {print $4}')
+  while :; do
+    parent=$(xwininfo -tree -id "$id" | awk '/Parent window id:/ {print $4}')
+    [ -z "$parent" ] && return 1
+    if [ "$((parent))" -eq "$((root))" ]; then
+      echo "$id"
+      return 0
+    fi
+    id=$parent
+  done
+}
+framed() { local f; f=$(frame_of "$window") && [ "$((f))" -ne "$((window))" ]; }
+frame_position() {
+  xwininfo -id "$(frame_of "$window")" | awk '/Absolute upper-left X:/ {x=$4} /Absolute upper-left Y:/ {y=$4} END {print x "," y}'
+}
+frame_at() { [ "$(frame_position)" = "$1" ]; }
+
+close_program() {
+  xdotool windowactivate "$window" 2>/dev/null
+  active() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ]; }
+  poll 10 active || fail "the window could not be activated"
+  xdotool key --clearmodifiers alt+F4
+  exited() { ! kill -0 "$app_pid" 2>/dev/null; }
+  poll 20 exited || fail "the program did not end after alt+F4"
+  wait "$app_pid"
+  local code=$?
+  [ "$code" -eq 0 ] || fail "the program exited with code $code"
+}
+
+saved() { tr -d '\r' <"$work/app/settings.ini" | sed -n "s/^Line[0-9]*=' *$1 = \(.*\)'\$/\1/p"; }
+
+# ---- The frame goes where Left and Top say, start after start ----------------------------------------
+for round in 1 2 3 4; do
+  start_program
+  # The window manager may settle the frame a moment after mapping; it must end up where it was saved.
+  poll 5 frame_at "$left,$top" || fail "start $round: the frame is at $(frame_position), saved at $left,$top"
+  close_program
+  left=$(saved Left)
+  top=$(saved Top)
+  [ "$left,$top" = "212,147" ] || fail "start $round: closing saved $left,$top for a frame at 212,147"
+done
+echo "the frame stayed at 212,147 over four starts"
+
+# ---- Keys: Tab forward through all six controls, Enter on the start button ------------------------------
+start_program
+xdotool windowactivate "$window" 2>/dev/null
+active() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ]; }
+poll 10 active || fail "the window could not be activated"
+# Folder A has the focus first. Each field takes its text (Ctrl+A selects what is there), then Tab goes on:
+# A, B, the program, "Старт", the description, the check box (Space ticks it), and round again to "Старт".
+xdotool type --delay 5 "$work/A"
+xdotool key --delay 20 Tab ctrl+a
+xdotool type --delay 5 "$work/B"
+xdotool key --delay 20 Tab ctrl+a
+xdotool type --delay 5 "$work/after.sh"
+xdotool key --delay 20 Tab Tab Tab space Tab Tab Tab Tab Return
+ran() { [ -f "$work/B/sub/g.txt" ] && [ -f "$work/started" ]; }
+poll 20 ran || fail "Enter on the focused start button ran no pass with the ticked box (B: $(ls -R "$work/B"))"
+close_program
+[ "$(saved Checked)" = "True" ] || fail "the check box was not ticked by Space after Tab from the description"
+[ "$(saved Text | head -n1)" = "'$work/A'" ] || fail "folder A is $(saved Text | head -n1)"
+grep -q "Запускаю $work/after.sh" "$work/app/log.txt" || fail "the log has no start of the program"
+echo "Tab reached all six controls in order; Enter on the focused button ran a pass"
+echo "1 passed, 0 failed"
