@@ -304,7 +304,7 @@ TEST_F(ControlsTest, WithoutAHandlerAClickErrorReachesTheApplicationsFailureBox)
     Fake.Fs.DirChangeSucceeds = false;
     SetControlExceptionHandler(nullptr);
     QString shown;
-    Application->SetMessageBoxHook([&shown](QMessageBox& box) { shown = box.text(); });
+    Application->SetMessageBoxHook([&shown](TShownBox& box) { shown = box.Text(); });
     TsDirectoryEdit field(&Window);
     field.SetText("C:\\Locked");
     field.Button()->click();

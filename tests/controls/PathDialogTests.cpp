@@ -532,7 +532,7 @@ TEST_F(PathDialogTest, RefusedRenameReportsAndKeepsTheName) {
 TEST_F(PathDialogTest, RefusedRenameGoesToTheApplicationsFailureBox) {
     SetPathDialogMessageHooks({});
     QStringList shown;
-    Application->SetMessageBoxHook([&shown](QMessageBox& box) { shown << box.text(); });
+    Application->SetMessageBoxHook([&shown](TShownBox& box) { shown << box.Text(); });
     MakeDirs({"p/old", "p/taken"});
     auto picker = Open(P("p/old"));
     picker->sShellTreeView1->StartEdit(picker->sShellTreeView1->SelectedNode());
@@ -704,7 +704,19 @@ struct PathCase {
     const char* pathName; // PathOf(id)
 };
 
-class ItemPaths : public ::testing::TestWithParam<PathCase> {};
+// The Windows namespace of a machine whose desktop lies in C:\Users\me\Desktop.
+class WindowsNamespaceFixture {
+protected:
+    WindowsNamespaceFixture() : FSaved(WindowsNamespace()) {
+        SetWindowsNamespace({"Desktop", "C:\\Users\\me\\Desktop", "This PC"});
+    }
+    ~WindowsNamespaceFixture() { SetWindowsNamespace(FSaved); }
+
+private:
+    TWindowsNamespace FSaved;
+};
+
+class ItemPaths : public ::testing::TestWithParam<PathCase>, protected WindowsNamespaceFixture {};
 
 TEST_P(ItemPaths, ParseAndBackInBothStyles) {
     const PathCase& c = GetParam();
@@ -718,9 +730,16 @@ INSTANTIATE_TEST_SUITE_P(
     Styles, ItemPaths,
     ::testing::Values(PathCase{platform::PathStyle::Posix, "/", {}, "/"},
                       PathCase{platform::PathStyle::Posix, "/a//b/", {"a", "b"}, "/a/b"},
-                      PathCase{platform::PathStyle::Windows, "C:\\", {"C:"}, "C:\\"},
-                      PathCase{platform::PathStyle::Windows, "C:", {"C:"}, "C:\\"},
-                      PathCase{platform::PathStyle::Windows, "c:/Data\\x\\", {"c:", "Data", "x"}, "c:\\Data\\x"}));
+                      PathCase{platform::PathStyle::Windows, "C:\\", {kComputerId, "C:"}, "C:\\"},
+                      PathCase{platform::PathStyle::Windows, "C:", {kComputerId, "C:"}, "C:\\"},
+                      PathCase{platform::PathStyle::Windows, "c:/Data\\x\\", {kComputerId, "c:", "Data", "x"},
+                               "c:\\Data\\x"},
+                      // The desktop's own folder is the top; what lies below it belongs to the desktop.
+                      PathCase{platform::PathStyle::Windows, "c:\\users\\ME\\desktop", {}, "C:\\Users\\me\\Desktop"},
+                      PathCase{platform::PathStyle::Windows, "C:\\Users\\me\\Desktop\\a\\b", {"a", "b"},
+                               "C:\\Users\\me\\Desktop\\a\\b"},
+                      PathCase{platform::PathStyle::Windows, "C:\\Users\\me\\Desktops", {kComputerId, "C:", "Users", "me", "Desktops"},
+                               "C:\\Users\\me\\Desktops"}));
 
 TEST(ItemPathsRefused, UnparsablePaths) {
     using platform::PathStyle;
@@ -735,7 +754,8 @@ TEST(ItemPathsRefused, UnparsablePaths) {
 }
 
 TEST(ItemIdentity, WindowsNamesCompareWithoutCaseAndPosixNamesExactly) {
-    EXPECT_TRUE(TShellFolderItem::SameId({"C:", "Data"}, {"c:", "DATA"}, platform::PathStyle::Windows));
+    EXPECT_TRUE(TShellFolderItem::SameId({kComputerId, "C:", "Data"}, {kComputerId, "c:", "DATA"},
+                                         platform::PathStyle::Windows));
     EXPECT_FALSE(TShellFolderItem::SameId({"Data"}, {"data"}, platform::PathStyle::Posix));
     EXPECT_FALSE(TShellFolderItem::SameId({"a"}, {"a", "b"}, platform::PathStyle::Posix));
 }
@@ -753,18 +773,46 @@ TEST(ItemNames, NewNamesMustBeOneValidName) {
     EXPECT_TRUE(TShellFolderItem::IsValidNewName("New folder1", PathStyle::Windows));
 }
 
-TEST(ItemNames, WindowsTopIsAVirtualComputerWithDrivesBelow) {
-    TShellFolderItem top(nullptr, {}, platform::PathStyle::Windows);
-    EXPECT_TRUE(top.IsVirtual());
-    EXPECT_EQ(top.PathName(), "Computer");
+class WindowsItems : public ::testing::Test, protected WindowsNamespaceFixture {};
+
+TEST_F(WindowsItems, TopIsTheDesktopWithTheComputerAndTheDesktopsFoldersBelow) {
+    constexpr auto windows = platform::PathStyle::Windows;
+    TShellFolderItem top(nullptr, {}, windows);
+    EXPECT_FALSE(top.IsVirtual());
+    EXPECT_EQ(top.PathName(), "C:\\Users\\me\\Desktop");
+    EXPECT_EQ(top.DisplayName(), "Desktop");
+    EXPECT_TRUE(top.SubFolders());
     EXPECT_FALSE(top.CanRename());
-    TShellFolderItem drive(&top, {"C:"}, platform::PathStyle::Windows);
+
+    TShellFolderItem computer(&top, {kComputerId}, windows);
+    EXPECT_TRUE(computer.IsVirtual());
+    EXPECT_EQ(computer.PathName(), "This PC");
+    EXPECT_EQ(computer.DisplayName(), "This PC");
+    EXPECT_FALSE(computer.CanRename());
+
+    TShellFolderItem drive(&computer, {kComputerId, "C:"}, windows);
     EXPECT_EQ(drive.PathName(), "C:\\");
     EXPECT_EQ(drive.DisplayName(), "C:\\");
     EXPECT_FALSE(drive.CanRename());
-    TShellFolderItem folder(&drive, {"C:", "Data"}, platform::PathStyle::Windows);
+    TShellFolderItem folder(&drive, {kComputerId, "C:", "Data"}, windows);
     EXPECT_EQ(folder.PathName(), "C:\\Data");
+    EXPECT_EQ(folder.DisplayName(), "Data");
     EXPECT_TRUE(folder.CanRename());
+
+    TShellFolderItem onDesktop(&top, {"Work"}, windows);
+    EXPECT_EQ(onDesktop.PathName(), "C:\\Users\\me\\Desktop\\Work");
+    EXPECT_EQ(onDesktop.DisplayName(), "Work");
+    EXPECT_TRUE(onDesktop.CanRename());
+}
+
+TEST_F(WindowsItems, ADesktopWithoutAFolderIsVirtualAndHoldsOnlyTheComputer) {
+    SetWindowsNamespace({"", "", ""});
+    TShellFolderItem top(nullptr, {}, platform::PathStyle::Windows);
+    EXPECT_TRUE(top.IsVirtual());
+    EXPECT_EQ(top.PathName(), "Desktop");
+    EXPECT_EQ(top.EnumerateFolders(), std::vector<TItemId>{{kComputerId}});
+    TShellFolderItem computer(&top, {kComputerId}, platform::PathStyle::Windows);
+    EXPECT_EQ(computer.PathName(), "Computer");
 }
 
 TEST(ItemNames, QuestionMarksGoOnlyBeforeADigit) {
@@ -775,7 +823,7 @@ TEST(ItemNames, QuestionMarksGoOnlyBeforeADigit) {
         EXPECT_EQ(StripQuestionMarks(in), out) << in;
     }
     // A POSIX folder may really be called so; its path must stay its own.
-    TShellFolderItem windows(nullptr, {"C:", "?1a"}, platform::PathStyle::Windows);
+    TShellFolderItem windows(nullptr, {kComputerId, "C:", "?1a"}, platform::PathStyle::Windows);
     EXPECT_EQ(windows.DisplayName(), "1a");
     TShellFolderItem posix(nullptr, {"d", "?1a"}, platform::PathStyle::Posix);
     EXPECT_EQ(posix.DisplayName(), "?1a");
