@@ -25,8 +25,8 @@
 
 #include <gmock/gmock.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include <filesystem>
+
 
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
@@ -245,18 +245,36 @@ TEST_F(PathDialogTest, ListsFoldersOnlyHiddenOnesIncludedInNaturalOrder) {
     MakeDirs({"top/b", "top/A", "top/.hidden", "top/x10", "top/x9", "top/A/inner"});
     MakeFile("top/file.txt");
     MakeFile("top/.hiddenfile");
-    ASSERT_EQ(::symlink(P("top/A").toLocal8Bit().constData(), P("top/linkToA").toLocal8Bit().constData()), 0);
     auto picker = Open(P("top"));
     TShellTreeNode* top = picker->sShellTreeView1->SelectedNode();
     picker->sShellTreeView1->ExpandNode(top);
     QStringList texts = ChildTexts(top);
-    EXPECT_THAT(texts, ::testing::UnorderedElementsAre(".hidden", "A", "b", "linkToA", "x9", "x10"));
+    EXPECT_THAT(texts, ::testing::UnorderedElementsAre(".hidden", "A", "b", "x9", "x10"));
     EXPECT_LT(texts.indexOf("A"), texts.indexOf("b"));
     EXPECT_LT(texts.indexOf("x9"), texts.indexOf("x10"));
     // The expand mark stays only where there are subfolders.
     for (int i = 0; i < top->childCount(); ++i) {
         auto* child = top->ChildNode(i);
-        const bool hasSub = child->text(0) == "A" || child->text(0) == "linkToA";
+        const bool hasSub = child->text(0) == "A";
+        EXPECT_EQ(child->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator, hasSub) << child->text(0).toStdString();
+    }
+}
+
+TEST_F(PathDialogTest, ALinkToAFolderIsListedAsAFolderWithItsSubfolders) {
+    MakeDirs({"top/A/inner", "top/plain"});
+    std::error_code ec;
+    std::filesystem::create_directory_symlink(std::filesystem::path(P("top/A").toStdWString()),
+                                              std::filesystem::path(P("top/linkToA").toStdWString()), ec);
+    if (ec) {
+        GTEST_SKIP() << "this platform does not let the test make links: " << ec.message();
+    }
+    auto picker = Open(P("top"));
+    TShellTreeNode* top = picker->sShellTreeView1->SelectedNode();
+    picker->sShellTreeView1->ExpandNode(top);
+    EXPECT_THAT(ChildTexts(top), ::testing::UnorderedElementsAre("A", "linkToA", "plain"));
+    for (int i = 0; i < top->childCount(); ++i) {
+        auto* child = top->ChildNode(i);
+        const bool hasSub = child->text(0) != "plain";
         EXPECT_EQ(child->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator, hasSub) << child->text(0).toStdString();
     }
 }
