@@ -7,9 +7,12 @@
 #include "controls/ShellTreeView.h"
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
+#include "platform/Path.h"
+#include "platform/Process.h"
 #include "platform/window/Application.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QDir>
 #include <QFile>
 #include <QContextMenuEvent>
@@ -109,7 +112,10 @@ protected:
         QDir::setCurrent(savedDir);
     }
 
-    QString P(const QString& relative) const { return relative.isEmpty() ? root : root + "/" + relative; }
+    // A path below the test's folder in the platform's own separators, as the picker gives paths back.
+    QString P(const QString& relative) const {
+        return QDir::toNativeSeparators(relative.isEmpty() ? root : root + "/" + relative);
+    }
     void MakeDirs(std::initializer_list<const char*> relatives) const {
         for (const char* r : relatives) {
             ASSERT_TRUE(QDir().mkpath(P(r))) << r;
@@ -159,12 +165,23 @@ TEST_F(PathDialogTest, OpensAtTheTopWithTheTopSelectedAndExpanded) {
     auto picker = Open();
     TShellTreeNode* top = picker->sShellTreeView1->TopNode();
     ASSERT_NE(top, nullptr);
-    EXPECT_EQ(top->text(0), "/");
     EXPECT_TRUE(top->isExpanded());
     EXPECT_GT(top->childCount(), 0);
+#ifdef _WIN32
+    // The shell's desktop, standing for the folder that holds its items; the computer is among its
+    // children.
+    const platform::ShellDesktop desktop = platform::GetShellDesktop();
+    ASSERT_FALSE(desktop.DesktopPath.empty());
+    EXPECT_EQ(top->text(0).toStdString(), desktop.DesktopName);
+    EXPECT_EQ(picker->SelectedPath().toStdString(), desktop.DesktopPath);
+    EXPECT_THAT(ChildTexts(top), ::testing::Contains(QString::fromStdString(desktop.ComputerName)));
+    EXPECT_EQ(picker->sBitBtn1->isEnabled(), QFileInfo(QString::fromStdString(desktop.DesktopPath)).isDir());
+#else
+    EXPECT_EQ(top->text(0), "/");
     EXPECT_EQ(picker->SelectedPath(), "/");
     EXPECT_TRUE(picker->sBitBtn1->isEnabled());
-    EXPECT_TRUE(picker->sBitBtn3->isEnabled());
+#endif
+    EXPECT_EQ(picker->sBitBtn3->isEnabled(), picker->sBitBtn1->isEnabled());
     EXPECT_EQ(PathDialogForm, picker.get());
     picker.reset();
     EXPECT_EQ(PathDialogForm, nullptr);
@@ -359,10 +376,14 @@ TEST_F(PathDialogTest, CreateSkipsANumberThatAFileHolds) {
     EXPECT_TRUE(QFileInfo(P("parent/New folder1")).isFile());
 }
 
-TEST_F(PathDialogTest, CreateAtTheTopMakesNoDoubleSeparator) {
-    auto picker = Open();
-    EXPECT_EQ(picker->NextNewFolderName().rfind("/New folder", 0), 0u);
-    EXPECT_EQ(picker->NextNewFolderName().find("//"), std::string::npos);
+TEST_F(PathDialogTest, CreateAtARootMakesNoDoubleSeparator) {
+    // "/" on POSIX, the drive root (C:\) on Windows: a path that ends in its separator already.
+    const QString rootPath = QDir::toNativeSeparators(QDir::rootPath());
+    auto picker = Open(rootPath);
+    EXPECT_EQ(picker->SelectedPath(), rootPath);
+    const std::string next = picker->NextNewFolderName();
+    EXPECT_EQ(next.rfind(rootPath.toStdString() + "New folder", 0), 0u) << next;
+    EXPECT_EQ(next.find(std::string(2, platform::PathDelimiter())), std::string::npos) << next;
 }
 
 TEST_F(PathDialogTest, RefusedCreateShowsTheErrorAndLeavesTheTreeAlone) {
