@@ -23,6 +23,7 @@ function(pardova_add_test name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock)
   if(ARG_QT)
     target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/QtTestMain.cpp)
+    pardova_import_offscreen(${name})
   else()
     target_link_libraries(${name} PRIVATE GTest::gtest_main)
   endif()
@@ -31,6 +32,14 @@ function(pardova_add_test name)
   else()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES
                          PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  endif()
+endfunction()
+
+# A static Qt links only the platform's own platform plugin into an executable; the suites run offscreen,
+# so that plugin is linked in as well (under Wine the Linux environment's QT_* variables never reach them).
+function(pardova_import_offscreen target)
+  if(WIN32 AND TARGET Qt6::QOffscreenIntegrationPlugin)
+    qt_import_plugins(${target} INCLUDE Qt6::QOffscreenIntegrationPlugin)
   endif()
 endfunction()
 

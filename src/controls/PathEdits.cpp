@@ -5,6 +5,7 @@
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 #include "platform/PathTests.h"
+#include "platform/window/OpenFileDialog.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -219,6 +220,29 @@ bool RunFileDialog(TsOpenDialog& dialog, QWidget* parent) {
     return true;
 }
 
+// The platform's own dialog, with the same settings.
+bool RunSystemFileDialog(TsOpenDialog& dialog, QWidget* parent) {
+    platform::OpenFileRequest request;
+    request.Filter = dialog.Filter();
+    request.FilterIndex = dialog.FilterIndex();
+    request.InitialDir = dialog.InitialDir();
+    request.FileName = dialog.FileName();
+    request.Title = dialog.Title();
+    request.DefaultExt = dialog.DefaultExt();
+    const TsOpenDialog::TOpenOptions options = dialog.Options();
+    request.HideReadOnly = options.testFlag(ofHideReadOnly);
+    request.PathMustExist = options.testFlag(ofPathMustExist);
+    request.FileMustExist = options.testFlag(ofFileMustExist);
+    request.EnableSizing = options.testFlag(ofEnableSizing);
+    request.ForceShowHidden = options.testFlag(ofForceShowHidden);
+    if (!platform::RunSystemOpenFileDialog(request, parent)) {
+        return false;
+    }
+    dialog.SetFileName(request.FileName);
+    dialog.SetFilterIndex(request.FilterIndex);
+    return true;
+}
+
 OpenDialogRunner& CurrentRunner() {
     static OpenDialogRunner runner;
     return runner;
@@ -230,7 +254,10 @@ TsOpenDialog::TsOpenDialog(QObject* parent) : QObject(parent) {}
 
 bool TsOpenDialog::Execute(QWidget* parent) {
     const OpenDialogRunner& runner = CurrentRunner();
-    return runner ? runner(*this, parent) : RunFileDialog(*this, parent);
+    if (runner) {
+        return runner(*this, parent);
+    }
+    return platform::HasSystemOpenFileDialog() ? RunSystemFileDialog(*this, parent) : RunFileDialog(*this, parent);
 }
 
 OpenDialogRunner SetOpenDialogRunner(OpenDialogRunner runner) {

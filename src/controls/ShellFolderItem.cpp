@@ -1,6 +1,7 @@
 #include "controls/ShellFolderItem.h"
 
 #include "platform/FileSystem.h"
+#include "platform/Process.h"
 
 #include <algorithm>
 #include <cctype>
@@ -12,8 +13,25 @@ using platform::PathStyle;
 
 namespace {
 
-// The Windows top item has no path; its name stands in for one.
-constexpr const char* kComputerName = "Computer";
+TWindowsNamespace& NamespaceSlot() {
+    static TWindowsNamespace value = [] {
+        const platform::ShellDesktop desktop = platform::GetShellDesktop();
+        return TWindowsNamespace{desktop.DesktopName, desktop.DesktopPath, desktop.ComputerName};
+    }();
+    return value;
+}
+
+std::string DesktopName() {
+    const std::string& name = WindowsNamespace().DesktopName;
+    return name.empty() ? "Desktop" : name;
+}
+
+std::string ComputerName() {
+    const std::string& name = WindowsNamespace().ComputerName;
+    return name.empty() ? "Computer" : name;
+}
+
+bool IsComputerRoute(const TItemId& id) { return !id.empty() && id.front() == kComputerId; }
 
 // Deciding whether a folder has subfolders reads its entries; past this many the answer is a cheap "yes"
 // so that expanding a node never reads every grandchild folder in full.
@@ -32,7 +50,19 @@ std::string Lower(std::string s) {
     return s;
 }
 
+std::string WindowsDesktopPath() {
+    std::string path = WindowsNamespace().DesktopPath;
+    while (path.size() > 3 && (path.back() == '\\' || path.back() == '/')) {
+        path.pop_back();
+    }
+    return path;
+}
+
 } // namespace
+
+const TWindowsNamespace& WindowsNamespace() { return NamespaceSlot(); }
+
+void SetWindowsNamespace(TWindowsNamespace value) { NamespaceSlot() = std::move(value); }
 
 std::string StripQuestionMarks(std::string text) {
     if (text.size() >= 2 && text[0] == '?' && std::isdigit(static_cast<unsigned char>(text[1]))) {
@@ -49,22 +79,33 @@ std::string TShellFolderItem::RelativeId() const {
 }
 
 bool TShellFolderItem::IsVirtual() const {
-    return FStyle == PathStyle::Windows && FAbsoluteId.empty();
+    if (FStyle != PathStyle::Windows) {
+        return false;
+    }
+    if (FAbsoluteId.empty()) {
+        return WindowsDesktopPath().empty();
+    }
+    return FAbsoluteId.size() == 1 && IsComputerRoute(FAbsoluteId);
 }
 
 std::string TShellFolderItem::PathName() const {
     if (IsVirtual()) {
-        return kComputerName;
+        return DisplayName();
     }
     return ShownName(PathOf(FAbsoluteId, FStyle));
 }
 
 std::string TShellFolderItem::DisplayName() const {
     if (FAbsoluteId.empty()) {
-        return FStyle == PathStyle::Windows ? kComputerName : "/";
+        return FStyle == PathStyle::Windows ? DesktopName() : "/";
     }
-    if (FStyle == PathStyle::Windows && FAbsoluteId.size() == 1) {
-        return PathOf(FAbsoluteId, FStyle);
+    if (FStyle == PathStyle::Windows && IsComputerRoute(FAbsoluteId)) {
+        if (FAbsoluteId.size() == 1) {
+            return ComputerName();
+        }
+        if (FAbsoluteId.size() == 2) {
+            return PathOf(FAbsoluteId, FStyle);
+        }
     }
     return ShownName(FAbsoluteId.back());
 }
@@ -85,20 +126,37 @@ std::string TShellFolderItem::PathOf(const TItemId& id, PathStyle style) {
         return path.empty() ? "/" : path;
     }
     if (id.empty()) {
+        return WindowsDesktopPath();
+    }
+    if (!IsComputerRoute(id)) {
+        // A folder of the desktop: below the folder that holds the desktop's items.
+        std::string path = WindowsDesktopPath();
+        if (path.empty()) {
+            return path;
+        }
+        for (const std::string& name : id) {
+            path = platform::IncludeSlash(path, style) + name;
+        }
+        return path;
+    }
+    if (id.size() == 1) {
         return std::string();
     }
-    std::string path = id.front();
-    if (id.size() == 1) {
+    std::string path = id[1];
+    if (id.size() == 2) {
         return path + '\\';
     }
-    for (size_t i = 1; i < id.size(); ++i) {
+    for (size_t i = 2; i < id.size(); ++i) {
         path += '\\';
         path += id[i];
     }
     return path;
 }
 
-bool TShellFolderItem::ParsePath(const std::string& fullPath, TItemId& id, PathStyle style) {
+namespace {
+
+// The names of a full path from its top: "/" on POSIX, the drive on Windows.
+bool PathNames(const std::string& fullPath, TItemId& id, PathStyle style) {
     id.clear();
     if (fullPath.empty() || fullPath.find('\0') != std::string::npos) {
         return false;
@@ -130,6 +188,26 @@ bool TShellFolderItem::ParsePath(const std::string& fullPath, TItemId& id, PathS
     return std::none_of(id.begin(), id.end(), [](const std::string& n) { return n == "." || n == ".."; });
 }
 
+} // namespace
+
+bool TShellFolderItem::ParsePath(const std::string& fullPath, TItemId& id, PathStyle style) {
+    if (!PathNames(fullPath, id, style)) {
+        return false;
+    }
+    if (style == PathStyle::Windows) {
+        // The desktop's folder and what lies below it are the desktop's own items; every other path is
+        // reached through the computer and its drives.
+        TItemId desktop;
+        if (PathNames(WindowsDesktopPath(), desktop, style) && id.size() >= desktop.size() &&
+            SameId(TItemId(id.begin(), id.begin() + static_cast<std::ptrdiff_t>(desktop.size())), desktop, style)) {
+            id.erase(id.begin(), id.begin() + static_cast<std::ptrdiff_t>(desktop.size()));
+        } else {
+            id.insert(id.begin(), kComputerId);
+        }
+    }
+    return true;
+}
+
 bool TShellFolderItem::SameId(const TItemId& a, const TItemId& b, PathStyle style) {
     if (a.size() != b.size()) {
         return false;
@@ -153,15 +231,21 @@ bool TShellFolderItem::IsValidNewName(const std::string& name, PathStyle style) 
 std::vector<TItemId> TShellFolderItem::EnumerateFolders() const {
     std::vector<TItemId> children;
     auto& fs = platform::Fs();
-    if (IsVirtual()) {
+    if (FStyle == PathStyle::Windows && FAbsoluteId.size() == 1 && IsComputerRoute(FAbsoluteId)) {
         for (char letter = 'A'; letter <= 'Z'; ++letter) {
             const std::string drive{letter, ':'};
             uint32_t error = 0;
             if (fs.GetAttributes(drive + "\\", &error)) {
-                children.push_back({drive});
+                children.push_back({kComputerId, drive});
             }
         }
         return children;
+    }
+    if (FStyle == PathStyle::Windows && FAbsoluteId.empty()) {
+        children.push_back({kComputerId});
+        if (IsVirtual()) {
+            return children;
+        }
     }
     auto search = fs.FindFirst(platform::IncludeSlash(PathOf(FAbsoluteId, FStyle), FStyle) + "*");
     if (!search) {
@@ -180,7 +264,8 @@ std::vector<TItemId> TShellFolderItem::EnumerateFolders() const {
 }
 
 bool TShellFolderItem::SubFolders() const {
-    if (IsVirtual()) {
+    // The Windows desktop holds the computer; the computer holds the drives.
+    if (IsVirtual() || (FStyle == PathStyle::Windows && FAbsoluteId.empty())) {
         return true;
     }
     auto search = platform::Fs().FindFirst(platform::IncludeSlash(PathOf(FAbsoluteId, FStyle), FStyle) + "*");
@@ -201,7 +286,8 @@ bool TShellFolderItem::SubFolders() const {
 
 bool TShellFolderItem::CanRename() const {
     if (FStyle == PathStyle::Windows) {
-        return FAbsoluteId.size() >= 2;
+        // Not the desktop, the computer or a drive root.
+        return IsComputerRoute(FAbsoluteId) ? FAbsoluteId.size() >= 3 : !FAbsoluteId.empty();
     }
     return !FAbsoluteId.empty();
 }

@@ -1,8 +1,9 @@
 #pragma once
 // One item of the folder picker's namespace. An item is identified by the names that lead to it from the
-// top of the file system (its absolute identity); its last name is its identity relative to its parent.
-// On POSIX the top is "/", whose identity is empty. On Windows the top is the computer, a virtual item
-// whose children are the drive roots ("C:").
+// top (its absolute identity); its last name is its identity relative to its parent.
+// On POSIX the top is "/", whose identity is empty. On Windows the top is the desktop of the shell
+// namespace (empty identity), which stands for the folder the shell keeps it in; below it come the
+// computer (kComputerId), whose children are the drive roots ("C:"), and the desktop folder's own folders.
 
 #include "platform/Path.h"
 
@@ -12,6 +13,20 @@
 namespace pardova {
 
 using TItemId = std::vector<std::string>;
+
+// The computer's identity below the Windows desktop: its parsing name, which no folder can be called.
+inline constexpr const char* kComputerId = "::{20D04FE0-3AEA-1069-A2D8-08002B30309D}";
+
+// The fixed items of the Windows namespace, as the platform names them (GetShellDesktop); empty names get
+// the English ones. An empty DesktopPath means the desktop has no folder of the file system.
+struct TWindowsNamespace {
+    std::string DesktopName;
+    std::string DesktopPath;
+    std::string ComputerName;
+};
+const TWindowsNamespace& WindowsNamespace();
+// Tests only: the namespace that Windows-style items use from now on.
+void SetWindowsNamespace(TWindowsNamespace value);
 
 class TShellFolderItem {
 public:
@@ -24,8 +39,8 @@ public:
     std::string RelativeId() const;
     platform::PathStyle Style() const { return FStyle; }
 
-    // The item's full path, with a trailing separator only for a root. The Windows computer, which has no
-    // path, gives its display name (a plain name, not a path).
+    // The item's full path, with a trailing separator only for a root. The Windows computer (and a desktop
+    // without a folder), which has no path, gives its display name (a plain name, not a path).
     std::string PathName() const;
     // The name shown in the tree.
     std::string DisplayName() const;

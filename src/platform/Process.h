@@ -36,6 +36,15 @@ void ShellOpen(const std::string& file, const std::string& workingFolder);
 void SetShellOwnerWindow(void* window);
 void* ShellOwnerWindow();
 
+// The top of the shell namespace on Windows: the desktop's name as the shell shows it and the file-system
+// folder that holds its items (empty when it has none), and the computer's name. Elsewhere: empty texts.
+struct ShellDesktop {
+    std::string DesktopName;
+    std::string DesktopPath;
+    std::string ComputerName;
+};
+ShellDesktop GetShellDesktop();
+
 // Lifts the process's limit of open files to the most the platform allows it, so that a walk holding one
 // open directory search per level does not run out of handles on a deep tree. True when the limit is now
 // as high as allowed (or the platform has no such limit).

@@ -3,7 +3,6 @@
 
 #include "platform/window/Application.h"
 
-#include <QAbstractButton>
 #include <QMessageBox>
 #include <QString>
 
@@ -23,10 +22,10 @@ struct ShownBox {
 class BoxAnswerer {
 public:
     BoxAnswerer() {
-        Application->SetMessageBoxHook([this](QMessageBox& box) {
-            Boxes.push_back({box.text(), box.windowTitle(), box.icon(), box.standardButtons(),
-                             static_cast<size_t>(box.buttons().size()), box.isModal()});
-            box.button(QMessageBox::Ok)->click();
+        Application->SetMessageBoxHook([this](TShownBox& box) {
+            Boxes.push_back({box.Text(), box.Caption(), box.Icon(), box.Buttons(), box.ButtonCount(),
+                             box.IsModal()});
+            box.Press(QMessageBox::Ok);
         });
     }
     ~BoxAnswerer() { Application->SetMessageBoxHook(nullptr); }

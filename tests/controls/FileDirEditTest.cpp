@@ -6,6 +6,7 @@
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 #include "platform/window/Application.h"
+#include "platform/window/OpenFileDialog.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -305,7 +306,7 @@ TEST_F(ControlsTest, WithoutAHandlerAClickErrorReachesTheApplicationsFailureBox)
     Fake.Fs.DirChangeSucceeds = false;
     SetControlExceptionHandler(nullptr);
     QString shown;
-    Application->SetMessageBoxHook([&shown](QMessageBox& box) { shown = box.text(); });
+    Application->SetMessageBoxHook([&shown](TShownBox& box) { shown = box.Text(); });
     TsDirectoryEdit field(&Window);
     field.SetText("C:\\Locked");
     field.Button()->click();
@@ -405,7 +406,58 @@ TEST_F(ControlsTest, FileNameRefusesInvalidNames) {
     EXPECT_EQ(field.Text(), "");
 }
 
-// The platform's own dialog, answered from a timer as a user would.
+#ifdef _WIN32
+// The system's open-file dialog, read back from its controls and answered as a user would.
+TEST_F(ControlsTest, TheSystemFileDialogStartsOnTheFileWithTheOneFilterAndGivesTheChosenPath) {
+    ASSERT_TRUE(platform::HasSystemOpenFileDialog());
+    const QString folder = QDir::tempPath() + "/pardova-filedialog-" + QString::number(QCoreApplication::applicationPid());
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QFile tool(folder + "/tool.exe");
+    ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
+    tool.close();
+    SetOpenDialogRunner(nullptr);
+    TsFilenameEdit field(&Window);
+    const QString path = QDir::toNativeSeparators(folder + "/tool.exe");
+    field.SetText(path);
+
+    QString shownFolder, shownName, caption;
+    QStringList filters;
+    const auto previous = platform::SetSystemFileDialogHook([&](platform::ShownFileDialog& dialog) {
+        shownFolder = dialog.Folder();
+        shownName = dialog.FileNameText();
+        filters = dialog.Filters();
+        caption = dialog.Caption();
+        dialog.Accept();
+    });
+    field.BrowseClick();
+    platform::SetSystemFileDialogHook(previous);
+    QDir(folder).removeRecursively();
+
+    EXPECT_EQ(QDir(shownFolder).absolutePath().toLower(), QDir(folder).absolutePath().toLower());
+    EXPECT_EQ(shownName, QStringLiteral("tool.exe"));
+    EXPECT_EQ(filters, QStringList{"All files (*.*)"});
+    // No title of its own: the platform's.
+    EXPECT_FALSE(caption.isEmpty());
+    EXPECT_EQ(field.Text().toLower(), path.toLower());
+}
+
+TEST_F(ControlsTest, CancellingTheSystemFileDialogKeepsTheText) {
+    SetOpenDialogRunner(nullptr);
+    TsFilenameEdit field(&Window);
+    field.SetText("typed by hand");
+    bool shown = false;
+    const auto previous = platform::SetSystemFileDialogHook([&](platform::ShownFileDialog& dialog) {
+        shown = true;
+        dialog.Cancel();
+    });
+    field.BrowseClick();
+    platform::SetSystemFileDialogHook(previous);
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(field.Text(), "typed by hand");
+}
+#else
+// The window framework's dialog (POSIX has no dialog of the platform's own), answered from a timer as a
+// user would.
 TEST_F(ControlsTest, TheDefaultFileDialogStartsOnTheFileAndListsFilesWithoutADot) {
     const QString folder = QDir::tempPath() + "/pardova-filedialog-" + QString::number(QCoreApplication::applicationPid());
     ASSERT_TRUE(QDir().mkpath(folder));
@@ -436,6 +488,7 @@ TEST_F(ControlsTest, TheDefaultFileDialogStartsOnTheFileAndListsFilesWithoutADot
     EXPECT_EQ(directory, QDir(folder).absolutePath());
     EXPECT_EQ(field.Text(), QDir::toNativeSeparators(folder + "/tool"));
 }
+#endif
 
 // The platform's own dialog gets the field's name as it stands, whether its folder exists or not, and Open
 // without a change returns that name.

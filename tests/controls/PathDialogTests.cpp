@@ -7,9 +7,12 @@
 #include "controls/ShellTreeView.h"
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
+#include "platform/Path.h"
+#include "platform/Process.h"
 #include "platform/window/Application.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QDir>
 #include <QFile>
 #include <QContextMenuEvent>
@@ -25,8 +28,8 @@
 
 #include <gmock/gmock.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include <filesystem>
+
 
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
@@ -109,7 +112,10 @@ protected:
         QDir::setCurrent(savedDir);
     }
 
-    QString P(const QString& relative) const { return relative.isEmpty() ? root : root + "/" + relative; }
+    // A path below the test's folder in the platform's own separators, as the picker gives paths back.
+    QString P(const QString& relative) const {
+        return QDir::toNativeSeparators(relative.isEmpty() ? root : root + "/" + relative);
+    }
     void MakeDirs(std::initializer_list<const char*> relatives) const {
         for (const char* r : relatives) {
             ASSERT_TRUE(QDir().mkpath(P(r))) << r;
@@ -159,12 +165,23 @@ TEST_F(PathDialogTest, OpensAtTheTopWithTheTopSelectedAndExpanded) {
     auto picker = Open();
     TShellTreeNode* top = picker->sShellTreeView1->TopNode();
     ASSERT_NE(top, nullptr);
-    EXPECT_EQ(top->text(0), "/");
     EXPECT_TRUE(top->isExpanded());
     EXPECT_GT(top->childCount(), 0);
+#ifdef _WIN32
+    // The shell's desktop, standing for the folder that holds its items; the computer is among its
+    // children.
+    const platform::ShellDesktop desktop = platform::GetShellDesktop();
+    ASSERT_FALSE(desktop.DesktopPath.empty());
+    EXPECT_EQ(top->text(0).toStdString(), desktop.DesktopName);
+    EXPECT_EQ(picker->SelectedPath().toStdString(), desktop.DesktopPath);
+    EXPECT_THAT(ChildTexts(top), ::testing::Contains(QString::fromStdString(desktop.ComputerName)));
+    EXPECT_EQ(picker->sBitBtn1->isEnabled(), QFileInfo(QString::fromStdString(desktop.DesktopPath)).isDir());
+#else
+    EXPECT_EQ(top->text(0), "/");
     EXPECT_EQ(picker->SelectedPath(), "/");
     EXPECT_TRUE(picker->sBitBtn1->isEnabled());
-    EXPECT_TRUE(picker->sBitBtn3->isEnabled());
+#endif
+    EXPECT_EQ(picker->sBitBtn3->isEnabled(), picker->sBitBtn1->isEnabled());
     EXPECT_EQ(PathDialogForm, picker.get());
     picker.reset();
     EXPECT_EQ(PathDialogForm, nullptr);
@@ -245,18 +262,36 @@ TEST_F(PathDialogTest, ListsFoldersOnlyHiddenOnesIncludedInNaturalOrder) {
     MakeDirs({"top/b", "top/A", "top/.hidden", "top/x10", "top/x9", "top/A/inner"});
     MakeFile("top/file.txt");
     MakeFile("top/.hiddenfile");
-    ASSERT_EQ(::symlink(P("top/A").toLocal8Bit().constData(), P("top/linkToA").toLocal8Bit().constData()), 0);
     auto picker = Open(P("top"));
     TShellTreeNode* top = picker->sShellTreeView1->SelectedNode();
     picker->sShellTreeView1->ExpandNode(top);
     QStringList texts = ChildTexts(top);
-    EXPECT_THAT(texts, ::testing::UnorderedElementsAre(".hidden", "A", "b", "linkToA", "x9", "x10"));
+    EXPECT_THAT(texts, ::testing::UnorderedElementsAre(".hidden", "A", "b", "x9", "x10"));
     EXPECT_LT(texts.indexOf("A"), texts.indexOf("b"));
     EXPECT_LT(texts.indexOf("x9"), texts.indexOf("x10"));
     // The expand mark stays only where there are subfolders.
     for (int i = 0; i < top->childCount(); ++i) {
         auto* child = top->ChildNode(i);
-        const bool hasSub = child->text(0) == "A" || child->text(0) == "linkToA";
+        const bool hasSub = child->text(0) == "A";
+        EXPECT_EQ(child->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator, hasSub) << child->text(0).toStdString();
+    }
+}
+
+TEST_F(PathDialogTest, ALinkToAFolderIsListedAsAFolderWithItsSubfolders) {
+    MakeDirs({"top/A/inner", "top/plain"});
+    std::error_code ec;
+    std::filesystem::create_directory_symlink(std::filesystem::path(P("top/A").toStdWString()),
+                                              std::filesystem::path(P("top/linkToA").toStdWString()), ec);
+    if (ec) {
+        GTEST_SKIP() << "this platform does not let the test make links: " << ec.message();
+    }
+    auto picker = Open(P("top"));
+    TShellTreeNode* top = picker->sShellTreeView1->SelectedNode();
+    picker->sShellTreeView1->ExpandNode(top);
+    EXPECT_THAT(ChildTexts(top), ::testing::UnorderedElementsAre("A", "linkToA", "plain"));
+    for (int i = 0; i < top->childCount(); ++i) {
+        auto* child = top->ChildNode(i);
+        const bool hasSub = child->text(0) != "plain";
         EXPECT_EQ(child->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator, hasSub) << child->text(0).toStdString();
     }
 }
@@ -341,10 +376,14 @@ TEST_F(PathDialogTest, CreateSkipsANumberThatAFileHolds) {
     EXPECT_TRUE(QFileInfo(P("parent/New folder1")).isFile());
 }
 
-TEST_F(PathDialogTest, CreateAtTheTopMakesNoDoubleSeparator) {
-    auto picker = Open();
-    EXPECT_EQ(picker->NextNewFolderName().rfind("/New folder", 0), 0u);
-    EXPECT_EQ(picker->NextNewFolderName().find("//"), std::string::npos);
+TEST_F(PathDialogTest, CreateAtARootMakesNoDoubleSeparator) {
+    // "/" on POSIX, the drive root (C:\) on Windows: a path that ends in its separator already.
+    const QString rootPath = QDir::toNativeSeparators(QDir::rootPath());
+    auto picker = Open(rootPath);
+    EXPECT_EQ(picker->SelectedPath(), rootPath);
+    const std::string next = picker->NextNewFolderName();
+    EXPECT_EQ(next.rfind(rootPath.toStdString() + "New folder", 0), 0u) << next;
+    EXPECT_EQ(next.find(std::string(2, platform::PathDelimiter())), std::string::npos) << next;
 }
 
 TEST_F(PathDialogTest, RefusedCreateShowsTheErrorAndLeavesTheTreeAlone) {
@@ -532,7 +571,7 @@ TEST_F(PathDialogTest, RefusedRenameReportsAndKeepsTheName) {
 TEST_F(PathDialogTest, RefusedRenameGoesToTheApplicationsFailureBox) {
     SetPathDialogMessageHooks({});
     QStringList shown;
-    Application->SetMessageBoxHook([&shown](QMessageBox& box) { shown << box.text(); });
+    Application->SetMessageBoxHook([&shown](TShownBox& box) { shown << box.Text(); });
     MakeDirs({"p/old", "p/taken"});
     auto picker = Open(P("p/old"));
     picker->sShellTreeView1->StartEdit(picker->sShellTreeView1->SelectedNode());
@@ -707,7 +746,19 @@ struct PathCase {
     const char* pathName; // PathOf(id)
 };
 
-class ItemPaths : public ::testing::TestWithParam<PathCase> {};
+// The Windows namespace of a machine whose desktop lies in C:\Users\me\Desktop.
+class WindowsNamespaceFixture {
+protected:
+    WindowsNamespaceFixture() : FSaved(WindowsNamespace()) {
+        SetWindowsNamespace({"Desktop", "C:\\Users\\me\\Desktop", "This PC"});
+    }
+    ~WindowsNamespaceFixture() { SetWindowsNamespace(FSaved); }
+
+private:
+    TWindowsNamespace FSaved;
+};
+
+class ItemPaths : public ::testing::TestWithParam<PathCase>, protected WindowsNamespaceFixture {};
 
 TEST_P(ItemPaths, ParseAndBackInBothStyles) {
     const PathCase& c = GetParam();
@@ -721,9 +772,16 @@ INSTANTIATE_TEST_SUITE_P(
     Styles, ItemPaths,
     ::testing::Values(PathCase{platform::PathStyle::Posix, "/", {}, "/"},
                       PathCase{platform::PathStyle::Posix, "/a//b/", {"a", "b"}, "/a/b"},
-                      PathCase{platform::PathStyle::Windows, "C:\\", {"C:"}, "C:\\"},
-                      PathCase{platform::PathStyle::Windows, "C:", {"C:"}, "C:\\"},
-                      PathCase{platform::PathStyle::Windows, "c:/Data\\x\\", {"c:", "Data", "x"}, "c:\\Data\\x"}));
+                      PathCase{platform::PathStyle::Windows, "C:\\", {kComputerId, "C:"}, "C:\\"},
+                      PathCase{platform::PathStyle::Windows, "C:", {kComputerId, "C:"}, "C:\\"},
+                      PathCase{platform::PathStyle::Windows, "c:/Data\\x\\", {kComputerId, "c:", "Data", "x"},
+                               "c:\\Data\\x"},
+                      // The desktop's own folder is the top; what lies below it belongs to the desktop.
+                      PathCase{platform::PathStyle::Windows, "c:\\users\\ME\\desktop", {}, "C:\\Users\\me\\Desktop"},
+                      PathCase{platform::PathStyle::Windows, "C:\\Users\\me\\Desktop\\a\\b", {"a", "b"},
+                               "C:\\Users\\me\\Desktop\\a\\b"},
+                      PathCase{platform::PathStyle::Windows, "C:\\Users\\me\\Desktops", {kComputerId, "C:", "Users", "me", "Desktops"},
+                               "C:\\Users\\me\\Desktops"}));
 
 TEST(ItemPathsRefused, UnparsablePaths) {
     using platform::PathStyle;
@@ -738,7 +796,8 @@ TEST(ItemPathsRefused, UnparsablePaths) {
 }
 
 TEST(ItemIdentity, WindowsNamesCompareWithoutCaseAndPosixNamesExactly) {
-    EXPECT_TRUE(TShellFolderItem::SameId({"C:", "Data"}, {"c:", "DATA"}, platform::PathStyle::Windows));
+    EXPECT_TRUE(TShellFolderItem::SameId({kComputerId, "C:", "Data"}, {kComputerId, "c:", "DATA"},
+                                         platform::PathStyle::Windows));
     EXPECT_FALSE(TShellFolderItem::SameId({"Data"}, {"data"}, platform::PathStyle::Posix));
     EXPECT_FALSE(TShellFolderItem::SameId({"a"}, {"a", "b"}, platform::PathStyle::Posix));
 }
@@ -756,18 +815,46 @@ TEST(ItemNames, NewNamesMustBeOneValidName) {
     EXPECT_TRUE(TShellFolderItem::IsValidNewName("New folder1", PathStyle::Windows));
 }
 
-TEST(ItemNames, WindowsTopIsAVirtualComputerWithDrivesBelow) {
-    TShellFolderItem top(nullptr, {}, platform::PathStyle::Windows);
-    EXPECT_TRUE(top.IsVirtual());
-    EXPECT_EQ(top.PathName(), "Computer");
+class WindowsItems : public ::testing::Test, protected WindowsNamespaceFixture {};
+
+TEST_F(WindowsItems, TopIsTheDesktopWithTheComputerAndTheDesktopsFoldersBelow) {
+    constexpr auto windows = platform::PathStyle::Windows;
+    TShellFolderItem top(nullptr, {}, windows);
+    EXPECT_FALSE(top.IsVirtual());
+    EXPECT_EQ(top.PathName(), "C:\\Users\\me\\Desktop");
+    EXPECT_EQ(top.DisplayName(), "Desktop");
+    EXPECT_TRUE(top.SubFolders());
     EXPECT_FALSE(top.CanRename());
-    TShellFolderItem drive(&top, {"C:"}, platform::PathStyle::Windows);
+
+    TShellFolderItem computer(&top, {kComputerId}, windows);
+    EXPECT_TRUE(computer.IsVirtual());
+    EXPECT_EQ(computer.PathName(), "This PC");
+    EXPECT_EQ(computer.DisplayName(), "This PC");
+    EXPECT_FALSE(computer.CanRename());
+
+    TShellFolderItem drive(&computer, {kComputerId, "C:"}, windows);
     EXPECT_EQ(drive.PathName(), "C:\\");
     EXPECT_EQ(drive.DisplayName(), "C:\\");
     EXPECT_FALSE(drive.CanRename());
-    TShellFolderItem folder(&drive, {"C:", "Data"}, platform::PathStyle::Windows);
+    TShellFolderItem folder(&drive, {kComputerId, "C:", "Data"}, windows);
     EXPECT_EQ(folder.PathName(), "C:\\Data");
+    EXPECT_EQ(folder.DisplayName(), "Data");
     EXPECT_TRUE(folder.CanRename());
+
+    TShellFolderItem onDesktop(&top, {"Work"}, windows);
+    EXPECT_EQ(onDesktop.PathName(), "C:\\Users\\me\\Desktop\\Work");
+    EXPECT_EQ(onDesktop.DisplayName(), "Work");
+    EXPECT_TRUE(onDesktop.CanRename());
+}
+
+TEST_F(WindowsItems, ADesktopWithoutAFolderIsVirtualAndHoldsOnlyTheComputer) {
+    SetWindowsNamespace({"", "", ""});
+    TShellFolderItem top(nullptr, {}, platform::PathStyle::Windows);
+    EXPECT_TRUE(top.IsVirtual());
+    EXPECT_EQ(top.PathName(), "Desktop");
+    EXPECT_EQ(top.EnumerateFolders(), std::vector<TItemId>{{kComputerId}});
+    TShellFolderItem computer(&top, {kComputerId}, platform::PathStyle::Windows);
+    EXPECT_EQ(computer.PathName(), "Computer");
 }
 
 TEST(ItemNames, QuestionMarksGoOnlyBeforeADigit) {
@@ -778,7 +865,7 @@ TEST(ItemNames, QuestionMarksGoOnlyBeforeADigit) {
         EXPECT_EQ(StripQuestionMarks(in), out) << in;
     }
     // A POSIX folder may really be called so; its path must stay its own.
-    TShellFolderItem windows(nullptr, {"C:", "?1a"}, platform::PathStyle::Windows);
+    TShellFolderItem windows(nullptr, {kComputerId, "C:", "?1a"}, platform::PathStyle::Windows);
     EXPECT_EQ(windows.DisplayName(), "1a");
     TShellFolderItem posix(nullptr, {"d", "?1a"}, platform::PathStyle::Posix);
     EXPECT_EQ(posix.DisplayName(), "?1a");

@@ -5,8 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -60,20 +64,80 @@ protected:
     ProgramFolder(std::string folderPrefix, std::string guardSeconds)
         : FFolderPrefix(std::move(folderPrefix)), FGuardSeconds(std::move(guardSeconds)) {}
 
+#ifdef _WIN32
+    using Process = HANDLE;
+    static constexpr const char* kExecutableName = "pardova.exe";
+#else
+    using Process = pid_t;
+    static constexpr const char* kExecutableName = "pardova";
+#endif
+
     void SetUp() override {
+#ifdef _WIN32
+        // Short: the saved paths must stay within one line of the settings' text form.
+        Dir = fs::temp_directory_path() / (FFolderPrefix + "-" + std::to_string(GetCurrentProcessId() % 10000) + "-" +
+                                           std::to_string(GetTickCount64() % 100000));
+        ASSERT_TRUE(fs::create_directories(Dir));
+#else
         std::string pattern = "/tmp/" + FFolderPrefix + "-XXXXXX";
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         Dir = pattern;
+#endif
         fs::create_directories(Dir / "app");
-        Executable = Dir / "app" / "pardova";
+        Executable = Dir / "app" / kExecutableName;
         fs::copy_file(PARDOVA_EXECUTABLE, Executable);
     }
 
-    void TearDown() override { fs::remove_all(Dir); }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(Dir, ec);
+    }
 
+#ifdef _WIN32
     // Starts the program from the temporary folder; closeWhenIdle has it close its window as a user would
     // once the window stands open and idle.
-    pid_t Start(const std::vector<std::string>& arguments, bool closeWhenIdle) {
+    Process Start(const std::vector<std::string>& arguments, bool closeWhenIdle) {
+        std::wstring commandLine = L"\"" + Executable.wstring() + L"\"";
+        for (const std::string& argument : arguments) {
+            commandLine += L" " + fs::u8path(argument).wstring();
+        }
+        SetEnvironmentVariableW(L"PARDOVA_TEST_CLOSE_WHEN_IDLE", closeWhenIdle ? L"1" : nullptr);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        const BOOL started = CreateProcessW(Executable.wstring().c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                                            0, nullptr, Dir.wstring().c_str(), &startup, &info);
+        SetEnvironmentVariableW(L"PARDOVA_TEST_CLOSE_WHEN_IDLE", nullptr);
+        EXPECT_TRUE(started) << "CreateProcessW failed: " << GetLastError();
+        if (!started) {
+            return nullptr;
+        }
+        CloseHandle(info.hThread);
+        return info.hProcess;
+    }
+
+    // Waits for the program's end; its exit code, or kKilledByGuard when the guard had to end it.
+    int Wait(Process process) {
+        if (process == nullptr) {
+            return -1;
+        }
+        int result = 0;
+        if (WaitForSingleObject(process, static_cast<DWORD>(std::stoul(FGuardSeconds) * 1000)) != WAIT_OBJECT_0) {
+            TerminateProcess(process, kKilledByGuard);
+            WaitForSingleObject(process, INFINITE);
+            result = kKilledByGuard;
+        } else {
+            DWORD code = 0;
+            GetExitCodeProcess(process, &code);
+            result = static_cast<int>(code);
+        }
+        CloseHandle(process);
+        return result;
+    }
+#else
+    // Starts the program from the temporary folder; closeWhenIdle has it close its window as a user would
+    // once the window stands open and idle.
+    Process Start(const std::vector<std::string>& arguments, bool closeWhenIdle) {
         std::vector<std::string> command = {"timeout", "-s", "KILL", FGuardSeconds, Executable.string()};
         command.insert(command.end(), arguments.begin(), arguments.end());
         const pid_t child = fork();
@@ -107,6 +171,7 @@ protected:
         EXPECT_EQ(waitpid(child, &status, 0), child);
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
+#endif
 
     int Run(const std::vector<std::string>& arguments, bool closeWhenIdle) {
         return Wait(Start(arguments, closeWhenIdle));

@@ -8,8 +8,6 @@
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QMessageBox>
-#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -157,20 +155,8 @@ void TApplication::HandleException(QObject*) {
 }
 
 void TApplication::ShowException(const std::string& message) {
-    QMessageBox box(QMessageBox::Critical, QString::fromStdString(Title()),
-                    QString::fromStdString(ErrorBoxText(message)), QMessageBox::Ok,
-                    QApplication::activeWindow());
-    // A path may contain "<" or "&": the text is shown as it is.
-    box.setTextFormat(Qt::PlainText);
-    if (FMessageBoxHook) {
-        QTimer::singleShot(0, &box, [&box, hook = FMessageBoxHook] {
-            hook(box);
-            if (box.isVisible()) {
-                box.done(QMessageBox::Ok);
-            }
-        });
-    }
-    box.exec();
+    ShowPlatformErrorBox(QString::fromStdString(Title()), QString::fromStdString(ErrorBoxText(message)),
+                         FMessageBoxHook);
 }
 
 } // namespace pardova

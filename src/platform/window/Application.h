@@ -7,12 +7,35 @@
 #include <string_view>
 #include <vector>
 
-class QMessageBox;
+#include <QMessageBox>
+
 class QObject;
 
 namespace pardova {
 
 class TForm;
+
+// A message box of the platform as it stands on the screen, read back from the platform's own window:
+// what the test hooks see and answer in place of a user.
+class TShownBox {
+public:
+    virtual ~TShownBox() = default;
+    virtual QString Text() const = 0;
+    virtual QString Caption() const = 0;
+    virtual QMessageBox::Icon Icon() const = 0;
+    virtual QMessageBox::StandardButtons Buttons() const = 0;
+    virtual size_t ButtonCount() const = 0;
+    // Whether the box disables the program's other windows while it is shown.
+    virtual bool IsModal() const = 0;
+    // Presses one of its buttons, which closes it.
+    virtual void Press(QMessageBox::StandardButton button) = 0;
+    virtual bool IsShowing() const = 0;
+};
+
+// The platform's modal message box with the error icon and one OK button, owned by the active window;
+// with a hook, the hook answers it once it is showing (and it is closed afterwards if the hook has not).
+void ShowPlatformErrorBox(const QString& caption, const QString& text,
+                          const std::function<void(TShownBox&)>& hook);
 
 // The title for an executable file name (no folder): cut at the first ".", and every character after the
 // first one lower-cased by the platform's rules. "PARDOVA.EXE" gives "Pardova".
@@ -85,7 +108,7 @@ public:
 
     // Tests only: called with each failure box once it is showing, in place of a user. The box is closed
     // after the hook returns if the hook has not closed it, so no box is ever left waiting.
-    using TMessageBoxHook = std::function<void(QMessageBox& box)>;
+    using TMessageBoxHook = std::function<void(TShownBox& box)>;
     void SetMessageBoxHook(TMessageBoxHook hook) { FMessageBoxHook = std::move(hook); }
 
     // Bookkeeping of TForm.

@@ -30,7 +30,7 @@ protected:
         FManager = new TIniPropStorageManEh();
         FManager->SetIniFileName((FDir / "settings.ini").string());
         FPrevious = InstallDefaultStorageManager(FManager);
-        Application->SetMessageBoxHook([this](QMessageBox& box) { FBoxes.push_back(box.text().toStdString()); });
+        Application->SetMessageBoxHook([this](TShownBox& box) { FBoxes.push_back(box.Text().toStdString()); });
     }
     void TearDown() override {
         Application->SetMessageBoxHook(nullptr);

@@ -3,6 +3,7 @@
 #include "settings/SettingsExample.h"
 #include "PropFilerTest.h"
 
+#include "platform/PrivateProfile.h"
 #include "platform/window/Application.h"
 #include "settings/core/IniFile.h"
 #include "settings/core/ObjectText.h"
@@ -52,7 +53,7 @@ protected:
         FManager = new TIniPropStorageManEh();
         FManager->SetIniFileName(IniPath());
         FPrevious = InstallDefaultStorageManager(FManager);
-        Application->SetMessageBoxHook([this](QMessageBox& box) { FBoxes.push_back(box.text().toStdString()); });
+        Application->SetMessageBoxHook([this](TShownBox& box) { FBoxes.push_back(box.Text().toStdString()); });
     }
     void TearDown() override {
         Application->SetMessageBoxHook(nullptr);
@@ -231,7 +232,10 @@ TEST_F(SettingsStore, HexModeStoresTheStreamAsDigitsAndReadsItBack) {
         lines += "Line" + std::to_string(i) + "='" + hex.substr(pos, 80) + "'\r\n";
     }
     ASSERT_LT(i, 16u) << "the stale entries would not be tested";
-    EXPECT_EQ(ReadIni(), lines + "\r\n");
+    // Windows' private-profile functions keep the file's own layout, which has no empty line after the
+    // section here; where the manager keeps the file itself, the section ends with one as in text mode.
+    const std::string tail = platform::HasPrivateProfile() ? "" : "\r\n";
+    EXPECT_EQ(ReadIni(), lines + tail);
 
     TMainForm again;
     again.PropStorage1->LoadProperties();
