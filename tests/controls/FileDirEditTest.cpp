@@ -502,6 +502,10 @@ struct OwnDialogCase {
 class OwnFileDialog : public ControlsTest, public ::testing::WithParamInterface<OwnDialogCase> {};
 
 TEST_P(OwnFileDialog, ShowsTheNameAsItStandsAndReturnsWhatWasConfirmed) {
+#ifdef _WIN32
+    GTEST_SKIP() << "on Windows the field opens the platform's standard open-file dialog, not this one; the "
+                    "Windows dialog's own cases cover it";
+#endif
     const QString folder =
         QDir::tempPath() + "/pardova-owndialog-" + QString::number(QCoreApplication::applicationPid());
     ASSERT_TRUE(QDir().mkpath(folder + "/tools"));

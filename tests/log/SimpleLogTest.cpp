@@ -15,6 +15,9 @@
 #include <sstream>
 #include <thread>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
 #ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
@@ -556,6 +559,27 @@ TEST_F(RecordedLogTest, TheWholeLineIsOneWriteAndAnOrdinaryEventOnlyOpens) {
     EXPECT_EQ(Fs.Calls, (std::map<std::string, int>{{"OpenStream", 1}}));
 }
 
+// Moves a folder's last-write time an hour back (the runtime's own call refuses folders on Windows).
+void SetFolderTimeAnHourBack(const std::filesystem::path& folder) {
+#ifdef _WIN32
+    const HANDLE handle = ::CreateFileW(folder.c_str(), FILE_WRITE_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    FILETIME now{};
+    ::GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER time{};
+    time.LowPart = now.dwLowDateTime;
+    time.HighPart = now.dwHighDateTime;
+    time.QuadPart -= 36000000000ull;
+    FILETIME back{time.LowPart, time.HighPart};
+    EXPECT_TRUE(::SetFileTime(handle, nullptr, nullptr, &back));
+    ::CloseHandle(handle);
+#else
+    std::filesystem::last_write_time(folder, std::filesystem::last_write_time(folder) - std::chrono::hours(1));
+#endif
+}
+
 TEST_F(RecordedLogTest, ARefusedRotationIsTriedAgainOnlyOnceTheSecondOrTheFolderHasChanged) {
     const std::string file = Dir / "log.txt";
     RegisterStandard(file, 1, 2);
@@ -563,7 +587,7 @@ TEST_F(RecordedLogTest, ARefusedRotationIsTriedAgainOnlyOnceTheSecondOrTheFolder
     WriteAll(Dir / "log_20240131T090507.txt", "this second's rotation");
     WriteAll(file, std::string(2000, 'b'));
     // The folder's last change lies well in the past, as it does between rotations.
-    std::filesystem::last_write_time(Dir.Path(), std::filesystem::last_write_time(Dir.Path()) - std::chrono::hours(1));
+    SetFolderTimeAnHourBack(Dir.Path());
 
     SimpleLog().LogInfo("log", "refused");
     EXPECT_EQ(Fs.Calls["MoveNoReplace"], 1);

@@ -168,7 +168,9 @@ TEST_P(HandEditedEnclosing, DropsOneCharacterAtEachEnd) {
         }
         file += line + "\r\n";
     }
-    WriteIni(file);
+    // With the UTF-8 mark the file reads as UTF-8 on every platform (without it, Windows reads its ANSI
+    // code page, in which these bytes are other characters).
+    WriteIni("\xEF\xBB\xBF" + file);
     TMainForm form;
     form.PropStorage1->LoadProperties();
     EXPECT_TRUE(form.PropStorage1->PropsLoaded());
