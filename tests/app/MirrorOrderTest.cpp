@@ -129,6 +129,13 @@ TEST_F(MirrorOrderTest, BEndsHoldingWhatAHolds) {
     EXPECT_EQ(ReadFile(At("B/clashDir")), "file in B");
 }
 
+// A letter followed by a number, appended rather than inserted (which one compiler's checks misread).
+std::string Numbered(char letter, int number) {
+    std::string name(1, letter);
+    name += std::to_string(number);
+    return name;
+}
+
 // Two names in B for one file, as a deduplicating tool leaves them: a copy onto the first replaces that
 // name alone, so the second keeps its content and still matches A, whichever of the two the search meets
 // first.
@@ -139,13 +146,13 @@ TEST_F(CoreTest, ACopyOntoAHardLinkedFileReplacesThatNameAlone) {
     // meets x before y in some of them and after it in others.
     constexpr int kPairs = 24;
     for (int i = 0; i < 200; ++i) {
-        const std::string name = "f" + std::to_string(i);
+        const std::string name = Numbered('f', i);
         WriteFile(At("A/" + name), "same");
         WriteFile(At("B/" + name), "same");
         CopyWriteTime(At("A/" + name), At("B/" + name));
     }
     for (int i = 0; i < kPairs; ++i) {
-        const std::string x = "x" + std::to_string(i), y = "y" + std::to_string(i);
+        const std::string x = Numbered('x', i), y = Numbered('y', i);
         WriteFile(At("A/" + x), "new content");
         WriteFile(At("A/" + y), "old");
         WriteFile(At("B/" + y), "old");
@@ -164,7 +171,7 @@ TEST_F(CoreTest, ACopyOntoAHardLinkedFileReplacesThatNameAlone) {
         }
     }
     for (int i = 0; i < kPairs; ++i) {
-        const std::string x = "x" + std::to_string(i), y = "y" + std::to_string(i);
+        const std::string x = Numbered('x', i), y = Numbered('y', i);
         expected.push_back(kCopy + At("B/" + x));
         EXPECT_EQ(ReadFile(At("B/" + x)), "new content") << x;
         EXPECT_EQ(ReadFile(At("B/" + y)), "old") << y;

@@ -319,17 +319,13 @@ TEST_F(MirrorReliabilityTest, TheNativeCopyCutShortNeverLooksCurrent) {
     ShiftWriteTime(InB("big"), std::chrono::seconds(-60));
     const Tree before = Snapshot(A);
 
-    struct rlimit saved {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    struct rlimit limited = saved;
-    limited.rlim_cur = 64 * 1024;
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const bool copied = NativeFs().CopyFileReplacing(InA("big"), InB("big"));
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    const bool copied =
+        WithFileSizeLimit(64 * 1024, [&] { return NativeFs().CopyFileReplacing(InA("big"), InB("big")); });
 
     EXPECT_FALSE(copied);
+    // The previous, complete copy is still there, and nothing of the cut-short one is left beside it.
+    EXPECT_EQ(ReadFile(InB("big")), "an older, complete copy");
+    EXPECT_EQ(std::distance(stdfs::directory_iterator(P(B)), stdfs::directory_iterator()), 1);
     const std::optional<FileAttributeData> source = NativeFs().GetAttributeData(InA("big"));
     const std::optional<FileAttributeData> partial = NativeFs().GetAttributeData(InB("big"));
     ASSERT_TRUE(source && partial);

@@ -13,10 +13,8 @@
 #include <algorithm>
 
 #ifndef _WIN32
-#include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -172,33 +170,7 @@ protected:
         EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
         return st.st_mode & 07777;
     }
-
-    // Runs `copy` with the file-size limit set low, as a full disk would cut a write short.
-    template <class F> static auto WithFileSizeLimit(rlim_t limit, F copy) {
-        struct rlimit saved {};
-        EXPECT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-        struct rlimit limited = saved;
-        limited.rlim_cur = limit;
-        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-        auto result = copy();
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previousHandler);
-        return result;
-    }
 };
-
-TEST_F(MirrorSafetyPosixTest, AReplacementCutShortKeepsThePreviousVersion) {
-    MakeDirs("A");
-    MakeDirs("B");
-    WriteFile(InA("big"), std::string(1 << 20, 'n'));
-    WriteFile(InB("big"), "the previous, complete version");
-    ShiftWriteTime(InB("big"), std::chrono::seconds(-60));
-    const bool copied = WithFileSizeLimit(64 * 1024, [&] { return NativeFs().CopyFileReplacing(InA("big"), InB("big")); });
-    EXPECT_FALSE(copied);
-    EXPECT_EQ(ReadFile(InB("big")), "the previous, complete version");
-    ExpectNoPartialCopies(At("B"));
-}
 
 TEST_F(MirrorSafetyPosixTest, AReadOnlySourceCutShortIsCopiedByTheNextPass) {
     MakeDirs("A");

@@ -14,6 +14,9 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <csignal>
+#include <sys/resource.h>
 #endif
 
 namespace pardova::testing {
@@ -72,6 +75,28 @@ inline void MakeReadOnly(const std::string& path) {
     stdfs::permissions(P(path), stdfs::perms::owner_write | stdfs::perms::group_write | stdfs::perms::others_write,
                        stdfs::perm_options::remove);
 }
+
+#ifndef _WIN32
+// Runs `run` with the process's file-size limit set low, so that writes past it fail part-way as they would
+// on a full disk (the signal such a write raises is ignored meanwhile); gives run's result.
+template <class F> auto WithFileSizeLimit(rlim_t limit, F run) {
+    struct rlimit saved {};
+    EXPECT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    struct rlimit limited = saved;
+    limited.rlim_cur = limit;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    struct Restore {
+        rlimit Limit;
+        decltype(previousHandler) Handler;
+        ~Restore() {
+            ::setrlimit(RLIMIT_FSIZE, &Limit);
+            std::signal(SIGXFSZ, Handler);
+        }
+    } restore{saved, previousHandler};
+    return run();
+}
+#endif
 
 // A fresh folder under the system's temporary folder, removed again at the end of the test (read-only
 // entries included). Root() ends in the native separator.

@@ -2,18 +2,17 @@
 #include "settings/core/IniFile.h"
 
 #include "platform/Exceptions.h"
+#include "platform/FsTestSupport.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <csignal>
 #include <fstream>
 #include <iterator>
 #include <random>
 
 #ifndef _WIN32
-#include <sys/resource.h>
 #include <sys/stat.h>
 #endif
 
@@ -249,15 +248,10 @@ TEST_F(TempDir, ASaveThatCannotBeCompletedLeavesThePreviousFileWhole) {
     ini.WriteString("Keep", "big", std::string(1 << 20, 'x'));
 #ifndef _WIN32
     // The file-size limit fails the write part-way, as a full disk would.
-    struct rlimit saved {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    struct rlimit limited = saved;
-    limited.rlim_cur = 64 * 1024;
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-    EXPECT_THROW(ini.UpdateFile(), EFileStreamError);
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    pardova::testing::WithFileSizeLimit(64 * 1024, [&] {
+        EXPECT_THROW(ini.UpdateFile(), EFileStreamError);
+        return 0;
+    });
     EXPECT_EQ(ReadBytes("settings.ini"), previous);
 #endif
     // Whatever a save left beside the file, the next one completes and leaves nothing else behind.
