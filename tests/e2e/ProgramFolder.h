@@ -181,6 +181,34 @@ protected:
         WriteFile(Dir / "app" / "settings.ini", SettingsWithFields(A, B));
     }
 
+    // A small folder A: two files, one of them in a sub-folder, and an empty folder.
+    void MakeSmallA() const {
+        fs::create_directories(Dir / "A" / "sub" / "empty");
+        WriteFile(Dir / "A" / "f.txt", "payload");
+        WriteFile(Dir / "A" / "sub" / "g.txt", "more");
+    }
+
+    // The event texts of the program's log.txt, in order; every line must end in CR LF and carry the
+    // Info framing.
+    std::vector<std::string> LogTexts() const {
+        const std::string text = ReadFile(Dir / "app" / "log.txt");
+        std::vector<std::string> events;
+        size_t begin = 0;
+        while (begin < text.size()) {
+            size_t end = text.find("\r\n", begin);
+            if (end == std::string::npos) {
+                ADD_FAILURE() << "a line without CR LF";
+                end = text.size();
+            }
+            const std::string line = text.substr(begin, end - begin);
+            const size_t framing = line.find(" | Info | ");
+            EXPECT_NE(framing, std::string::npos) << line;
+            events.push_back(framing == std::string::npos ? line : line.substr(framing + 10));
+            begin = end + 2;
+        }
+        return events;
+    }
+
     fs::path Dir;
     fs::path Executable;
 

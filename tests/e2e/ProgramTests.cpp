@@ -23,31 +23,8 @@ protected:
 
     void SetUp() override {
         ProgramFolder::SetUp();
-        fs::create_directories(Dir / "A" / "sub" / "empty");
-        WriteFile(Dir / "A" / "f.txt", "payload");
-        WriteFile(Dir / "A" / "sub" / "g.txt", "more");
+        MakeSmallA();
     }
-
-    // The event texts of the program's log.txt, in order.
-    std::vector<std::string> LogTexts() const {
-        const std::string text = ReadFile(Dir / "app" / "log.txt");
-        std::vector<std::string> events;
-        size_t begin = 0;
-        while (begin < text.size()) {
-            size_t end = text.find("\r\n", begin);
-            if (end == std::string::npos) {
-                ADD_FAILURE() << "a line without CR LF";
-                end = text.size();
-            }
-            const std::string line = text.substr(begin, end - begin);
-            const size_t framing = line.find(" | Info | ");
-            EXPECT_NE(framing, std::string::npos) << line;
-            events.push_back(framing == std::string::npos ? line : line.substr(framing + 10));
-            begin = end + 2;
-        }
-        return events;
-    }
-
 };
 
 TEST_F(Program, WithoutTheSwitchInFirstPlaceItStaysOpenUntilClosed) {

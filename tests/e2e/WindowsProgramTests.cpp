@@ -80,26 +80,7 @@ protected:
 
     void SetUp() override {
         ProgramFolder::SetUp();
-        fs::create_directories(Dir / "A" / "sub" / "empty");
-        WriteFile(Dir / "A" / "f.txt", "payload");
-        WriteFile(Dir / "A" / "sub" / "g.txt", "more");
-    }
-
-    std::vector<std::string> LogTexts() const {
-        const std::string text = ReadFile(Dir / "app" / "log.txt");
-        std::vector<std::string> events;
-        size_t begin = 0;
-        while (begin < text.size()) {
-            size_t end = text.find("\r\n", begin);
-            if (end == std::string::npos) {
-                end = text.size();
-            }
-            const std::string line = text.substr(begin, end - begin);
-            const size_t framing = line.find(" | Info | ");
-            events.push_back(framing == std::string::npos ? line : line.substr(framing + 10));
-            begin = end + 2;
-        }
-        return events;
+        MakeSmallA();
     }
 
     // Waits, while the program runs, until one of its windows passes the test; none when the program ends
