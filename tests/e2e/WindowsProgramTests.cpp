@@ -2,7 +2,7 @@
 // message box, found among the program's windows, read back and answered through its OK button; the main
 // window is closed through its frame's close request; its fields come back at the next start.
 
-#include "e2e/ProgramFolder.h"
+#include "e2e/TestProgramFolder.h"
 
 #include <gmock/gmock.h>
 

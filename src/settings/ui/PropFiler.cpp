@@ -1,7 +1,7 @@
 #include "settings/ui/PropFiler.h"
 
-#include "platform/window/Forms.h"
-#include "settings/ui/PropertyPath.h"
+#include "platform/ui/Forms.h"
+#include "settings/core/PropertyPath.h"
 
 #include <QApplication>
 #include <QMetaEnum>

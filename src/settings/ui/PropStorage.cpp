@@ -1,11 +1,11 @@
 #include "settings/ui/PropStorage.h"
 
-#include "platform/Locale.h"
-#include "platform/window/Application.h"
-#include "platform/window/Units.h"
+#include "platform/core/Locale.h"
+#include "platform/ui/Application.h"
+#include "platform/core/Units.h"
 #include "settings/core/IniFile.h"
 #include "settings/core/ObjectText.h"
-#include "settings/ui/PropertyPath.h"
+#include "settings/core/PropertyPath.h"
 
 #include <QWidget>
 
