@@ -1,9 +1,7 @@
 #include "platform/ui/Application.h"
 
 #include "platform/core/Exceptions.h"
-#include "platform/core/Locale.h"
 #include "platform/core/Process.h"
-#include "platform/core/Text.h"
 #include "platform/core/Units.h"
 
 #include <QApplication>
@@ -19,44 +17,9 @@ namespace pardova {
 
 namespace {
 TApplication TheApplication;
-
-// Length in bytes of the UTF-8 sequence that starts with the given byte.
-size_t SequenceLength(unsigned char lead) {
-    if (lead >= 0xF0) {
-        return 4;
-    }
-    if (lead >= 0xE0) {
-        return 3;
-    }
-    if (lead >= 0xC0) {
-        return 2;
-    }
-    return 1;
-}
 } // namespace
 
 TApplication* const Application = &TheApplication;
-
-std::string ErrorBoxText(const std::string& message) {
-    if (message.empty()) {
-        return message;
-    }
-    // The rule looks at the last character, not at the last byte of its UTF-8 form.
-    const std::u16string wide = Utf8ToUtf16(message);
-    if (!wide.empty() && wide.back() > u'.') {
-        return message + ".";
-    }
-    return message;
-}
-
-std::string ApplicationTitleFromFileName(std::string_view fileName) {
-    const std::string_view stem = fileName.substr(0, fileName.find('.'));
-    if (stem.empty()) {
-        return {};
-    }
-    const size_t first = std::min(SequenceLength(static_cast<unsigned char>(stem[0])), stem.size());
-    return std::string(stem.substr(0, first)) + platform::LowerCase(stem.substr(first));
-}
 
 void TApplication::Initialize() {
     // The main form ends the message loop when it closes; a message box or dialog that closes while the

@@ -2,6 +2,8 @@
 // The application object: the program's title, its forms, the one place where an exception that reaches
 // a window handler is shown, and the end of the process (normal or at once with an exit code).
 
+#include "platform/core/ApplicationTexts.h"
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -36,14 +38,6 @@ public:
 // with a hook, the hook answers it once it is showing (and it is closed afterwards if the hook has not).
 void ShowPlatformErrorBox(const QString& caption, const QString& text,
                           const std::function<void(TShownBox&)>& hook);
-
-// The title for an executable file name (no folder): cut at the first ".", and every character after the
-// first one lower-cased by the platform's rules. "PARDOVA.EXE" gives "Pardova".
-std::string ApplicationTitleFromFileName(std::string_view fileName);
-
-// The text of the failure box for an exception's message: a "." is appended when the message is not empty
-// and its last character's code is above that of ".".
-std::string ErrorBoxText(const std::string& message);
 
 class TApplication {
 public:

@@ -5,7 +5,6 @@
 #include "platform/core/Exceptions.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Translations.h"
-#include "platform/core/CommandLine.h"
 #include "platform/ui/Forms.h"
 #include "platform/ui/StdCtrls.h"
 #include "platform/core/Units.h"
@@ -29,72 +28,8 @@ namespace {
 using ::testing::ElementsAre;
 using testing::BoxAnswerer;
 
-TEST(ApplicationTitle, CutAtTheFirstDotAndLowerCasedAfterTheFirstCharacter) {
-    const struct {
-        const char* FileName;
-        const char* Title;
-    } cases[] = {
-        {"PARDOVA.EXE", "Pardova"},
-        {"pardova.exe", "pardova"},
-        {"Sync.Tool.exe", "Sync"},
-        {"MyTool", "Mytool"},
-        {"ПАРДОВА.EXE", "Пардова"},
-        {"Ärger.exe", "Ärger"},
-        {".hidden", ""},
-        {"X", "X"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(ApplicationTitleFromFileName(c.FileName), c.Title) << c.FileName;
-    }
-}
-
-TEST(ErrorBoxTextTest, AFullStopFollowsALastCharacterAboveTheDot) {
-    const struct {
-        const char* Message;
-        const char* Text;
-    } cases[] = {
-        {"", ""},
-        {"Unable to create directory", "Unable to create directory."}, // an empty B
-        {"Папка не найдена\r", "Папка не найдена\r"},
-        {"Папка не найдена\rC:\\data\\", "Папка не найдена\rC:\\data\\."},
-        {"Файл не найден\rC:\\app.exe", "Файл не найден\rC:\\app.exe."},
-        {"Файл не найден\rC:\\dir (1)", "Файл не найден\rC:\\dir (1)"},
-        {"x-", "x-"},
-        {"x ", "x "},
-        {"x.", "x."},
-        {"x/", "x/."},
-        {"x7", "x7."},
-        {"Папка", "Папка."},
-        {"emoji 😀", "emoji 😀."},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(ErrorBoxText(c.Message), c.Text) << c.Message;
-    }
-}
-
 TEST(ApplicationTitle, ComesFromTheExecutableWhenNotSet) {
     EXPECT_EQ(Application->Title(), "test_window");
-}
-
-TEST(CommandLine, SplitByTheWindowsRules) {
-    const struct {
-        const char* Line;
-        std::vector<std::string> Arguments;
-    } cases[] = {
-        {"pardova.exe /s", {"pardova.exe", "/s"}},
-        {"  pardova.exe\t/S  ", {"pardova.exe", "/S"}},
-        {"\"C:\\Program Files\\pardova.exe\" \"/s\"", {"C:\\Program Files\\pardova.exe", "/s"}},
-        {"p a\"b c\"d", {"p", "ab cd"}},
-        {"p \"\" /s", {"p", "", "/s"}},
-        {"p \"unterminated  quote", {"p", "unterminated  quote"}},
-        {"p\x01/s\x1f" "x", {"p", "/s", "x"}},
-        {"p папка\\файл", {"p", "папка\\файл"}},
-        {"", {}},
-        {" \t ", {}},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(platform::SplitCommandLine(c.Line), c.Arguments) << c.Line;
-    }
 }
 
 TEST(CommandLine, ParamStrCountsFromTheFirstArgument) {
