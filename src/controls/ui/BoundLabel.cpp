@@ -1,4 +1,4 @@
-#include "controls/ui/FileDirEdit.h"
+#include "controls/ui/BoundLabel.h"
 
 #include <QEvent>
 #include <QFontMetrics>

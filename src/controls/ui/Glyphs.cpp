@@ -1,5 +1,5 @@
 // The built-in button glyphs, drawn once in code: two 16 x 16 images per glyph, normal and hot.
-#include "controls/ui/FileDirEdit.h"
+#include "controls/ui/Glyphs.h"
 
 #include <QPainter>
 #include <QPainterPath>
