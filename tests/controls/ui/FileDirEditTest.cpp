@@ -1,6 +1,7 @@
 // The path fields: folder and file browse, keys and typing limits, the button and the caption.
 #include "controls/ui/FileDirEdit.h"
 #include "controls/ui/FolderPicker.h"
+#include "controls/ui/Glyphs.h"
 #include "platform/core/TestFakeFs.h"
 
 #include "platform/core/Exceptions.h"
