@@ -8,8 +8,6 @@
 
 namespace pardova {
 
-// ---- combo edit --------------------------------------------------------------------------------------
-
 TsCustomComboEdit::TsCustomComboEdit(QWidget* parent)
     : TsMaskEdit(parent), FGlyphMode(new TsGlyphMode(this)),
       FButton(new TsEditButton(this, FGlyphMode, &FDefBmpID)) {

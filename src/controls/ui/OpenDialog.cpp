@@ -13,8 +13,6 @@
 
 namespace pardova {
 
-// ---- open-file dialog --------------------------------------------------------------------------------
-
 namespace {
 
 // "*.*" means every file to the platform's dialog; the file dialog's pattern match would demand a dot.
