@@ -3,11 +3,11 @@
 #include "app/core/FileRoutines.h"
 #include "app/ui/fMain.h"
 #include "log/core/SimpleLog.h"
-#include "platform/core/Process.h"
-#include "platform/ui/Application.h"
 #include "platform/core/CommandLine.h"
-#include "platform/ui/Translations.h"
+#include "platform/core/Process.h"
 #include "platform/core/Units.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Translations.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -1,9 +1,9 @@
 #include "controls/ui/PathDialog.h"
 
+#include "controls/core/PathTests.h"
 #include "platform/core/Exceptions.h"
 #include "platform/core/FileSystem.h"
 #include "platform/core/Path.h"
-#include "controls/core/PathTests.h"
 #include "platform/core/StringTable.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Forms.h"

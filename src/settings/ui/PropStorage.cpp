@@ -1,8 +1,8 @@
 #include "settings/ui/PropStorage.h"
 
 #include "platform/core/Locale.h"
-#include "platform/ui/Application.h"
 #include "platform/core/Units.h"
+#include "platform/ui/Application.h"
 #include "settings/core/IniFile.h"
 #include "settings/core/ObjectText.h"
 #include "settings/core/PropertyPath.h"

@@ -4,8 +4,8 @@
 
 #include "app/core/Mirror.h"
 
-#include "app/core/TestCoreSupport.h"
 #include "app/core/FileRoutines.h"
+#include "app/core/TestCoreSupport.h"
 #include "platform/core/FileSystem.h"
 #include "platform/core/Path.h"
 

@@ -4,10 +4,10 @@
 
 #include "app/core/Mirror.h"
 
-#include "app/core/TestCoreSupport.h"
-#include "app/core/TestTreeSnapshot.h"
 #include "app/core/FileRoutines.h"
 #include "app/core/SyncRun.h"
+#include "app/core/TestCoreSupport.h"
+#include "app/core/TestTreeSnapshot.h"
 #include "platform/core/Exceptions.h"
 #include "platform/core/FileSystem.h"
 #include "platform/core/Process.h"

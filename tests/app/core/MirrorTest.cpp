@@ -2,8 +2,8 @@
 
 #include "app/core/Mirror.h"
 
-#include "app/core/TestCoreSupport.h"
 #include "app/core/FileRoutines.h"
+#include "app/core/TestCoreSupport.h"
 #include "platform/core/Exceptions.h"
 #include "platform/core/FileSystem.h"
 

@@ -3,8 +3,8 @@
 
 #include "app/core/SyncRun.h"
 
-#include "app/core/TestCoreSupport.h"
 #include "app/core/FileRoutines.h"
+#include "app/core/TestCoreSupport.h"
 #include "platform/core/Exceptions.h"
 #include "platform/core/FileSystem.h"
 

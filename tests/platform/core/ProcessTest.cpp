@@ -1,7 +1,7 @@
 #include "platform/core/Process.h"
 
-#include "platform/core/TestProcessSupport.h"
 #include "platform/core/Path.h"
+#include "platform/core/TestProcessSupport.h"
 
 #include <gtest/gtest.h>
 

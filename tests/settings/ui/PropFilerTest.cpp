@@ -3,8 +3,8 @@
 #include "settings/ui/TestPropFiler.h"
 
 #include "settings/core/ObjectText.h"
-#include "settings/ui/PropFiler.h"
 #include "settings/core/PropertyPath.h"
+#include "settings/ui/PropFiler.h"
 
 #include <QCoreApplication>
 
