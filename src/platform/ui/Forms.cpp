@@ -7,6 +7,14 @@
 #include <QShowEvent>
 #include <QWindow>
 
+#include <optional>
+
+#ifdef _WIN32
+#include "win32/Frame.inc"
+#else
+#include "posix/Frame.inc"
+#endif
+
 namespace pardova {
 
 QFont TahomaFont() {
@@ -26,12 +34,18 @@ void MoveWindowFrame(QWidget* window, const QPoint& outer) {
         // Before the platform window exists the toolkit takes the position as the frame's, and a window
         // that has been framed knows its frame.
         window->move(outer);
+        PlaceNativeFrame(window, outer);
         return;
     }
     // The widget's record of its place first (as the client's, for now), so that showing does not place
     // the platform window again; then the platform window's position as the frame's.
     window->move(outer);
     handle->setFramePosition(outer);
+    PlaceNativeFrame(window, outer);
+}
+
+QPoint WindowFramePosition(const QWidget* window) {
+    return NativeFramePosition(window).value_or(window->pos());
 }
 
 TComponent::TComponent(QObject* AOwner) : QObject(AOwner) {

@@ -30,6 +30,10 @@ QFont TahomaFont();
 // to put the frame there when the window is first shown, so the window never has to move visibly.
 void MoveWindowFrame(QWidget* window, const QPoint& outer);
 
+// The top-left corner of a top-level window's outer rectangle, where MoveWindowFrame puts it: the point a
+// form's Left and Top report and the settings file stores.
+QPoint WindowFramePosition(const QWidget* window);
+
 using TNotifyEvent = std::function<void(QObject* Sender)>;
 using TCloseQueryEvent = std::function<void(QObject* Sender, bool& CanClose)>;
 
@@ -101,10 +105,10 @@ public:
 
     QString Caption() const { return windowTitle(); }
     void SetCaption(const QString& caption) { setWindowTitle(caption); }
-    int Left() const { return x(); }
-    void SetLeft(int left) { MoveWindowFrame(this, QPoint(left, y())); }
-    int Top() const { return y(); }
-    void SetTop(int top) { MoveWindowFrame(this, QPoint(x(), top)); }
+    int Left() const { return WindowFramePosition(this).x(); }
+    void SetLeft(int left) { MoveWindowFrame(this, QPoint(left, Top())); }
+    int Top() const { return WindowFramePosition(this).y(); }
+    void SetTop(int top) { MoveWindowFrame(this, QPoint(Left(), top)); }
     int Width() const { return frameGeometry().width(); }
     void SetWidth(int width);
     int Height() const { return frameGeometry().height(); }

@@ -295,7 +295,7 @@ QRect NormalFormRect(const QWidget* Form) {
                          normal.height() + (frame.height() - client.height()));
         }
     }
-    return QRect(Form->x(), Form->y(), frame.width(), frame.height());
+    return QRect(WindowFramePosition(Form), frame.size());
 }
 
 int MulDiv(int Value, int Numerator, int Denominator) {
