@@ -172,13 +172,13 @@ protected:
             if (!closed) {
                 const std::vector<HWND> windows = WindowsOf(GetProcessId(process));
                 bool box = false;
-                HWND main = nullptr;
+                HWND mainWindow = nullptr;
                 for (HWND window : windows) {
                     box = box || IsBox(window);
-                    main = IsMainWindow(window) ? window : main;
+                    mainWindow = IsMainWindow(window) ? window : mainWindow;
                 }
-                if (main != nullptr && !box) {
-                    PostMessageW(main, WM_CLOSE, 0, 0);
+                if (mainWindow != nullptr && !box) {
+                    PostMessageW(mainWindow, WM_CLOSE, 0, 0);
                     closed = true;
                 }
             }
