@@ -2,6 +2,12 @@
 // The built program in a temporary folder of its own (its log and settings live beside the executable),
 // started as a user or a scheduled task would start it, offscreen, under a guard that kills a run that
 // never ends by itself (a failure box waiting for a user).
+//
+// A run that opens the window has it closed once the window stands open and idle. On Windows the test
+// closes it as a user would, through a close request to its frame, so every run there starts the shipped
+// pardova.exe. Offscreen on Linux nothing outside the program can close a window: such runs start the
+// suites' own build of the program, the shipped main() with a hook that closes the window
+// (tests/e2e/CloseWhenIdleHook.cpp); the runs that end by themselves (/s) start the shipped program.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +18,7 @@
 #include <unistd.h>
 #endif
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -59,6 +66,45 @@ inline std::string SettingsWithFields(const std::string& A, const std::string& B
            "\r\n";
 }
 
+#ifdef _WIN32
+inline std::wstring ClassOf(HWND window) {
+    wchar_t name[128] = {};
+    GetClassNameW(window, name, 128);
+    return name;
+}
+
+inline std::wstring TextOf(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), length + 1)));
+    return text;
+}
+
+// The visible top-level windows of a process.
+inline std::vector<HWND> WindowsOf(DWORD processId) {
+    struct Scan {
+        DWORD Id;
+        std::vector<HWND> Found;
+    } scan{processId, {}};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Scan*>(data);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == s->Id && IsWindowVisible(window)) {
+                s->Found.push_back(window);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&scan));
+    return scan.Found;
+}
+
+// The system's message box, and the program's main window by its caption.
+inline bool IsBox(HWND window) { return ClassOf(window) == L"#32770"; }
+inline bool IsMainWindow(HWND window) { return !IsBox(window) && TextOf(window) == L"Pardova, 1.0"; }
+#endif
+
 class ProgramFolder : public ::testing::Test {
 protected:
     ProgramFolder(std::string folderPrefix, std::string guardSeconds)
@@ -94,20 +140,17 @@ protected:
     }
 
 #ifdef _WIN32
-    // Starts the program from the temporary folder; closeWhenIdle has it close its window as a user would
-    // once the window stands open and idle.
-    Process Start(const std::vector<std::string>& arguments, bool closeWhenIdle) {
+    // Starts the shipped program from the temporary folder.
+    Process Start(const std::vector<std::string>& arguments) {
         std::wstring commandLine = L"\"" + Executable.wstring() + L"\"";
         for (const std::string& argument : arguments) {
             commandLine += L" " + fs::u8path(argument).wstring();
         }
-        SetEnvironmentVariableW(L"PARDOVA_TEST_CLOSE_WHEN_IDLE", closeWhenIdle ? L"1" : nullptr);
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION info{};
         const BOOL started = CreateProcessW(Executable.wstring().c_str(), commandLine.data(), nullptr, nullptr, FALSE,
                                             0, nullptr, Dir.wstring().c_str(), &startup, &info);
-        SetEnvironmentVariableW(L"PARDOVA_TEST_CLOSE_WHEN_IDLE", nullptr);
         EXPECT_TRUE(started) << "CreateProcessW failed: " << GetLastError();
         if (!started) {
             return nullptr;
@@ -116,13 +159,33 @@ protected:
         return info.hProcess;
     }
 
-    // Waits for the program's end; its exit code, or kKilledByGuard when the guard had to end it.
-    int Wait(Process process) {
+    // Waits for the program's end; its exit code, or kKilledByGuard when the guard had to end it. With
+    // closeWhenIdle, its main window gets a close request once it shows and no message box stands open.
+    int Wait(Process process, bool closeWhenIdle = false) {
         if (process == nullptr) {
             return -1;
         }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(std::stoul(FGuardSeconds));
+        bool closed = !closeWhenIdle;
+        DWORD waited = WAIT_TIMEOUT;
+        while (waited != WAIT_OBJECT_0 && std::chrono::steady_clock::now() < deadline) {
+            if (!closed) {
+                const std::vector<HWND> windows = WindowsOf(GetProcessId(process));
+                bool box = false;
+                HWND mainWindow = nullptr;
+                for (HWND window : windows) {
+                    box = box || IsBox(window);
+                    mainWindow = IsMainWindow(window) ? window : mainWindow;
+                }
+                if (mainWindow != nullptr && !box) {
+                    PostMessageW(mainWindow, WM_CLOSE, 0, 0);
+                    closed = true;
+                }
+            }
+            waited = WaitForSingleObject(process, closed ? 1000 : 20);
+        }
         int result = 0;
-        if (WaitForSingleObject(process, static_cast<DWORD>(std::stoul(FGuardSeconds) * 1000)) != WAIT_OBJECT_0) {
+        if (waited != WAIT_OBJECT_0) {
             TerminateProcess(process, kKilledByGuard);
             WaitForSingleObject(process, INFINITE);
             result = kKilledByGuard;
@@ -134,10 +197,15 @@ protected:
         CloseHandle(process);
         return result;
     }
+
+    int Run(const std::vector<std::string>& arguments, bool closeWhenIdle) {
+        return Wait(Start(arguments), closeWhenIdle);
+    }
 #else
-    // Starts the program from the temporary folder; closeWhenIdle has it close its window as a user would
-    // once the window stands open and idle.
+    // Starts the program from the temporary folder: the shipped one, or with closeWhenIdle the suites'
+    // build that closes its window once it stands open and idle.
     Process Start(const std::vector<std::string>& arguments, bool closeWhenIdle) {
+        UseProgram(closeWhenIdle ? PARDOVA_CLOSING_EXECUTABLE : PARDOVA_EXECUTABLE);
         std::vector<std::string> command = {"timeout", "-s", "KILL", FGuardSeconds, Executable.string()};
         command.insert(command.end(), arguments.begin(), arguments.end());
         const pid_t child = fork();
@@ -148,11 +216,6 @@ protected:
                 _exit(126);
             }
             setenv("QT_QPA_PLATFORM", "offscreen", 1);
-            if (closeWhenIdle) {
-                setenv("PARDOVA_TEST_CLOSE_WHEN_IDLE", "1", 1);
-            } else {
-                unsetenv("PARDOVA_TEST_CLOSE_WHEN_IDLE");
-            }
             std::vector<char*> argv;
             for (auto& part : command) {
                 argv.push_back(part.data());
@@ -171,11 +234,11 @@ protected:
         EXPECT_EQ(waitpid(child, &status, 0), child);
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
-#endif
 
     int Run(const std::vector<std::string>& arguments, bool closeWhenIdle) {
         return Wait(Start(arguments, closeWhenIdle));
     }
+#endif
 
     void SaveFields(const std::string& A, const std::string& B) {
         WriteFile(Dir / "app" / "settings.ini", SettingsWithFields(A, B));
@@ -213,6 +276,20 @@ protected:
     fs::path Executable;
 
 private:
+#ifndef _WIN32
+    // Puts the given build of the program in the temporary folder, unless it is there already.
+    void UseProgram(const char* source) {
+        if (FProgram == source) {
+            return;
+        }
+        // A new file rather than the old one rewritten, which fails while a program still runs from it.
+        fs::remove(Executable);
+        fs::copy_file(source, Executable);
+        FProgram = source;
+    }
+
+    std::string FProgram = PARDOVA_EXECUTABLE;
+#endif
     std::string FFolderPrefix;
     std::string FGuardSeconds;
 };

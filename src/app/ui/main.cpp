@@ -10,29 +10,6 @@
 #include "platform/ui/Translations.h"
 
 #include <QApplication>
-#include <QTimer>
-
-namespace {
-
-// For the end-to-end tests only: once the window stands open and idle, close it as a user would. A window
-// that never becomes idle (a failure box waiting for a user) is never closed.
-void CloseWhenIdleForTests() {
-    if (qEnvironmentVariableIsEmpty("PARDOVA_TEST_CLOSE_WHEN_IDLE")) {
-        return;
-    }
-    auto* timer = new QTimer(QCoreApplication::instance());
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer] {
-        if (pardova::MainForm != nullptr && pardova::MainForm->isVisible() &&
-            QApplication::activeModalWidget() == nullptr) {
-            timer->stop();
-            pardova::MainForm->close();
-        }
-    });
-    timer->start();
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     using namespace pardova;
@@ -61,6 +38,5 @@ int main(int argc, char** argv) {
     Application->MainFormOnTaskBar = true;
     Application->SetArguments(std::move(arguments));
     Application->CreateForm(MainForm);
-    CloseWhenIdleForTests();
     return Application->Run();
 }

@@ -2,6 +2,8 @@
 
 #include "platform/core/Locale.h"
 
+#include <charconv>
+
 namespace pardova {
 
 namespace {
@@ -47,6 +49,14 @@ int ComparePropertyPaths(std::string_view A, std::string_view B) {
         A = RestOfPath(A);
         B = RestOfPath(B);
     }
+}
+
+bool ParseItemIndex(std::string_view Text, int& Value) {
+    if (Text.empty()) {
+        return false;
+    }
+    const auto [end, ec] = std::from_chars(Text.data(), Text.data() + Text.size(), Value);
+    return ec == std::errc() && end == Text.data() + Text.size() && Value >= 0;
 }
 
 } // namespace pardova

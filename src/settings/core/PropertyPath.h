@@ -18,4 +18,8 @@ std::string_view FirstPathSegment(std::string_view Path);
 // Negative, zero or positive.
 int ComparePropertyPaths(std::string_view A, std::string_view B);
 
+// The item index written in a selector segment ("<Item" n ">", "__Item" n): decimal digits only, no
+// sign, within int range. False for anything else, Value then unspecified.
+bool ParseItemIndex(std::string_view Text, int& Value);
+
 } // namespace pardova

@@ -191,12 +191,12 @@ TEST_F(FileRoutinesTest, LinksCountOnlyWhenTheirTargetOpens) {
     MakeDirs("dir");
     WriteFile(At("file"), "x");
     std::error_code ec;
-    stdfs::create_directory_symlink(P(At("dir")), P(At("dirlink")), ec);
+    stdfs::create_directory_symlink(PathFromUtf8(At("dir")), PathFromUtf8(At("dirlink")), ec);
     if (ec) {
         GTEST_SKIP() << "this platform does not let the test make links: " << ec.message();
     }
-    stdfs::create_symlink(P(At("file")), P(At("filelink")));
-    stdfs::create_symlink(P(At("gone")), P(At("dangling")));
+    stdfs::create_symlink(PathFromUtf8(At("file")), PathFromUtf8(At("filelink")));
+    stdfs::create_symlink(PathFromUtf8(At("gone")), PathFromUtf8(At("dangling")));
     EXPECT_TRUE(FolderExists(At("dirlink")));
     EXPECT_FALSE(PlainFileExists(At("dirlink")));
     EXPECT_TRUE(PlainFileExists(At("filelink")));
@@ -207,9 +207,9 @@ TEST_F(FileRoutinesTest, LinksCountOnlyWhenTheirTargetOpens) {
 
 TEST_F(FileRoutinesTest, MakeFolderPathCreatesEveryMissingParent) {
     EXPECT_TRUE(MakeFolderPath(At("a/b/c")));
-    EXPECT_TRUE(stdfs::is_directory(P(At("a/b/c"))));
+    EXPECT_TRUE(stdfs::is_directory(PathFromUtf8(At("a/b/c"))));
     EXPECT_TRUE(MakeFolderPath(IncludeSlash(At("x/y")))); // one final separator is dropped
-    EXPECT_TRUE(stdfs::is_directory(P(At("x/y"))));
+    EXPECT_TRUE(stdfs::is_directory(PathFromUtf8(At("x/y"))));
     EXPECT_TRUE(MakeFolderPath(At("a/b/c")));
     EXPECT_TRUE(MakeFolderPath(Root()));
 }
@@ -247,8 +247,8 @@ TEST_F(FileRoutinesTest, GetAppDirIsTheFolderOfThisProgram) {
     EXPECT_EQ(dir.back(), PathDelimiter());
     EXPECT_TRUE(FolderExists(dir));
     bool found = false;
-    for (const auto& entry : stdfs::directory_iterator(P(dir))) {
-        found = found || S(entry.path().filename()).rfind("test_app_core", 0) == 0;
+    for (const auto& entry : stdfs::directory_iterator(PathFromUtf8(dir))) {
+        found = found || Utf8FromPath(entry.path().filename()).rfind("test_app_core", 0) == 0;
     }
     EXPECT_TRUE(found) << dir;
 }

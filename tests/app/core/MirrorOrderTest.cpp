@@ -158,7 +158,7 @@ TEST_F(CoreTest, ACopyOntoAHardLinkedFileReplacesThatNameAlone) {
         WriteFile(At("B/" + y), "old");
         CopyWriteTime(At("A/" + y), At("B/" + y));
         std::error_code ec;
-        stdfs::create_hard_link(P(At("B/" + y)), P(At("B/" + x)), ec);
+        stdfs::create_hard_link(PathFromUtf8(At("B/" + y)), PathFromUtf8(At("B/" + x)), ec);
         if (ec) {
             GTEST_SKIP() << "no hard links here: " << ec.message();
         }

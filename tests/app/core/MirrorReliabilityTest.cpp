@@ -180,7 +180,7 @@ TEST_F(MirrorReliabilityTest, ASourceFileVanishingBeforeItsCopyLeavesBAsItWas) {
         // The file disappears right after the search has named it, as another program might delete it.
         fs.AfterEntry = [this](const std::string&, const DirEntry& entry) {
             if (entry.Name.rfind("gone-", 0) == 0) {
-                stdfs::remove(P(InA(entry.Name)));
+                stdfs::remove(PathFromUtf8(InA(entry.Name)));
             }
         };
         SyncFolder(A, B);
@@ -205,8 +205,8 @@ TEST_F(MirrorReliabilityTest, AnUnreadableSourceFolderCountsAsEmptyUntilItCanBeR
         SyncFolder(A, B);
     }
     EXPECT_EQ(SortedLogLines(), Sorted({InA("a.txt"), kCopy + InB("a.txt"), InA("sub"), InA("empty")}));
-    EXPECT_TRUE(stdfs::is_directory(P(InB("sub"))));
-    EXPECT_TRUE(stdfs::is_empty(P(InB("sub"))));
+    EXPECT_TRUE(stdfs::is_directory(PathFromUtf8(InB("sub"))));
+    EXPECT_TRUE(stdfs::is_empty(PathFromUtf8(InB("sub"))));
     EXPECT_EQ(Snapshot(A), before);
 
     ClearLog();
@@ -223,9 +223,9 @@ TEST_F(MirrorReliabilityTest, AFolderWithoutReadPermissionForReal) {
     if (::geteuid() == 0) {
         GTEST_SKIP() << "permissions do not stop root; the injected refusal covers this case";
     }
-    stdfs::permissions(P(InA("sub")), stdfs::perms::none);
+    stdfs::permissions(PathFromUtf8(InA("sub")), stdfs::perms::none);
     SyncFolder(A, B);
-    stdfs::permissions(P(InA("sub")), stdfs::perms::owner_all);
+    stdfs::permissions(PathFromUtf8(InA("sub")), stdfs::perms::owner_all);
     EXPECT_EQ(SortedLogLines(), Sorted({InA("a.txt"), kCopy + InB("a.txt"), InA("sub"), InA("empty")}));
     SyncFolder(A, B);
     ExpectUpToDate();
@@ -264,7 +264,7 @@ TEST_F(MirrorReliabilityTest, AReadOnlyDestinationFileStaysUntilItMayBeWritten) 
     }
     EXPECT_EQ(Snapshot(A), before);
 
-    stdfs::permissions(P(InB("a.txt")), stdfs::perms::owner_write, stdfs::perm_options::add);
+    stdfs::permissions(PathFromUtf8(InB("a.txt")), stdfs::perms::owner_write, stdfs::perm_options::add);
     SyncFolder(A, B);
     ExpectUpToDate();
 }
@@ -281,8 +281,8 @@ TEST_F(MirrorReliabilityTest, KindClashesInBLeaveBAloneAndHealOnceTheClashIsGone
     EXPECT_EQ(ReadFile(InB("sub")), "a file where A has a folder");
     EXPECT_EQ(Snapshot(A), before);
 
-    stdfs::remove_all(P(InB("a.txt")));
-    stdfs::remove(P(InB("sub")));
+    stdfs::remove_all(PathFromUtf8(InB("a.txt")));
+    stdfs::remove(PathFromUtf8(InB("sub")));
     SyncFolder(A, B);
     ExpectUpToDate();
 }
@@ -325,7 +325,7 @@ TEST_F(MirrorReliabilityTest, TheNativeCopyCutShortNeverLooksCurrent) {
     EXPECT_FALSE(copied);
     // The previous, complete copy is still there, and nothing of the cut-short one is left beside it.
     EXPECT_EQ(ReadFile(InB("big")), "an older, complete copy");
-    EXPECT_EQ(std::distance(stdfs::directory_iterator(P(B)), stdfs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(stdfs::directory_iterator(PathFromUtf8(B)), stdfs::directory_iterator()), 1);
     const std::optional<FileAttributeData> source = NativeFs().GetAttributeData(InA("big"));
     const std::optional<FileAttributeData> partial = NativeFs().GetAttributeData(InB("big"));
     ASSERT_TRUE(source && partial);
@@ -342,10 +342,10 @@ TEST_F(MirrorReliabilityTest, ALinkInBIsNeverWrittenThrough) {
     WriteFile(At("outside/target"), "outside B");
     // a.txt in B leads out of B; sub/b.bin in B leads back into A, onto another of A's files.
     std::error_code ec;
-    stdfs::create_symlink(P(At("outside/target")), P(InB("a.txt")), ec);
+    stdfs::create_symlink(PathFromUtf8(At("outside/target")), PathFromUtf8(InB("a.txt")), ec);
     ASSERT_FALSE(ec) << ec.message();
     MakeDirs("B/sub");
-    stdfs::create_symlink(P(InA("sub/deeper/c")), P(InB("sub/b.bin")), ec);
+    stdfs::create_symlink(PathFromUtf8(InA("sub/deeper/c")), PathFromUtf8(InB("sub/b.bin")), ec);
     ASSERT_FALSE(ec) << ec.message();
     const Tree before = Snapshot(A);
     const Tree outside = Snapshot(At("outside"));
@@ -355,8 +355,8 @@ TEST_F(MirrorReliabilityTest, ALinkInBIsNeverWrittenThrough) {
         SyncFolder(A, B);
         EXPECT_EQ(Snapshot(At("outside")), outside) << "pass " << pass;
         EXPECT_EQ(Snapshot(A), before) << "pass " << pass;
-        EXPECT_TRUE(stdfs::is_symlink(P(InB("a.txt")))) << "pass " << pass;
-        EXPECT_TRUE(stdfs::is_symlink(P(InB("sub/b.bin")))) << "pass " << pass;
+        EXPECT_TRUE(stdfs::is_symlink(PathFromUtf8(InB("a.txt")))) << "pass " << pass;
+        EXPECT_TRUE(stdfs::is_symlink(PathFromUtf8(InB("sub/b.bin")))) << "pass " << pass;
         // The refused copies are logged as any other copy is.
         const Lines lines = LogLines();
         for (const std::string& copy : {kCopy + InB("a.txt"), kCopy + InB("sub/b.bin")}) {
@@ -384,7 +384,7 @@ TEST_F(MirrorReliabilityTest, ALogHeldByAnotherWriterEndsTheRunBeforeAnythingIsD
     }
     EXPECT_EQ(ReadFile(At("log.txt")), "earlier\r\n");
     EXPECT_FALSE(Exists(missingB));
-    EXPECT_TRUE(stdfs::is_empty(P(B)));
+    EXPECT_TRUE(stdfs::is_empty(PathFromUtf8(B)));
 
     DoSync(A, B, "", [] { return false; });
     ExpectUpToDate();
@@ -410,7 +410,7 @@ TEST_F(MirrorReliabilityTest, ATreeAThousandFoldersDeepMirrorsWithTheOpenFileLim
 #endif
     EXPECT_TRUE(RaiseOpenFileLimit());
 
-    stdfs::path folder = P(A);
+    stdfs::path folder = PathFromUtf8(A);
     for (int level = 0; level < kDepth; ++level) {
         folder /= "d";
         std::error_code ec;
@@ -419,7 +419,7 @@ TEST_F(MirrorReliabilityTest, ATreeAThousandFoldersDeepMirrorsWithTheOpenFileLim
             GTEST_SKIP() << "the test cannot build a tree this deep here (level " << level << "): " << ec.message();
         }
         if (level % 100 == 99) {
-            WriteFile(S(folder / "f"), std::to_string(level));
+            WriteFile(Utf8FromPath(folder / "f"), std::to_string(level));
         }
     }
     SyncFolder(A, B);
@@ -452,16 +452,16 @@ TEST_F(MirrorReliabilityTest, AFolderOfAHundredThousandEntriesMirrorsCompletely)
     MakeDirs("A/wide");
     const std::string wide = InA("wide/");
     for (int i = 0; i < count; ++i) {
-        std::ofstream(P(wide + std::to_string(i)), std::ios::binary);
+        std::ofstream(PathFromUtf8(wide + std::to_string(i)), std::ios::binary);
     }
     SyncFolder(A, B);
 
     int found = 0;
-    for (const auto& entry : stdfs::directory_iterator(P(InB("wide")))) {
+    for (const auto& entry : stdfs::directory_iterator(PathFromUtf8(InB("wide")))) {
         ++found;
-        const std::string name = S(entry.path().filename());
+        const std::string name = Utf8FromPath(entry.path().filename());
         const std::optional<FileAttributeData> source = NativeFs().GetAttributeData(wide + name);
-        const std::optional<FileAttributeData> copy = NativeFs().GetAttributeData(S(entry.path()));
+        const std::optional<FileAttributeData> copy = NativeFs().GetAttributeData(Utf8FromPath(entry.path()));
         ASSERT_TRUE(source && copy) << name;
         ASSERT_EQ(copy->LastWriteTime, source->LastWriteTime) << name;
         ASSERT_EQ(copy->Size, 0u) << name;

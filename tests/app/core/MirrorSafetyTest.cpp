@@ -41,17 +41,17 @@ protected:
     static std::error_code Link(const std::string& target, const std::string& link, bool folder) {
         std::error_code ec;
         if (folder) {
-            stdfs::create_directory_symlink(P(target), P(link), ec);
+            stdfs::create_directory_symlink(PathFromUtf8(target), PathFromUtf8(link), ec);
         } else {
-            stdfs::create_symlink(P(target), P(link), ec);
+            stdfs::create_symlink(PathFromUtf8(target), PathFromUtf8(link), ec);
         }
         return ec;
     }
 
     // No temporary file of the mirror's is left anywhere below the folder.
     void ExpectNoPartialCopies(const std::string& folder) const {
-        for (const auto& entry : stdfs::recursive_directory_iterator(P(folder))) {
-            EXPECT_EQ(S(entry.path().filename()).find(".pardova-part"), std::string::npos) << S(entry.path());
+        for (const auto& entry : stdfs::recursive_directory_iterator(PathFromUtf8(folder))) {
+            EXPECT_EQ(Utf8FromPath(entry.path().filename()).find(".pardova-part"), std::string::npos) << Utf8FromPath(entry.path());
         }
     }
 };
@@ -80,8 +80,8 @@ TEST_F(MirrorSafetyTest, AFolderLinkInBIsNeitherEnteredNorWrittenThrough) {
         SyncFolder(At("A"), At("B"));
         EXPECT_EQ(Snapshot(At("outside")), outside) << "pass " << pass;
         EXPECT_EQ(Snapshot(InA("")), a) << "pass " << pass;
-        EXPECT_TRUE(stdfs::is_symlink(P(InB("sub"))));
-        EXPECT_TRUE(stdfs::is_symlink(P(InB("other"))));
+        EXPECT_TRUE(stdfs::is_symlink(PathFromUtf8(InB("sub"))));
+        EXPECT_TRUE(stdfs::is_symlink(PathFromUtf8(InB("other"))));
         // Logged exactly as a destination folder that could not be created: every entry, every copy.
         Lines lines = LogLines();
         std::sort(lines.begin(), lines.end());
@@ -99,11 +99,11 @@ TEST_F(MirrorSafetyTest, AHardLinkInBIsReplacedNeverWrittenThrough) {
     MakeDirs("B");
     WriteFile(InA("report.txt"), "version 1");
     std::error_code ec;
-    stdfs::create_hard_link(P(InA("report.txt")), P(InB("report.txt")), ec);
+    stdfs::create_hard_link(PathFromUtf8(InA("report.txt")), PathFromUtf8(InB("report.txt")), ec);
     if (ec) {
         GTEST_SKIP() << "no hard links here: " << ec.message();
     }
-    stdfs::rename(P(InA("report.txt")), P(InA("report-old.txt")));
+    stdfs::rename(PathFromUtf8(InA("report.txt")), PathFromUtf8(InA("report-old.txt")));
     WriteFile(InA("report.txt"), "version 2, longer");
     const Tree a = Snapshot(InA(""));
 
@@ -261,7 +261,7 @@ TEST_F(MirrorSafetyPosixTest, SparseFilesStaySparseAndAFileIsReadOnlyUpToItsSize
     ::close(fd);
     if (endless) {
         ASSERT_TRUE(Exists(InB("endless")));
-        EXPECT_EQ(stdfs::file_size(P(InB("endless"))), 0u);
+        EXPECT_EQ(stdfs::file_size(PathFromUtf8(InB("endless"))), 0u);
     }
 }
 
@@ -342,7 +342,7 @@ TEST_F(MirrorSafetyPosixTest, ARelativeBWithDotDotIsWrittenWhereItWasCreated) {
     MakeDirs("A/sub");
     WriteFile(InA("sub/f"), "f");
     const std::string saved = stdfs::current_path().string();
-    stdfs::current_path(P(Root()));
+    stdfs::current_path(PathFromUtf8(Root()));
     DoSync("A", "nosuch/../B2", "", [] { return false; });
     ClearLog();
     DoSync("A", "nosuch/../B2", "", [] { return false; });

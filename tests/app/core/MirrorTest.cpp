@@ -41,7 +41,7 @@ TEST_F(MirrorTest, FirstPassCopiesEveryFileAndFolderDepthFirst) {
 
     EXPECT_EQ(ReadFile(InB("d1/f1")), "one");
     EXPECT_EQ(ReadFile(InB("d2/f2")), "two");
-    EXPECT_TRUE(stdfs::is_directory(P(InB("d2/empty"))));
+    EXPECT_TRUE(stdfs::is_directory(PathFromUtf8(InB("d2/empty"))));
     EXPECT_TRUE(SameWriteTime(InA("d1/f1"), InB("d1/f1")));
 
     // Each folder's line comes before its content, and its whole sub-tree before its next sibling; the
@@ -71,7 +71,7 @@ TEST_F(MirrorTest, SecondPassCopiesNothingAndLogsOnlyTheEntries) {
     // A folder's own time plays no part. (Windows runtimes may refuse to set a folder's time; the pass
     // is then checked with the time as it is.)
     std::error_code ec;
-    stdfs::last_write_time(P(InB("d")), stdfs::last_write_time(P(InB("d"))) - std::chrono::seconds(100), ec);
+    stdfs::last_write_time(PathFromUtf8(InB("d")), stdfs::last_write_time(PathFromUtf8(InB("d"))) - std::chrono::seconds(100), ec);
     SyncFolder(A, B);
     EXPECT_EQ(LogLines(), (Lines{InA("d"), InA("d/f")}));
 }
@@ -120,7 +120,7 @@ TEST_F(MirrorTest, WhatOnlyBHoldsIsLeftAlone) {
 TEST_F(MirrorTest, EmptyAIsSilent) {
     SyncFolder(A, B);
     EXPECT_TRUE(LogLines().empty());
-    EXPECT_TRUE(stdfs::is_empty(P(B)));
+    EXPECT_TRUE(stdfs::is_empty(PathFromUtf8(B)));
 }
 
 TEST_F(MirrorTest, AMissingIsSilentToo) {
@@ -156,7 +156,7 @@ TEST_F(MirrorTest, FinalSeparatorsMakeNoDifference) {
     }
     for (const std::string& form : forms) {
         ClearLog();
-        stdfs::remove_all(P(B));
+        stdfs::remove_all(PathFromUtf8(B));
         MakeDirs("B");
         SyncFolder(A + form, B + form);
         const std::string source = form.empty() ? IncludeSlash(A) : A + form;
@@ -206,7 +206,7 @@ TEST_F(MirrorTest, BInsideAIsPassedOverEntirely) {
     }
     for (const std::string& dest : forms) {
         ClearLog();
-        stdfs::remove(P(InA("backup/f")));
+        stdfs::remove(PathFromUtf8(InA("backup/f")));
         SyncFolder(A, dest);
         EXPECT_EQ(LogLines(), (Lines{InA("f"), kCopy + IncludeSlash(dest) + "f"})) << dest;
         EXPECT_FALSE(Exists(InA("backup/backup")));
@@ -218,15 +218,15 @@ TEST_F(MirrorTest, ALinkedFolderIsWalkedButALinkBackOntoTheWalkIsNotEntered) {
     WriteFile(At("elsewhere/e"), "e");
     MakeDirs("A/sub");
     std::error_code ec;
-    stdfs::create_directory_symlink(P(At("elsewhere")), P(InA("out")), ec);
+    stdfs::create_directory_symlink(PathFromUtf8(At("elsewhere")), PathFromUtf8(InA("out")), ec);
     if (ec) {
         GTEST_SKIP() << "this platform does not let the test make links: " << ec.message();
     }
-    stdfs::create_directory_symlink(P(A), P(InA("sub/up")));
+    stdfs::create_directory_symlink(PathFromUtf8(A), PathFromUtf8(InA("sub/up")));
     SyncFolder(A, B);
     EXPECT_EQ(ReadFile(InB("out/e")), "e");
-    EXPECT_TRUE(stdfs::is_directory(P(InB("sub/up"))));
-    EXPECT_TRUE(stdfs::is_empty(P(InB("sub/up"))));
+    EXPECT_TRUE(stdfs::is_directory(PathFromUtf8(InB("sub/up"))));
+    EXPECT_TRUE(stdfs::is_empty(PathFromUtf8(InB("sub/up"))));
     const Lines lines = LogLines();
     EXPECT_NE(std::find(lines.begin(), lines.end(), InA("sub/up")), lines.end());
     for (const std::string& line : lines) {
@@ -237,7 +237,7 @@ TEST_F(MirrorTest, ALinkedFolderIsWalkedButALinkBackOntoTheWalkIsNotEntered) {
 TEST_F(MirrorTest, ALinkToBInsideAIsNotEntered) {
     WriteFile(InA("f"), "x");
     std::error_code ec;
-    stdfs::create_directory_symlink(P(B), P(InA("toB")), ec);
+    stdfs::create_directory_symlink(PathFromUtf8(B), PathFromUtf8(InA("toB")), ec);
     if (ec) {
         GTEST_SKIP() << "this platform does not let the test make links: " << ec.message();
     }
@@ -273,7 +273,7 @@ TEST_F(MirrorTest, SizesBeyond32BitsAreFull) {
     const uintmax_t size = (uintmax_t{5} << 30) + 3;
     WriteFile(At("big"), "");
     std::error_code ec;
-    stdfs::resize_file(P(At("big")), size, ec);
+    stdfs::resize_file(PathFromUtf8(At("big")), size, ec);
     if (ec) {
         GTEST_SKIP() << "no room for a sparse 5 GiB file: " << ec.message();
     }

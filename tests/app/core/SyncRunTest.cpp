@@ -104,7 +104,7 @@ TEST_F(SyncRunTest, TheProgramMustBeAFileWhenItIsToBeStarted) {
 
 TEST_F(SyncRunTest, BIsCreatedBeforeTheProgramCheckFails) {
     EXPECT_EQ(FailureOf(A, B, "", kStart), "Файл не найден\r");
-    EXPECT_TRUE(stdfs::is_directory(P(B)));
+    EXPECT_TRUE(stdfs::is_directory(PathFromUtf8(B)));
     EXPECT_EQ(LogLines(), (Lines{"Папка не найдена, создаю " + B}));
 }
 

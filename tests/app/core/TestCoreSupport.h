@@ -45,7 +45,7 @@ protected:
     }
 
     // Forgets the lines written so far.
-    void ClearLog() const { stdfs::remove(P(FLogFile)); }
+    void ClearLog() const { stdfs::remove(PathFromUtf8(FLogFile)); }
 
 private:
     std::string FLogFile;

@@ -32,19 +32,19 @@ using Tree = std::map<std::string, Item>;
 
 inline Tree Snapshot(const std::string& root) {
     Tree tree;
-    const stdfs::path base = P(root);
+    const stdfs::path base = PathFromUtf8(root);
     for (auto it = stdfs::recursive_directory_iterator(base); it != stdfs::recursive_directory_iterator(); ++it) {
-        const std::string relative = S(it->path().lexically_relative(base));
+        const std::string relative = Utf8FromPath(it->path().lexically_relative(base));
         Item item;
         item.Folder = it->is_directory();
         if (!item.Folder) {
-            const std::optional<platform::FileAttributeData> data = platform::NativeFs().GetAttributeData(S(it->path()));
+            const std::optional<platform::FileAttributeData> data = platform::NativeFs().GetAttributeData(Utf8FromPath(it->path()));
             EXPECT_TRUE(data.has_value()) << relative;
             if (data) {
                 item.Size = data->Size;
                 item.Time = data->LastWriteTime;
             }
-            item.Content = ReadFile(S(it->path()));
+            item.Content = ReadFile(Utf8FromPath(it->path()));
         }
         tree[relative] = item;
     }

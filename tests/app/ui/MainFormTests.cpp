@@ -35,7 +35,7 @@ using ::testing::ElementsAreArray;
 using testing::BoxAnswerer;
 
 // A relative path written with "/" in the platform's own separator, as the program composes and logs paths.
-std::string N(std::string path) {
+std::string WithNativeSeparators(std::string path) {
     std::replace(path.begin(), path.end(), '/', platform::PathDelimiter());
     return path;
 }
@@ -94,9 +94,9 @@ protected:
         Root = platform::IncludeSlash(GetAppDir() + "main-window-" +
                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
         QDir(QString::fromStdString(Root)).removeRecursively();
-        QDir().mkpath(QString::fromStdString(Root + N("A/sub")));
-        WriteFile(Root + N("A/f.txt"), "payload");
-        WriteFile(Root + N("A/sub/g.txt"), "more");
+        QDir().mkpath(QString::fromStdString(Root + WithNativeSeparators("A/sub")));
+        WriteFile(Root + WithNativeSeparators("A/f.txt"), "payload");
+        WriteFile(Root + WithNativeSeparators("A/sub/g.txt"), "more");
         SavedArguments = Application->Arguments();
         Application->SetArguments({});
     }
@@ -233,13 +233,13 @@ TEST_F(MainWindow, TheStartButtonRunsAPassWithTheFieldsTexts) {
     Fill(Root + "A", Root + "B", Root + "no such program", false);
     MainForm->sButton1->click();
     EXPECT_TRUE(Answerer.Boxes.empty());
-    EXPECT_EQ(ReadFile(Root + N("B/f.txt")), "payload");
-    EXPECT_EQ(ReadFile(Root + N("B/sub/g.txt")), "more");
+    EXPECT_EQ(ReadFile(Root + WithNativeSeparators("B/f.txt")), "payload");
+    EXPECT_EQ(ReadFile(Root + WithNativeSeparators("B/sub/g.txt")), "more");
     const auto texts = LogTexts();
     ASSERT_GE(texts.size(), 2u);
     EXPECT_EQ(texts[0], kStartLine);
     EXPECT_EQ(texts[1], "Папка не найдена, создаю " + Root + "B");
-    EXPECT_NE(std::find(texts.begin(), texts.end(), "  копирую -> " + Root + N("B/f.txt")), texts.end());
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "  копирую -> " + Root + WithNativeSeparators("B/f.txt")), texts.end());
     // Nothing of the unticked box's program.
     for (const auto& text : texts) {
         EXPECT_EQ(text.find("Запускаю"), std::string::npos) << text;
@@ -257,11 +257,11 @@ TEST_F(MainWindow, FailuresShowTheBoxAndTheWindowStaysAsItWas) {
     } cases[] = {
         {"A empty", "", Root + "B", "", false, "Папка не найдена\r", {}},
         {"A missing", Root + "missing", Root + "B", "", false, "Папка не найдена\r" + Root + "missing.", {}},
-        {"A is a file", Root + N("A/f.txt"), Root + "B", "", false, "Папка не найдена\r" + Root + N("A/f.txt."), {}},
+        {"A is a file", Root + WithNativeSeparators("A/f.txt"), Root + "B", "", false, "Папка не найдена\r" + Root + WithNativeSeparators("A/f.txt."), {}},
         {"B empty", Root + "A", "", "", false, "Unable to create directory.", {"Папка не найдена, создаю "}},
         {"program missing", Root + "A", Root + "B2", "", true, "Файл не найден\r",
          {"Папка не найдена, создаю " + Root + "B2"}},
-        {"program a folder", Root + "A", Root + "A", Root + N("A/sub"), true, "Файл не найден\r" + Root + N("A/sub."), {}},
+        {"program a folder", Root + "A", Root + "A", Root + WithNativeSeparators("A/sub"), true, "Файл не найден\r" + Root + WithNativeSeparators("A/sub."), {}},
     };
     CreateWindow();
     MainForm->show();
@@ -280,7 +280,7 @@ TEST_F(MainWindow, FailuresShowTheBoxAndTheWindowStaysAsItWas) {
         EXPECT_EQ(MainForm->ExeEdit->Text().toStdString(), c.Program) << c.Case;
     }
     // The program check came before the mirror: nothing was copied into B2.
-    EXPECT_FALSE(QFile::exists(QString::fromStdString(Root + N("B2/f.txt"))));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(Root + WithNativeSeparators("B2/f.txt"))));
 }
 
 TEST_F(MainWindow, TheMainWindowOwnsWhatTheShellStarts) {
@@ -336,9 +336,9 @@ TEST_F(MainWindow, TheTickedBoxStartsTheProgramAfterTheMirror) {
     const auto texts = LogTexts();
     ASSERT_FALSE(texts.empty());
     EXPECT_EQ(texts.back(), "Запускаю " + program);
-    const auto copied = std::find(texts.begin(), texts.end(), "  копирую -> " + Root + N("B/f.txt"));
+    const auto copied = std::find(texts.begin(), texts.end(), "  копирую -> " + Root + WithNativeSeparators("B/f.txt"));
     EXPECT_NE(copied, texts.end());
-    EXPECT_EQ(ReadFile(Root + N("B/f.txt")), "payload");
+    EXPECT_EQ(ReadFile(Root + WithNativeSeparators("B/f.txt")), "payload");
 }
 
 TEST_F(MainWindow, AFailedSilentRunShowsTheBoxThenTheWindowAndDoesNotExit) {
@@ -382,12 +382,12 @@ TEST_F(MainWindow, ASuccessfulSilentRunEndsTheProcessWithCodeZeroAfterFinish) {
             std::fputs("still running", stderr);
         },
         ::testing::ExitedWithCode(0), "");
-    EXPECT_EQ(ReadFile(B + N("/f.txt")), "payload");
+    EXPECT_EQ(ReadFile(B + WithNativeSeparators("/f.txt")), "payload");
     const auto texts = LogTexts();
     ASSERT_GE(texts.size(), 3u);
     EXPECT_EQ(texts.front(), kStartLine);
     EXPECT_EQ(texts[1], "Папка не найдена, создаю " + B);
-    EXPECT_NE(std::find(texts.begin(), texts.end(), "  копирую -> " + B + N("/sub/g.txt")), texts.end());
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "  копирую -> " + B + WithNativeSeparators("/sub/g.txt")), texts.end());
     EXPECT_EQ(texts.back(), "finish");
 }
 

@@ -79,11 +79,11 @@ TEST_F(IsExistingFolderOnDisk, TellsFoldersFromFilesAndMissingEntries) {
 TEST_F(IsExistingFolderOnDisk, FollowsLinksToFoldersAndRefusesDanglingOnes) {
     MakeDirs("target");
     std::error_code error;
-    testing::stdfs::create_directory_symlink(testing::P(At("target")), testing::P(At("live")), error);
+    testing::stdfs::create_directory_symlink(testing::PathFromUtf8(At("target")), testing::PathFromUtf8(At("live")), error);
     if (error) {
         GTEST_SKIP() << "links cannot be made here: " << error.message();
     }
-    testing::stdfs::create_directory_symlink(testing::P(At("gone")), testing::P(At("dead")), error);
+    testing::stdfs::create_directory_symlink(testing::PathFromUtf8(At("gone")), testing::PathFromUtf8(At("dead")), error);
     ASSERT_FALSE(error) << error.message();
     EXPECT_TRUE(IsExistingFolder(At("live")));
     EXPECT_FALSE(IsExistingFolder(At("dead")));

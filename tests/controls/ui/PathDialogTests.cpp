@@ -44,30 +44,30 @@ using ::testing::ElementsAre;
 // run the tests, and permissions do not stop root.
 class RefusingMakeDirectoryFs : public platform::FileSystem {
 public:
-    std::unique_ptr<platform::DirectorySearch> FindFirst(const std::string& p) override { return N().FindFirst(p); }
-    std::optional<uint32_t> GetAttributes(const std::string& p, uint32_t* e) override { return N().GetAttributes(p, e); }
+    std::unique_ptr<platform::DirectorySearch> FindFirst(const std::string& p) override { return Native().FindFirst(p); }
+    std::optional<uint32_t> GetAttributes(const std::string& p, uint32_t* e) override { return Native().GetAttributes(p, e); }
     std::optional<platform::FileAttributeData> GetAttributeData(const std::string& p, uint32_t* e) override {
-        return N().GetAttributeData(p, e);
+        return Native().GetAttributeData(p, e);
     }
-    std::optional<platform::FileIdentity> GetIdentity(const std::string& p) override { return N().GetIdentity(p); }
-    bool CanOpenForReading(const std::string& p, bool b, uint32_t* e) override { return N().CanOpenForReading(p, b, e); }
-    bool CopyFileReplacing(const std::string& s, const std::string& t) override { return N().CopyFileReplacing(s, t); }
+    std::optional<platform::FileIdentity> GetIdentity(const std::string& p) override { return Native().GetIdentity(p); }
+    bool CanOpenForReading(const std::string& p, bool b, uint32_t* e) override { return Native().CanOpenForReading(p, b, e); }
+    bool CopyFileReplacing(const std::string& s, const std::string& t) override { return Native().CopyFileReplacing(s, t); }
     bool MakeDirectory(const std::string& p) override {
         attempts.push_back(p);
         return false;
     }
-    bool MoveNoReplace(const std::string& f, const std::string& t) override { return N().MoveNoReplace(f, t); }
-    bool RemoveFile(const std::string& p) override { return N().RemoveFile(p); }
-    std::string GetFullPath(const std::string& p) override { return N().GetFullPath(p); }
-    std::string GetCurrentDir() override { return N().GetCurrentDir(); }
-    bool SetCurrentDir(const std::string& p) override { return N().SetCurrentDir(p); }
+    bool MoveNoReplace(const std::string& f, const std::string& t) override { return Native().MoveNoReplace(f, t); }
+    bool RemoveFile(const std::string& p) override { return Native().RemoveFile(p); }
+    std::string GetFullPath(const std::string& p) override { return Native().GetFullPath(p); }
+    std::string GetCurrentDir() override { return Native().GetCurrentDir(); }
+    bool SetCurrentDir(const std::string& p) override { return Native().SetCurrentDir(p); }
     std::unique_ptr<platform::FileStream> OpenStream(const std::string& p, platform::StreamMode m) override {
-        return N().OpenStream(p, m);
+        return Native().OpenStream(p, m);
     }
     std::vector<std::string> attempts;
 
 private:
-    static platform::FileSystem& N() { return platform::NativeFs(); }
+    static platform::FileSystem& Native() { return platform::NativeFs(); }
 };
 
 // Acts on a modal dialog once its loop runs. A dialog that the action leaves open is a failure, and is
@@ -113,16 +113,16 @@ protected:
     }
 
     // A path below the test's folder in the platform's own separators, as the picker gives paths back.
-    QString P(const QString& relative) const {
+    QString BelowRoot(const QString& relative) const {
         return QDir::toNativeSeparators(relative.isEmpty() ? root : root + "/" + relative);
     }
     void MakeDirs(std::initializer_list<const char*> relatives) const {
         for (const char* r : relatives) {
-            ASSERT_TRUE(QDir().mkpath(P(r))) << r;
+            ASSERT_TRUE(QDir().mkpath(BelowRoot(r))) << r;
         }
     }
     void MakeFile(const QString& relative) const {
-        QFile f(P(relative));
+        QFile f(BelowRoot(relative));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("x");
     }
@@ -189,12 +189,12 @@ TEST_F(PathDialogTest, OpensAtTheTopWithTheTopSelectedAndExpanded) {
 
 TEST_F(PathDialogTest, StartFolderIsSelectedWithAncestorsExpandedButNotItself) {
     MakeDirs({"a/b/c/d"});
-    for (const QString& start : {P("a/b/c"), P("a/b/c/"), P("a/./b/../b/c")}) {
+    for (const QString& start : {BelowRoot("a/b/c"), BelowRoot("a/b/c/"), BelowRoot("a/./b/../b/c")}) {
         SCOPED_TRACE(start.toStdString());
         auto picker = Open(start);
         TShellTreeNode* node = picker->sShellTreeView1->SelectedNode();
         ASSERT_NE(node, nullptr);
-        EXPECT_EQ(picker->SelectedPath(), P("a/b/c"));
+        EXPECT_EQ(picker->SelectedPath(), BelowRoot("a/b/c"));
         EXPECT_EQ(node->text(0), "c");
         EXPECT_FALSE(node->isExpanded());
         EXPECT_FALSE(node->ChildrenRead());
@@ -208,9 +208,9 @@ TEST_F(PathDialogTest, StartFolderIsSelectedWithAncestorsExpandedButNotItself) {
 
 TEST_F(PathDialogTest, RelativeStartFolderResolvesAgainstTheCurrentFolder) {
     MakeDirs({"a/b"});
-    ASSERT_TRUE(QDir::setCurrent(P("a")));
+    ASSERT_TRUE(QDir::setCurrent(BelowRoot("a")));
     auto picker = Open("b");
-    EXPECT_EQ(picker->SelectedPath(), P("a/b"));
+    EXPECT_EQ(picker->SelectedPath(), BelowRoot("a/b"));
 }
 
 TEST_F(PathDialogTest, StartFolderTheTreeDoesNotHoldSelectsTheNearestAncestor) {
@@ -218,8 +218,8 @@ TEST_F(PathDialogTest, StartFolderTheTreeDoesNotHoldSelectsTheNearestAncestor) {
     MakeFile("a/file.txt");
     for (const char* start : {"a/missing/deeper", "a/file.txt"}) {
         SCOPED_TRACE(start);
-        auto picker = Open(P(start));
-        EXPECT_EQ(picker->SelectedPath(), P("a"));
+        auto picker = Open(BelowRoot(start));
+        EXPECT_EQ(picker->SelectedPath(), BelowRoot("a"));
         EXPECT_TRUE(picker->sShellTreeView1->SelectedNode()->isExpanded());
     }
 }
@@ -232,7 +232,7 @@ TEST_F(PathDialogTest, UnparsableStartFolderAndUnknownRootRaise) {
     } catch (const Exception& e) {
         EXPECT_EQ(e.Message(), "Error Setting Path");
     }
-    const QString missing = P("no such root");
+    const QString missing = BelowRoot("no such root");
     try {
         picker->SetRoot(missing);
         FAIL() << "no exception";
@@ -245,24 +245,24 @@ TEST_F(PathDialogTest, UnparsableStartFolderAndUnknownRootRaise) {
 TEST_F(PathDialogTest, AFolderAsRootBecomesTheTopNode) {
     MakeDirs({"r/a/b", "other"});
     auto picker = Open();
-    picker->SetRoot(P("r"));
+    picker->SetRoot(BelowRoot("r"));
     TsShellTreeView* tree = picker->sShellTreeView1;
-    EXPECT_EQ(tree->Root(), P("r"));
+    EXPECT_EQ(tree->Root(), BelowRoot("r"));
     EXPECT_EQ(tree->TopNode()->text(0), "r");
-    EXPECT_EQ(tree->SelectedPath(), P("r"));
+    EXPECT_EQ(tree->SelectedPath(), BelowRoot("r"));
     EXPECT_THAT(ChildTexts(tree->TopNode()), ElementsAre("a"));
-    picker->SetSelectedPath(P("r/a/b"));
-    EXPECT_EQ(picker->SelectedPath(), P("r/a/b"));
+    picker->SetSelectedPath(BelowRoot("r/a/b"));
+    EXPECT_EQ(picker->SelectedPath(), BelowRoot("r/a/b"));
     // A folder outside the root: the top node is the nearest the tree holds.
-    picker->SetSelectedPath(P("other"));
-    EXPECT_EQ(picker->SelectedPath(), P("r"));
+    picker->SetSelectedPath(BelowRoot("other"));
+    EXPECT_EQ(picker->SelectedPath(), BelowRoot("r"));
 }
 
 TEST_F(PathDialogTest, ListsFoldersOnlyHiddenOnesIncludedInNaturalOrder) {
     MakeDirs({"top/b", "top/A", "top/.hidden", "top/x10", "top/x9", "top/A/inner"});
     MakeFile("top/file.txt");
     MakeFile("top/.hiddenfile");
-    auto picker = Open(P("top"));
+    auto picker = Open(BelowRoot("top"));
     TShellTreeNode* top = picker->sShellTreeView1->SelectedNode();
     picker->sShellTreeView1->ExpandNode(top);
     QStringList texts = ChildTexts(top);
@@ -280,12 +280,12 @@ TEST_F(PathDialogTest, ListsFoldersOnlyHiddenOnesIncludedInNaturalOrder) {
 TEST_F(PathDialogTest, ALinkToAFolderIsListedAsAFolderWithItsSubfolders) {
     MakeDirs({"top/A/inner", "top/plain"});
     std::error_code ec;
-    std::filesystem::create_directory_symlink(std::filesystem::path(P("top/A").toStdWString()),
-                                              std::filesystem::path(P("top/linkToA").toStdWString()), ec);
+    std::filesystem::create_directory_symlink(std::filesystem::path(BelowRoot("top/A").toStdWString()),
+                                              std::filesystem::path(BelowRoot("top/linkToA").toStdWString()), ec);
     if (ec) {
         GTEST_SKIP() << "this platform does not let the test make links: " << ec.message();
     }
-    auto picker = Open(P("top"));
+    auto picker = Open(BelowRoot("top"));
     TShellTreeNode* top = picker->sShellTreeView1->SelectedNode();
     picker->sShellTreeView1->ExpandNode(top);
     EXPECT_THAT(ChildTexts(top), ::testing::UnorderedElementsAre("A", "linkToA", "plain"));
@@ -298,9 +298,9 @@ TEST_F(PathDialogTest, ALinkToAFolderIsListedAsAFolderWithItsSubfolders) {
 
 TEST_F(PathDialogTest, ButtonsFollowWhetherTheSelectionIsAnExistingFolder) {
     MakeDirs({"a/gone"});
-    auto picker = Open(P("a/gone"));
+    auto picker = Open(BelowRoot("a/gone"));
     ASSERT_TRUE(picker->sBitBtn1->isEnabled());
-    ASSERT_TRUE(QDir(P("a/gone")).removeRecursively());
+    ASSERT_TRUE(QDir(BelowRoot("a/gone")).removeRecursively());
     TShellTreeNode* gone = picker->sShellTreeView1->SelectedNode();
     picker->sShellTreeView1->setCurrentItem(gone->ParentNode());
     EXPECT_TRUE(picker->sBitBtn1->isEnabled());
@@ -312,27 +312,27 @@ TEST_F(PathDialogTest, ButtonsFollowWhetherTheSelectionIsAnExistingFolder) {
 TEST_F(PathDialogTest, OkReturnsTheSelectedPathAndCancelNoResult) {
     MakeDirs({"a/b"});
     {
-        auto picker = Open(P("a/b/"));
+        auto picker = Open(BelowRoot("a/b/"));
         Drive(picker.get(), [&] { picker->sBitBtn1->click(); });
         EXPECT_TRUE(picker->Execute());
-        EXPECT_EQ(picker->SelectedPath(), P("a/b"));
+        EXPECT_EQ(picker->SelectedPath(), BelowRoot("a/b"));
     }
     {
-        auto picker = Open(P("a/b"));
+        auto picker = Open(BelowRoot("a/b"));
         Drive(picker.get(), [&] { picker->sBitBtn2->click(); });
         EXPECT_FALSE(picker->Execute());
     }
     {
-        auto picker = Open(P("a/b"));
+        auto picker = Open(BelowRoot("a/b"));
         Drive(picker.get(), [&] { Key(picker->sShellTreeView1, Qt::Key_Escape); });
         EXPECT_FALSE(picker->Execute());
     }
     {
         // Enter on the tree presses the default button.
-        auto picker = Open(P("a"));
+        auto picker = Open(BelowRoot("a"));
         Drive(picker.get(), [&] { Key(picker->sShellTreeView1, Qt::Key_Return); });
         EXPECT_TRUE(picker->Execute());
-        EXPECT_EQ(picker->SelectedPath(), P("a"));
+        EXPECT_EQ(picker->SelectedPath(), BelowRoot("a"));
     }
 }
 
@@ -348,19 +348,19 @@ TEST_F(PathDialogTest, CreateTakesTheFirstFreeNumber) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expected);
-        QDir(P("parent")).removeRecursively();
+        QDir(BelowRoot("parent")).removeRecursively();
         MakeDirs({"parent"});
         for (const char* t : c.taken) {
             MakeDirs({QString("parent/%1").arg(t).toUtf8().constData()});
         }
-        auto picker = Open(P("parent"));
+        auto picker = Open(BelowRoot("parent"));
         picker->sBitBtn3->click();
-        const QString expected = P(QString("parent/") + c.expected);
+        const QString expected = BelowRoot(QString("parent/") + c.expected);
         EXPECT_TRUE(QFileInfo(expected).isDir());
         EXPECT_EQ(picker->SelectedPath(), expected);
         TShellTreeNode* created = picker->sShellTreeView1->SelectedNode();
         EXPECT_EQ(created->text(0), c.expected);
-        EXPECT_EQ(created->ParentNode()->Item()->PathName(), P("parent").toStdString());
+        EXPECT_EQ(created->ParentNode()->Item()->PathName(), BelowRoot("parent").toStdString());
         EXPECT_TRUE(picker->sShellTreeView1->IsEditing());
         EXPECT_TRUE(errorBoxes.isEmpty());
     }
@@ -369,11 +369,11 @@ TEST_F(PathDialogTest, CreateTakesTheFirstFreeNumber) {
 TEST_F(PathDialogTest, CreateSkipsANumberThatAFileHolds) {
     MakeDirs({"parent"});
     MakeFile("parent/New folder1");
-    auto picker = Open(P("parent"));
+    auto picker = Open(BelowRoot("parent"));
     picker->sBitBtn3->click();
     EXPECT_TRUE(errorBoxes.isEmpty());
-    EXPECT_EQ(picker->SelectedPath(), P("parent/New folder2"));
-    EXPECT_TRUE(QFileInfo(P("parent/New folder1")).isFile());
+    EXPECT_EQ(picker->SelectedPath(), BelowRoot("parent/New folder2"));
+    EXPECT_TRUE(QFileInfo(BelowRoot("parent/New folder1")).isFile());
 }
 
 TEST_F(PathDialogTest, CreateAtARootMakesNoDoubleSeparator) {
@@ -388,22 +388,22 @@ TEST_F(PathDialogTest, CreateAtARootMakesNoDoubleSeparator) {
 
 TEST_F(PathDialogTest, RefusedCreateShowsTheErrorAndLeavesTheTreeAlone) {
     MakeDirs({"ro/sub"});
-    auto picker = Open(P("ro"));
+    auto picker = Open(BelowRoot("ro"));
     picker->sShellTreeView1->ExpandNode(picker->sShellTreeView1->SelectedNode());
     RefusingMakeDirectoryFs refusing;
     platform::SetFs(&refusing);
     picker->sBitBtn3->click();
     platform::SetFs(nullptr);
-    ASSERT_THAT(refusing.attempts, ElementsAre(P("ro/New folder1").toStdString()));
-    EXPECT_THAT(errorBoxes, ElementsAre("Directory " + P("ro/New folder1") + " can`t be created!"));
-    EXPECT_EQ(picker->SelectedPath(), P("ro"));
+    ASSERT_THAT(refusing.attempts, ElementsAre(BelowRoot("ro/New folder1").toStdString()));
+    EXPECT_THAT(errorBoxes, ElementsAre("Directory " + BelowRoot("ro/New folder1") + " can`t be created!"));
+    EXPECT_EQ(picker->SelectedPath(), BelowRoot("ro"));
     EXPECT_THAT(ChildTexts(picker->sShellTreeView1->SelectedNode()), ElementsAre("sub"));
     EXPECT_FALSE(picker->sShellTreeView1->IsEditing());
 }
 
 TEST_F(PathDialogTest, EnterWhileEditingRenamesAndKeepsThePickerOpen) {
     MakeDirs({"p"});
-    auto picker = Open(P("p"));
+    auto picker = Open(BelowRoot("p"));
     bool stillOpenAfterRename = false;
     bool editorSeen = false;
     Drive(picker.get(), [&] {
@@ -423,15 +423,15 @@ TEST_F(PathDialogTest, EnterWhileEditingRenamesAndKeepsThePickerOpen) {
     EXPECT_TRUE(picker->Execute());
     EXPECT_TRUE(editorSeen);
     EXPECT_TRUE(stillOpenAfterRename);
-    EXPECT_EQ(picker->SelectedPath(), P("p/Renamed"));
-    EXPECT_TRUE(QFileInfo(P("p/Renamed")).isDir());
-    EXPECT_FALSE(QFileInfo(P("p/New folder1")).exists());
+    EXPECT_EQ(picker->SelectedPath(), BelowRoot("p/Renamed"));
+    EXPECT_TRUE(QFileInfo(BelowRoot("p/Renamed")).isDir());
+    EXPECT_FALSE(QFileInfo(BelowRoot("p/New folder1")).exists());
     EXPECT_TRUE(applicationErrors.isEmpty());
 }
 
 TEST_F(PathDialogTest, OkWhileEditingEndsTheEditKeepingTheText) {
     MakeDirs({"p/old"});
-    auto picker = Open(P("p/old"));
+    auto picker = Open(BelowRoot("p/old"));
     bool stillOpen = false;
     Drive(picker.get(), [&] {
         picker->sShellTreeView1->StartEdit(picker->sShellTreeView1->SelectedNode());
@@ -445,13 +445,13 @@ TEST_F(PathDialogTest, OkWhileEditingEndsTheEditKeepingTheText) {
     });
     EXPECT_TRUE(picker->Execute());
     EXPECT_TRUE(stillOpen);
-    EXPECT_EQ(picker->SelectedPath(), P("p/new"));
-    EXPECT_TRUE(QFileInfo(P("p/new")).isDir());
+    EXPECT_EQ(picker->SelectedPath(), BelowRoot("p/new"));
+    EXPECT_TRUE(QFileInfo(BelowRoot("p/new")).isDir());
 }
 
 TEST_F(PathDialogTest, EscAndCancelWhileEditingDoNotClose) {
     MakeDirs({"p/old"});
-    auto picker = Open(P("p/old"));
+    auto picker = Open(BelowRoot("p/old"));
     bool openAfterEsc = false;
     bool openAfterCancel = false;
     Drive(picker.get(), [&] {
@@ -471,13 +471,13 @@ TEST_F(PathDialogTest, EscAndCancelWhileEditingDoNotClose) {
     EXPECT_TRUE(openAfterEsc);
     EXPECT_TRUE(openAfterCancel);
     // The dropped edit renamed nothing.
-    EXPECT_TRUE(QFileInfo(P("p/old")).isDir());
-    EXPECT_FALSE(QFileInfo(P("p/typed")).exists());
+    EXPECT_TRUE(QFileInfo(BelowRoot("p/old")).isDir());
+    EXPECT_FALSE(QFileInfo(BelowRoot("p/typed")).exists());
 }
 
 TEST_F(PathDialogTest, ClosingByTheFrameWhileEditingEndsWithoutResultOrRename) {
     MakeDirs({"p/old"});
-    auto picker = Open(P("p/old"));
+    auto picker = Open(BelowRoot("p/old"));
     Drive(picker.get(), [&] {
         picker->sShellTreeView1->StartEdit(picker->sShellTreeView1->SelectedNode());
         if (QLineEdit* editor = Editor(*picker)) {
@@ -491,13 +491,13 @@ TEST_F(PathDialogTest, ClosingByTheFrameWhileEditingEndsWithoutResultOrRename) {
         }
     });
     EXPECT_FALSE(picker->Execute());
-    EXPECT_TRUE(QFileInfo(P("p/old")).isDir());
-    EXPECT_FALSE(QFileInfo(P("p/typed")).exists());
+    EXPECT_TRUE(QFileInfo(BelowRoot("p/old")).isDir());
+    EXPECT_FALSE(QFileInfo(BelowRoot("p/typed")).exists());
 }
 
 TEST_F(PathDialogTest, ContextMenuActsOnTheNodeUnderTheMouse) {
     MakeDirs({"c/one", "c/two"});
-    auto picker = Open(P("c/one"));
+    auto picker = Open(BelowRoot("c/one"));
     picker->show();
     QApplication::processEvents();
     TsShellTreeView* tree = picker->sShellTreeView1;
@@ -532,13 +532,13 @@ TEST_F(PathDialogTest, ContextMenuActsOnTheNodeUnderTheMouse) {
         return offered;
     };
     EXPECT_THAT(chooseFromMenu("New folder"), ElementsAre("Open", "Rename", "New folder"));
-    EXPECT_TRUE(QFileInfo(P("c/two/New folder1")).isDir());
-    EXPECT_EQ(tree->SelectedPath(), P("c/two/New folder1"));
+    EXPECT_TRUE(QFileInfo(BelowRoot("c/two/New folder1")).isDir());
+    EXPECT_EQ(tree->SelectedPath(), BelowRoot("c/two/New folder1"));
     tree->EndEdit(false);
 
     two = tree->FindNode(tree->SelectedNode()->ParentNode()->Item()->AbsoluteId());
     chooseFromMenu("Rename");
-    EXPECT_EQ(tree->SelectedPath(), P("c/two"));
+    EXPECT_EQ(tree->SelectedPath(), BelowRoot("c/two"));
     EXPECT_TRUE(tree->IsEditing());
     tree->EndEdit(false);
     picker->hide();
@@ -551,7 +551,7 @@ TEST_F(PathDialogTest, RefusedRenameReportsAndKeepsTheName) {
     for (const QString& name : refused) {
         SCOPED_TRACE(name.toStdString());
         applicationErrors.clear();
-        auto picker = Open(P("p/old"));
+        auto picker = Open(BelowRoot("p/old"));
         TShellTreeNode* node = picker->sShellTreeView1->SelectedNode();
         picker->sShellTreeView1->StartEdit(node);
         QLineEdit* editor = Editor(*picker);
@@ -561,10 +561,10 @@ TEST_F(PathDialogTest, RefusedRenameReportsAndKeepsTheName) {
         QApplication::processEvents();
         EXPECT_THAT(applicationErrors, ElementsAre("Rename to " + name + " failed"));
         EXPECT_EQ(picker->sShellTreeView1->SelectedNode()->text(0), "old");
-        EXPECT_EQ(picker->SelectedPath(), P("p/old"));
-        EXPECT_TRUE(QFileInfo(P("p/old/inside")).isDir());
-        EXPECT_TRUE(QFileInfo(P("p/taken/keep")).isDir());
-        EXPECT_TRUE(QFileInfo(P("p/empty")).isDir());
+        EXPECT_EQ(picker->SelectedPath(), BelowRoot("p/old"));
+        EXPECT_TRUE(QFileInfo(BelowRoot("p/old/inside")).isDir());
+        EXPECT_TRUE(QFileInfo(BelowRoot("p/taken/keep")).isDir());
+        EXPECT_TRUE(QFileInfo(BelowRoot("p/empty")).isDir());
     }
 }
 
@@ -573,7 +573,7 @@ TEST_F(PathDialogTest, RefusedRenameGoesToTheApplicationsFailureBox) {
     QStringList shown;
     Application->SetMessageBoxHook([&shown](TShownBox& box) { shown << box.Text(); });
     MakeDirs({"p/old", "p/taken"});
-    auto picker = Open(P("p/old"));
+    auto picker = Open(BelowRoot("p/old"));
     picker->sShellTreeView1->StartEdit(picker->sShellTreeView1->SelectedNode());
     QLineEdit* editor = Editor(*picker);
     ASSERT_NE(editor, nullptr);
@@ -586,44 +586,44 @@ TEST_F(PathDialogTest, RefusedRenameGoesToTheApplicationsFailureBox) {
 
 TEST_F(PathDialogTest, RenameKeepsTheRenamedFolderSelectedAndExpanded) {
     MakeDirs({"p/m/inner/deep", "p/z"});
-    auto picker = Open(P("p/m/inner"));
+    auto picker = Open(BelowRoot("p/m/inner"));
     TsShellTreeView* tree = picker->sShellTreeView1;
     TShellTreeNode* m = tree->SelectedNode()->ParentNode();
     tree->setCurrentItem(m);
     tree->RenameNode(m, "a");
     TShellTreeNode* node = tree->SelectedNode();
     ASSERT_NE(node, nullptr);
-    EXPECT_EQ(tree->SelectedPath(), P("p/a"));
+    EXPECT_EQ(tree->SelectedPath(), BelowRoot("p/a"));
     EXPECT_TRUE(node->isExpanded());
     // The renamed folder moved before its sibling, and the nodes below it carry the new path.
     EXPECT_THAT(ChildTexts(node->ParentNode()), ElementsAre("a", "z"));
     ASSERT_EQ(node->childCount(), 1);
-    EXPECT_EQ(node->ChildNode(0)->Item()->PathName(), P("p/a/inner").toStdString());
-    tree->SetSelectedPath(P("p/a/inner/deep"));
-    EXPECT_EQ(tree->SelectedPath(), P("p/a/inner/deep"));
+    EXPECT_EQ(node->ChildNode(0)->Item()->PathName(), BelowRoot("p/a/inner").toStdString());
+    tree->SetSelectedPath(BelowRoot("p/a/inner/deep"));
+    EXPECT_EQ(tree->SelectedPath(), BelowRoot("p/a/inner/deep"));
 }
 
 TEST_F(PathDialogTest, RefreshShowsOutsideChangesAndKeepsExpandedAndSelectedNodes) {
     MakeDirs({"r/a/a1", "r/b/b1", "r/c"});
-    auto picker = Open(P("r/b/b1"));
+    auto picker = Open(BelowRoot("r/b/b1"));
     TsShellTreeView* tree = picker->sShellTreeView1;
     TShellTreeNode* r = tree->SelectedNode()->ParentNode()->ParentNode();
     tree->ExpandNode(r->ChildNode(0)); // a
     MakeDirs({"r/b/b2", "r/new"});
-    ASSERT_TRUE(QDir(P("r/c")).removeRecursively());
+    ASSERT_TRUE(QDir(BelowRoot("r/c")).removeRecursively());
     tree->Refresh(r);
     EXPECT_THAT(ChildTexts(r), ElementsAre("a", "b", "new"));
     EXPECT_TRUE(r->ChildNode(0)->isExpanded());
     EXPECT_TRUE(r->ChildNode(1)->isExpanded());
     EXPECT_THAT(ChildTexts(r->ChildNode(1)), ElementsAre("b1", "b2"));
-    EXPECT_EQ(tree->SelectedPath(), P("r/b/b1"));
+    EXPECT_EQ(tree->SelectedPath(), BelowRoot("r/b/b1"));
 }
 
 TEST_F(PathDialogTest, RefreshKeepsTheNodeAtTheTopOfTheView) {
     for (int i = 10; i < 70; ++i) {
         MakeDirs({QString("many/f%1").arg(i).toUtf8().constData()});
     }
-    auto picker = Open(P("many/f50"));
+    auto picker = Open(BelowRoot("many/f50"));
     picker->show();
     QApplication::processEvents();
     TsShellTreeView* tree = picker->sShellTreeView1;
@@ -631,7 +631,7 @@ TEST_F(PathDialogTest, RefreshKeepsTheNodeAtTheTopOfTheView) {
     auto* top = static_cast<TShellTreeNode*>(tree->itemAt(0, 0));
     ASSERT_NE(top, nullptr);
     const std::string topPath = top->Item()->PathName();
-    ASSERT_EQ(topPath, P("many/f50").toStdString());
+    ASSERT_EQ(topPath, BelowRoot("many/f50").toStdString());
     // New folders sorted before it would push it down.
     MakeDirs({"many/a1", "many/a2", "many/a3"});
     tree->Refresh(tree->SelectedNode()->ParentNode());
@@ -692,29 +692,29 @@ TEST_F(PathDialogTest, FolderFieldContractDrivesThePicker) {
     picker->SetDialogText("Choose");
     picker->SetRoot("rfDesktop");
     picker->SetCreateVisible(false);
-    picker->SetSelectedPath(P("f/g"));
+    picker->SetSelectedPath(BelowRoot("f/g"));
     EXPECT_TRUE(form->sBitBtn3->isHidden());
     EXPECT_EQ(form->sShellTreeView1Label->text(), "Choose");
     EXPECT_EQ(form->sBitBtn1->text(), "OK");
     Drive(form, [form] { form->sBitBtn1->click(); });
     EXPECT_TRUE(picker->Execute());
-    EXPECT_EQ(picker->SelectedPath(), P("f/g"));
+    EXPECT_EQ(picker->SelectedPath(), BelowRoot("f/g"));
 }
 
 TEST_F(PathDialogTest, FolderFieldBrowseOpensThisPickerOnItsFolder) {
     MakeDirs({"field/start/sub"});
     TsDirectoryEdit edit;
-    edit.setText(P("field/start"));
+    edit.setText(BelowRoot("field/start"));
     QString openedOn;
     DriveModal([&] {
         ASSERT_NE(PathDialogForm, nullptr);
         openedOn = PathDialogForm->SelectedPath();
-        PathDialogForm->SetSelectedPath(P("field/start/sub"));
+        PathDialogForm->SetSelectedPath(BelowRoot("field/start/sub"));
         PathDialogForm->sBitBtn1->click();
     });
     edit.BrowseClick();
-    EXPECT_EQ(openedOn, P("field/start"));
-    EXPECT_EQ(edit.text(), P("field/start/sub"));
+    EXPECT_EQ(openedOn, BelowRoot("field/start"));
+    EXPECT_EQ(edit.text(), BelowRoot("field/start/sub"));
     EXPECT_EQ(PathDialogForm, nullptr);
 }
 

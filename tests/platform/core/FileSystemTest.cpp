@@ -214,7 +214,7 @@ TEST_F(NativeFsTest, PosixCopyCarriesPermissionBitsAndNeverWritesThroughAliasesO
 
 TEST_F(NativeFsTest, FoldersAreMadeOneLevelAtATime) {
     EXPECT_TRUE(fs.MakeDirectory(At("one")));
-    EXPECT_TRUE(stdfs::is_directory(P(At("one"))));
+    EXPECT_TRUE(stdfs::is_directory(PathFromUtf8(At("one"))));
     EXPECT_FALSE(fs.MakeDirectory(At("one")));
     EXPECT_FALSE(fs.MakeDirectory(At("two/three")));
     EXPECT_FALSE(Exists(At("two")));

@@ -23,41 +23,44 @@ namespace pardova::testing {
 
 namespace stdfs = std::filesystem;
 
-inline stdfs::path P(const std::string& utf8) { return stdfs::path(std::u8string(utf8.begin(), utf8.end())); }
+// The library's path for a UTF-8 path text, and back: the platform layer speaks UTF-8 on every system.
+inline stdfs::path PathFromUtf8(const std::string& utf8) {
+    return stdfs::path(std::u8string(utf8.begin(), utf8.end()));
+}
 
-inline std::string S(const stdfs::path& path) {
+inline std::string Utf8FromPath(const stdfs::path& path) {
     const std::u8string text = path.u8string();
     return std::string(text.begin(), text.end());
 }
 
 inline void WriteFile(const std::string& path, const std::string& content) {
-    std::ofstream out(P(path), std::ios::binary | std::ios::trunc);
+    std::ofstream out(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
     out << content;
     ASSERT_TRUE(out.good()) << path;
 }
 
 inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(P(path), std::ios::binary);
+    std::ifstream in(PathFromUtf8(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 inline bool Exists(const std::string& path) {
     std::error_code ec;
-    return stdfs::exists(stdfs::symlink_status(P(path), ec));
+    return stdfs::exists(stdfs::symlink_status(PathFromUtf8(path), ec));
 }
 
 // Moves a file's last-write time by the given amount. Some runtimes set times in whole seconds only, so
 // the time is first set to what it reads as, and the shift is then exact.
 inline void ShiftWriteTime(const std::string& path, std::chrono::seconds by) {
-    stdfs::last_write_time(P(path), stdfs::last_write_time(P(path)));
-    stdfs::last_write_time(P(path), stdfs::last_write_time(P(path)) + by);
+    stdfs::last_write_time(PathFromUtf8(path), stdfs::last_write_time(PathFromUtf8(path)));
+    stdfs::last_write_time(PathFromUtf8(path), stdfs::last_write_time(PathFromUtf8(path)) + by);
 }
 
 // Gives `to` the last-write time of `from` moved by `by`, exactly (see ShiftWriteTime).
 inline void CopyWriteTime(const std::string& from, const std::string& to,
                           std::chrono::seconds by = std::chrono::seconds(0)) {
-    stdfs::last_write_time(P(from), stdfs::last_write_time(P(from)));
-    stdfs::last_write_time(P(to), stdfs::last_write_time(P(from)) + by);
+    stdfs::last_write_time(PathFromUtf8(from), stdfs::last_write_time(PathFromUtf8(from)));
+    stdfs::last_write_time(PathFromUtf8(to), stdfs::last_write_time(PathFromUtf8(from)) + by);
 }
 
 // Whether a Windows build runs on Wine, whose file calls differ from Windows in a few documented ways.
@@ -72,7 +75,7 @@ inline bool RunningUnderWine() {
 
 // Takes the write permission away (on Windows: sets the read-only attribute).
 inline void MakeReadOnly(const std::string& path) {
-    stdfs::permissions(P(path), stdfs::perms::owner_write | stdfs::perms::group_write | stdfs::perms::others_write,
+    stdfs::permissions(PathFromUtf8(path), stdfs::perms::owner_write | stdfs::perms::group_write | stdfs::perms::others_write,
                        stdfs::perm_options::remove);
 }
 
@@ -114,7 +117,7 @@ protected:
         }
         FRoot = stdfs::temp_directory_path() / name;
         stdfs::create_directories(FRoot);
-        FRootText = platform::IncludeSlash(S(FRoot.make_preferred()));
+        FRootText = platform::IncludeSlash(Utf8FromPath(FRoot.make_preferred()));
     }
 
     void TearDown() override {
@@ -139,7 +142,7 @@ protected:
         }
         return path;
     }
-    void MakeDirs(const std::string& relative) const { stdfs::create_directories(P(At(relative))); }
+    void MakeDirs(const std::string& relative) const { stdfs::create_directories(PathFromUtf8(At(relative))); }
 
 private:
     stdfs::path FRoot;
