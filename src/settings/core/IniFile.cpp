@@ -4,6 +4,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Locale.h"
 #include "platform/PrivateProfile.h"
+#include "platform/ScopeGuard.h"
 #include "platform/Text.h"
 
 #include <algorithm>
@@ -220,7 +221,12 @@ void TMemIniFile::UpdateFile() {
         const size_t cut = message.find("\". ");
         RaiseCannotCreate(FFileName, cut == std::string::npos ? message : message.substr(cut + 3));
     }
-    try {
+    {
+        // A write that fails leaves nothing behind under the temporary name.
+        platform::ScopeGuard removePartial([&] {
+            stream.reset();
+            fs.RemoveFile(partial);
+        });
         size_t done = 0;
         while (done < bytes.size()) {
             const size_t wrote = stream->Write(bytes.data() + done, bytes.size() - done);
@@ -233,13 +239,11 @@ void TMemIniFile::UpdateFile() {
             throw EFileStreamError("Unable to write to " + FFileName);
         }
         stream.reset();
-    } catch (...) {
-        stream.reset();
-        fs.RemoveFile(partial);
-        throw;
+        removePartial.Dismiss();
     }
-    if (!fs.MoveReplacing(partial, FFileName)) {
-        const std::string reason = platform::SysErrorMessage(platform::LastErrorCode());
+    uint32_t error = 0;
+    if (!fs.MoveReplacing(partial, FFileName, &error)) {
+        const std::string reason = platform::SysErrorMessage(error);
         fs.RemoveFile(partial);
         RaiseCannotCreate(FFileName, reason);
     }
