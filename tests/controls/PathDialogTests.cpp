@@ -10,6 +10,7 @@
 #include "platform/Path.h"
 #include "platform/Process.h"
 #include "platform/window/Application.h"
+#include "platform/TestForwardingFs.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -42,32 +43,13 @@ using ::testing::ElementsAre;
 
 // The native file system with folder creation refused, as in a read-only or protected folder. Root may
 // run the tests, and permissions do not stop root.
-class RefusingMakeDirectoryFs : public platform::FileSystem {
+class RefusingMakeDirectoryFs : public pardova::testing::ForwardingFs {
 public:
-    std::unique_ptr<platform::DirectorySearch> FindFirst(const std::string& p) override { return N().FindFirst(p); }
-    std::optional<uint32_t> GetAttributes(const std::string& p, uint32_t* e) override { return N().GetAttributes(p, e); }
-    std::optional<platform::FileAttributeData> GetAttributeData(const std::string& p, uint32_t* e) override {
-        return N().GetAttributeData(p, e);
-    }
-    std::optional<platform::FileIdentity> GetIdentity(const std::string& p) override { return N().GetIdentity(p); }
-    bool CanOpenForReading(const std::string& p, bool b, uint32_t* e) override { return N().CanOpenForReading(p, b, e); }
-    bool CopyFileReplacing(const std::string& s, const std::string& t) override { return N().CopyFileReplacing(s, t); }
     bool MakeDirectory(const std::string& p) override {
         attempts.push_back(p);
         return false;
     }
-    bool MoveNoReplace(const std::string& f, const std::string& t) override { return N().MoveNoReplace(f, t); }
-    bool RemoveFile(const std::string& p) override { return N().RemoveFile(p); }
-    std::string GetFullPath(const std::string& p) override { return N().GetFullPath(p); }
-    std::string GetCurrentDir() override { return N().GetCurrentDir(); }
-    bool SetCurrentDir(const std::string& p) override { return N().SetCurrentDir(p); }
-    std::unique_ptr<platform::FileStream> OpenStream(const std::string& p, platform::StreamMode m) override {
-        return N().OpenStream(p, m);
-    }
     std::vector<std::string> attempts;
-
-private:
-    static platform::FileSystem& N() { return platform::NativeFs(); }
 };
 
 // Acts on a modal dialog once its loop runs. A dialog that the action leaves open is a failure, and is
