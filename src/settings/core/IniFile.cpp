@@ -17,12 +17,6 @@ constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LEMark = "\xFF\xFE";
 constexpr std::string_view kUtf16BEMark = "\xFE\xFF";
 
-bool IsAscii(std::string_view s) {
-    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // Every character up to and including the space counts as white space, control characters included.
 std::string_view Trim(std::string_view s) {
     size_t b = 0;
@@ -106,14 +100,6 @@ std::string ReadWholeFile(const std::string& path) {
 }
 
 } // namespace
-
-bool SameIniName(std::string_view A, std::string_view B) {
-    if (IsAscii(A) && IsAscii(B)) {
-        return A.size() == B.size() &&
-               std::equal(A.begin(), A.end(), B.begin(), [](char a, char b) { return AsciiLower(a) == AsciiLower(b); });
-    }
-    return platform::LowerCase(A) == platform::LowerCase(B);
-}
 
 TMemIniFile::TMemIniFile(std::string FileName) : FFileName(std::move(FileName)) {
     if (!FFileName.empty() && IsExistingFile(FFileName)) {
@@ -251,7 +237,7 @@ void TMemIniFile::UpdateFile() {
 
 const TMemIniFile::Section* TMemIniFile::FindSection(std::string_view Name) const {
     for (const Section& section : FSections) {
-        if (SameIniName(section.Name, Name)) {
+        if (platform::SameText(section.Name, Name)) {
             return &section;
         }
     }
@@ -285,7 +271,7 @@ std::string TMemIniFile::ReadString(std::string_view Section, std::string_view I
     if (const auto* section = FindSection(Section)) {
         for (const std::string& entry : section->Entries) {
             std::string_view name;
-            if (EntryName(entry, name) && SameIniName(name, Ident)) {
+            if (EntryName(entry, name) && platform::SameText(name, Ident)) {
                 return entry.substr(name.size() + 1);
             }
         }
@@ -297,7 +283,7 @@ bool TMemIniFile::ValueExists(std::string_view Section, std::string_view Ident) 
     if (const auto* section = FindSection(Section)) {
         for (const std::string& entry : section->Entries) {
             std::string_view name;
-            if (EntryName(entry, name) && SameIniName(name, Ident)) {
+            if (EntryName(entry, name) && platform::SameText(name, Ident)) {
                 return true;
             }
         }
@@ -316,7 +302,7 @@ void TMemIniFile::WriteString(std::string_view Section, std::string_view Ident, 
     line += Value;
     for (std::string& entry : section->Entries) {
         std::string_view name;
-        if (EntryName(entry, name) && SameIniName(name, Ident)) {
+        if (EntryName(entry, name) && platform::SameText(name, Ident)) {
             entry = std::move(line);
             return;
         }
@@ -329,7 +315,7 @@ void TMemIniFile::DeleteKey(std::string_view Section, std::string_view Ident) {
         auto& entries = section->Entries;
         for (auto it = entries.begin(); it != entries.end(); ++it) {
             std::string_view name;
-            if (EntryName(*it, name) && SameIniName(name, Ident)) {
+            if (EntryName(*it, name) && platform::SameText(name, Ident)) {
                 entries.erase(it);
                 return;
             }
@@ -339,7 +325,7 @@ void TMemIniFile::DeleteKey(std::string_view Section, std::string_view Ident) {
 
 void TMemIniFile::EraseSection(std::string_view Section) {
     for (auto it = FSections.begin(); it != FSections.end(); ++it) {
-        if (SameIniName(it->Name, Section)) {
+        if (platform::SameText(it->Name, Section)) {
             FSections.erase(it);
             return;
         }
@@ -384,7 +370,7 @@ std::string TIniFile::ReadString(std::string_view Section, std::string_view Iden
 bool TIniFile::ValueExists(std::string_view Section, std::string_view Ident) const {
     if (platform::HasPrivateProfile()) {
         for (const std::string& key : platform::ReadPrivateProfileKeys(FFileName, std::string(Section))) {
-            if (SameIniName(key, Ident)) {
+            if (platform::SameText(key, Ident)) {
                 return true;
             }
         }

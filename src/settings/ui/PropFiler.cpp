@@ -1,5 +1,6 @@
 #include "settings/ui/PropFiler.h"
 
+#include "platform/ScopeGuard.h"
 #include "platform/window/Forms.h"
 #include "settings/ui/PropertyPath.h"
 
@@ -24,24 +25,6 @@ class EReadAbort : public EReadError {
 };
 
 [[noreturn]] void InvalidPropertyValue() { throw EReadError("Invalid property value"); }
-
-std::string_view RestAfterFirst(std::string_view path) {
-    const size_t dot = path.find('.');
-    return dot == std::string_view::npos ? std::string_view() : path.substr(dot + 1);
-}
-
-std::vector<std::string> SplitSegments(std::string_view name) {
-    std::vector<std::string> segments;
-    size_t start = 0;
-    for (;;) {
-        const size_t dot = name.find('.', start);
-        segments.emplace_back(name.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start));
-        if (dot == std::string_view::npos) {
-            return segments;
-        }
-        start = dot + 1;
-    }
-}
 
 // Decimal digits only, no sign, within int range.
 bool ParseIndex(std::string_view text, int& value) {
@@ -557,23 +540,18 @@ void TPropWriterEh::SaveObjectProperyValue(QObject* Instance, const std::string&
     if (rest.empty() && !selected.empty()) {
         itemPaths = ListObjectProperties(collection->Item(selected.front()));
     }
-    const std::string saved = FPropPath;
-    try {
-        for (int j : selected) {
-            FPropPath = saved + "__Item" + std::to_string(j) + ".";
-            if (!rest.empty()) {
-                SaveObjectProperyValue(collection->Item(j), rest, AFullPath);
-            } else {
-                for (const std::string& itemPath : itemPaths) {
-                    SaveObjectProperyValue(collection->Item(j), itemPath, AFullPath);
-                }
+    std::string saved = FPropPath;
+    const platform::ScopeGuard restore([&] { FPropPath.swap(saved); });
+    for (int j : selected) {
+        FPropPath = saved + "__Item" + std::to_string(j) + ".";
+        if (!rest.empty()) {
+            SaveObjectProperyValue(collection->Item(j), rest, AFullPath);
+        } else {
+            for (const std::string& itemPath : itemPaths) {
+                SaveObjectProperyValue(collection->Item(j), itemPath, AFullPath);
             }
         }
-    } catch (...) {
-        FPropPath = saved;
-        throw;
     }
-    FPropPath = saved;
 }
 
 void TPropWriterEh::WritePropertyValue(QObject* Instance, const QMetaProperty& Property, const std::string& Name,
@@ -593,25 +571,20 @@ void TPropWriterEh::WritePropertyValue(QObject* Instance, const QMetaProperty& P
             return;
         }
         if (!IsComponent(value) || IsSubComponent(value)) {
-            const std::string saved = FPropPath;
-            try {
-                FPropPath = saved + Name + ".";
-                if (!Rest.empty()) {
-                    SaveObjectProperyValue(value, Rest, AFullPath);
-                } else {
-                    WriteObjectProperties(value);
-                    if (auto* collection = qobject_cast<TCollection*>(value)) {
-                        FPropPath = saved;
-                        WritePropName(Name);
-                        FPropPath.clear();
-                        WriteCollection(collection);
-                    }
+            std::string saved = FPropPath;
+            platform::ScopeGuard restore([&] { FPropPath.swap(saved); });
+            FPropPath = saved + Name + ".";
+            if (!Rest.empty()) {
+                SaveObjectProperyValue(value, Rest, AFullPath);
+            } else {
+                WriteObjectProperties(value);
+                if (auto* collection = qobject_cast<TCollection*>(value)) {
+                    FPropPath = saved;
+                    WritePropName(Name);
+                    FPropPath.clear();
+                    WriteCollection(collection);
                 }
-            } catch (...) {
-                FPropPath = saved;
-                throw;
             }
-            FPropPath = saved;
             return;
         }
         const std::string reference = ReferenceName(value);
