@@ -2,6 +2,8 @@
 // What every POSIX part of the platform layer shares: an owned file descriptor, closed on every path, and
 // the one place where a call interrupted by a signal is tried again.
 
+#include "platform/ScopeGuard.h"
+
 #include <cerrno>
 #include <unistd.h>
 
@@ -19,45 +21,15 @@ auto RetryOnEintr(Call call) -> decltype(call()) {
     }
 }
 
-// A file descriptor that this object alone closes, when it goes out of scope or is reset.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : FFd(fd) {}
-    UniqueFd(UniqueFd&& other) noexcept : FFd(other.Release()) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept {
-        if (this != &other) {
-            Reset(other.Release());
-        }
-        return *this;
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd() { Reset(); }
-
-    int Get() const { return FFd; }
-    bool Valid() const { return FFd >= 0; }
-    explicit operator bool() const { return Valid(); }
-
-    // Gives the descriptor up without closing it.
-    int Release() {
-        const int fd = FFd;
-        FFd = -1;
-        return fd;
-    }
-    // Closes the descriptor held (if any) and takes `fd` in its place.
-    void Reset(int fd = -1) {
-        if (FFd >= 0) {
-            ::close(FFd);
-        }
-        FFd = fd;
-    }
-    // Closes now and tells whether the close succeeded: for a file just written, a failed close may be the
-    // only report of a failed write. Not retried on EINTR: the descriptor is gone either way on Linux.
-    bool Close() { return FFd < 0 || ::close(Release()) == 0; }
-
-private:
-    int FFd = -1;
+struct FdTraits {
+    using Value = int;
+    static int Invalid() { return -1; }
+    static bool IsValid(int fd) { return fd >= 0; }
+    // Not retried on EINTR: on Linux the descriptor is gone either way.
+    static bool Close(int fd) { return ::close(fd) == 0; }
 };
+
+// A file descriptor that one owner closes.
+using UniqueFd = UniqueResource<FdTraits>;
 
 } // namespace pardova::platform

@@ -4,6 +4,7 @@
 // form (LongPath), a failure is read and put into words one way (LastError, ErrorMessage), and a handle is
 // closed on every path (ScopedHandle, ScopedFindHandle).
 
+#include "platform/ScopeGuard.h"
 #include "platform/Text.h"
 
 #include <windows.h>
@@ -87,59 +88,24 @@ inline std::wstring LongPath(std::string_view path) {
     return L"\\\\?\\" + full;
 }
 
-// A handle this object alone closes, when it goes out of scope or is reset. Traits say which value means
-// "no handle" and how a handle is closed.
-template <typename Traits>
-class BasicScopedHandle {
-public:
-    BasicScopedHandle() = default;
-    explicit BasicScopedHandle(HANDLE handle) : FHandle(handle) {}
-    BasicScopedHandle(BasicScopedHandle&& other) noexcept : FHandle(other.Release()) {}
-    BasicScopedHandle& operator=(BasicScopedHandle&& other) noexcept {
-        if (this != &other) {
-            Reset(other.Release());
-        }
-        return *this;
-    }
-    BasicScopedHandle(const BasicScopedHandle&) = delete;
-    BasicScopedHandle& operator=(const BasicScopedHandle&) = delete;
-    ~BasicScopedHandle() { Reset(); }
-
-    HANDLE Get() const { return FHandle; }
-    bool Valid() const { return Traits::IsValid(FHandle); }
-    explicit operator bool() const { return Valid(); }
-
-    HANDLE Release() {
-        const HANDLE handle = FHandle;
-        FHandle = Traits::Invalid();
-        return handle;
-    }
-    void Reset(HANDLE handle = Traits::Invalid()) {
-        if (Traits::IsValid(FHandle)) {
-            Traits::Close(FHandle);
-        }
-        FHandle = handle;
-    }
-
-private:
-    HANDLE FHandle = Traits::Invalid();
-};
-
 // Kernel objects: files, mutexes, processes. Their calls fail with either null or INVALID_HANDLE_VALUE.
 struct KernelHandleTraits {
+    using Value = HANDLE;
     static HANDLE Invalid() { return nullptr; }
     static bool IsValid(HANDLE handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
-    static void Close(HANDLE handle) { ::CloseHandle(handle); }
+    static bool Close(HANDLE handle) { return ::CloseHandle(handle) != 0; }
 };
 
 // A directory search of FindFirstFile, closed by FindClose.
 struct FindHandleTraits {
+    using Value = HANDLE;
     static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
     static bool IsValid(HANDLE handle) { return handle != INVALID_HANDLE_VALUE && handle != nullptr; }
-    static void Close(HANDLE handle) { ::FindClose(handle); }
+    static bool Close(HANDLE handle) { return ::FindClose(handle) != 0; }
 };
 
-using ScopedHandle = BasicScopedHandle<KernelHandleTraits>;
-using ScopedFindHandle = BasicScopedHandle<FindHandleTraits>;
+// Handles that one owner closes.
+using ScopedHandle = UniqueResource<KernelHandleTraits>;
+using ScopedFindHandle = UniqueResource<FindHandleTraits>;
 
 } // namespace pardova::platform
