@@ -2,7 +2,7 @@
 // settings store's save (erase its section, append its lines) leaves every other section as it was, so a
 // settings.ini stays the same through every later start and save.
 
-#include "platform/Locale.h"
+#include "platform/core/Locale.h"
 #include "settings/core/IniFile.h"
 
 #include <cstdint>

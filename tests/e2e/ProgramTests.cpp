@@ -1,6 +1,6 @@
 // The built program, started in a folder of its own as a scheduled task or a user would start it.
 
-#include "e2e/ProgramFolder.h"
+#include "e2e/TestProgramFolder.h"
 
 #include <gmock/gmock.h>
 

@@ -3,7 +3,7 @@
 // that a later pass takes as up to date; the next whole pass makes B identical to A. A settings file of
 // any shape never crashes the program and never keeps its window from opening.
 
-#include "e2e/ProgramFolder.h"
+#include "e2e/TestProgramFolder.h"
 
 #include <signal.h>
 #include <sys/stat.h>

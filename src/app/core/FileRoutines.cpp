@@ -1,10 +1,10 @@
 #include "app/core/FileRoutines.h"
 
-#include "log/SimpleLog.h"
-#include "platform/Exceptions.h"
-#include "platform/FileSystem.h"
-#include "platform/Path.h"
-#include "platform/Process.h"
+#include "log/core/SimpleLog.h"
+#include "platform/core/Exceptions.h"
+#include "platform/core/FileSystem.h"
+#include "platform/core/Path.h"
+#include "platform/core/Process.h"
 
 #include <limits>
 

@@ -1,8 +1,8 @@
 #include "app/core/Mirror.h"
 
 #include "app/core/FileRoutines.h"
-#include "platform/FileSystem.h"
-#include "platform/Path.h"
+#include "platform/core/FileSystem.h"
+#include "platform/core/Path.h"
 
 #include <algorithm>
 #include <optional>

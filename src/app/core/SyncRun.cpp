@@ -2,9 +2,9 @@
 
 #include "app/core/FileRoutines.h"
 #include "app/core/Mirror.h"
-#include "platform/Exceptions.h"
-#include "platform/Path.h"
-#include "platform/Process.h"
+#include "platform/core/Exceptions.h"
+#include "platform/core/Path.h"
+#include "platform/core/Process.h"
 
 namespace pardova {
 

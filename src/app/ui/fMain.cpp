@@ -2,9 +2,9 @@
 
 #include "app/core/FileRoutines.h"
 #include "app/core/SyncRun.h"
-#include "log/SimpleLog.h"
-#include "platform/Locale.h"
-#include "platform/window/Application.h"
+#include "log/core/SimpleLog.h"
+#include "platform/core/Locale.h"
+#include "platform/ui/Application.h"
 
 #include <QFont>
 #include <QPalette>

@@ -3,9 +3,9 @@
 // the start button. "/s" as the first argument runs one pass before the window is ever shown and ends the
 // process.
 
-#include "controls/FileDirEdit.h"
-#include "platform/window/Forms.h"
-#include "platform/window/StdCtrls.h"
+#include "controls/ui/FileDirEdit.h"
+#include "platform/ui/Forms.h"
+#include "platform/ui/StdCtrls.h"
 #include "settings/ui/PropStorage.h"
 
 #include <string>

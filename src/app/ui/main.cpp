@@ -2,12 +2,12 @@
 
 #include "app/core/FileRoutines.h"
 #include "app/ui/fMain.h"
-#include "log/SimpleLog.h"
-#include "platform/Process.h"
-#include "platform/window/Application.h"
-#include "platform/window/CommandLine.h"
-#include "platform/window/Translations.h"
-#include "platform/window/Units.h"
+#include "log/core/SimpleLog.h"
+#include "platform/core/CommandLine.h"
+#include "platform/core/Process.h"
+#include "platform/core/Units.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Translations.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -1,11 +1,11 @@
 #include "settings/core/IniFile.h"
 
-#include "platform/Exceptions.h"
-#include "platform/FileSystem.h"
-#include "platform/Locale.h"
-#include "platform/PrivateProfile.h"
-#include "platform/ScopeGuard.h"
-#include "platform/Text.h"
+#include "platform/core/Exceptions.h"
+#include "platform/core/FileSystem.h"
+#include "platform/core/Locale.h"
+#include "platform/core/PrivateProfile.h"
+#include "platform/core/ScopeGuard.h"
+#include "platform/core/Text.h"
 
 #include <algorithm>
 

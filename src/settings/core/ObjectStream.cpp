@@ -1,7 +1,7 @@
 #include "settings/core/ObjectStream.h"
 
-#include "platform/Locale.h"
-#include "platform/Text.h"
+#include "platform/core/Locale.h"
+#include "platform/core/Text.h"
 
 #include <algorithm>
 #include <bit>

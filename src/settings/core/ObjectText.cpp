@@ -1,7 +1,7 @@
 #include "settings/core/ObjectText.h"
 
-#include "platform/Locale.h"
-#include "platform/Text.h"
+#include "platform/core/Locale.h"
+#include "platform/core/Text.h"
 #include "settings/core/ObjectStream.h"
 
 #include <algorithm>

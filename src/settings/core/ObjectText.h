@@ -3,7 +3,7 @@
 // (long strings and lists over several), each line ended by CR LF. Converts both ways and tells which form
 // a stored byte sequence holds.
 
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 #include "settings/core/Stream.h"
 
 namespace pardova {

@@ -2,7 +2,7 @@
 // Byte streams: the abstract TStream with its checked transfers, and the in-memory streams the settings
 // store converts through.
 
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "settings/ui/Persistent.h"
 
-#include "platform/Locale.h"
+#include "platform/core/Locale.h"
 
 #include <QMetaClassInfo>
 #include <QVariant>

@@ -8,7 +8,7 @@
 // holder is marked a subcomponent. A class may define extra named values for its stored description by
 // implementing IDefineProperties.
 
-#include "platform/Locale.h"
+#include "platform/core/Locale.h"
 #include "settings/core/ObjectStream.h"
 
 #include <QMetaProperty>

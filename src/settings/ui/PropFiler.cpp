@@ -1,8 +1,8 @@
 #include "settings/ui/PropFiler.h"
 
-#include "platform/ScopeGuard.h"
-#include "platform/window/Forms.h"
-#include "settings/ui/PropertyPath.h"
+#include "platform/core/ScopeGuard.h"
+#include "platform/ui/Forms.h"
+#include "settings/core/PropertyPath.h"
 
 #include <QApplication>
 #include <QMetaEnum>
@@ -278,7 +278,7 @@ QRect NormalFormRect(const QWidget* Form) {
                          normal.height() + (frame.height() - client.height()));
         }
     }
-    return QRect(Form->x(), Form->y(), frame.width(), frame.height());
+    return QRect(WindowFramePosition(Form), frame.size());
 }
 
 int MulDiv(int Value, int Numerator, int Denominator) {

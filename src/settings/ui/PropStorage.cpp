@@ -1,12 +1,12 @@
 #include "settings/ui/PropStorage.h"
 
-#include "platform/Locale.h"
-#include "platform/Text.h"
-#include "platform/window/Application.h"
-#include "platform/window/Units.h"
+#include "platform/core/Locale.h"
+#include "platform/core/Text.h"
+#include "platform/core/Units.h"
+#include "platform/ui/Application.h"
 #include "settings/core/IniFile.h"
 #include "settings/core/ObjectText.h"
-#include "settings/ui/PropertyPath.h"
+#include "settings/core/PropertyPath.h"
 
 #include <QWidget>
 

@@ -3,7 +3,7 @@
 // window's components, named by property paths, between runs. It restores them when the window is shown
 // and saves them when the window closes or is destroyed; a storage manager decides where they go.
 
-#include "platform/window/Forms.h"
+#include "platform/ui/Forms.h"
 #include "settings/core/Stream.h"
 #include "settings/ui/PropFiler.h"
 

@@ -1,10 +1,10 @@
 // The property writer and reader: property paths, the stream a window's stored properties give, reading it
 // back, the records a reader drops, and the property interceptors.
-#include "PropFilerTest.h"
+#include "settings/ui/TestPropFiler.h"
 
 #include "settings/core/ObjectText.h"
+#include "settings/core/PropertyPath.h"
 #include "settings/ui/PropFiler.h"
-#include "settings/ui/PropertyPath.h"
 
 #include <QCoreApplication>
 

@@ -1,10 +1,10 @@
 // The settings store with the INI manager: settings.ini byte for byte, the window's load and save cycle,
 // and stored data that must never crash, block the start or be overwritten.
-#include "settings/SettingsExample.h"
-#include "PropFilerTest.h"
+#include "settings/ui/TestSettingsExample.h"
+#include "settings/ui/TestPropFiler.h"
 
-#include "platform/PrivateProfile.h"
-#include "platform/window/Application.h"
+#include "platform/core/PrivateProfile.h"
+#include "platform/ui/Application.h"
 #include "settings/core/IniFile.h"
 #include "settings/core/ObjectText.h"
 #include "settings/ui/PropStorage.h"

@@ -1,0 +1,466 @@
+#include "log/core/SimpleLog.h"
+
+#include "platform/core/Exceptions.h"
+#include "platform/core/Locale.h"
+#include "platform/core/Path.h"
+#include "platform/core/ScopeGuard.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+
+namespace pardova {
+
+namespace {
+
+std::atomic<LogClock> gClock{nullptr};
+
+platform::LocalDateTime Now() {
+    const LogClock clock = gClock.load(std::memory_order_relaxed);
+    return clock != nullptr ? clock() : platform::LocalNow();
+}
+
+// Appends value as at least `digits` decimal digits, zero-padded (a wider value keeps all its digits).
+// Every line carries seven of these, so the common case skips the formatted-output machinery.
+void AppendPadded(std::string& out, int value, int digits) {
+    if (value < 0 || digits > 10) {
+        char buffer[32];
+        const int n = std::snprintf(buffer, sizeof buffer, "%.*d", digits, value);
+        out.append(buffer, static_cast<size_t>(n > 0 ? n : 0));
+        return;
+    }
+    char buffer[16];
+    char* end = buffer + sizeof buffer;
+    char* p = end;
+    auto rest = static_cast<unsigned>(value);
+    do {
+        *--p = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    while (end - p < digits) {
+        *--p = '0';
+    }
+    out.append(p, static_cast<size_t>(end - p));
+}
+
+// Creates a folder with every missing parent. Failures are left for the file's creation to report.
+void MakeFolderChain(std::string folder) {
+    while (!folder.empty() && platform::IsPathDelimiter(folder.back())) {
+        folder.pop_back();
+    }
+    if (folder.empty() || folder.back() == ':') {
+        return;
+    }
+    uint32_t error = 0;
+    if (platform::Fs().GetAttributes(folder, &error)) {
+        return;
+    }
+    size_t cut = folder.size();
+    while (cut > 0 && !platform::IsPathDelimiter(folder[cut - 1])) {
+        --cut;
+    }
+    if (cut > 0) {
+        MakeFolderChain(folder.substr(0, cut));
+    }
+    platform::Fs().MakeDirectory(folder);
+}
+
+const char* TypeWord(TLogType type) {
+    switch (type) {
+    case ltError:
+        return "Error";
+    case ltWarning:
+        return "Warning";
+    case ltHint:
+        return "Hint";
+    case ltInfo:
+        return "Info";
+    }
+    return "";
+}
+
+// The name of a rotated file is the live file's name without its extension, "_", the stamp and the
+// extension: log.txt gives log_20240131T090507.txt. Retention looks for that same stem followed by "_".
+std::string StemOf(const std::string& name) {
+    return name.substr(0, name.size() - platform::ExtensionPart(name).size());
+}
+
+} // namespace
+
+namespace {
+
+// The timestamp appended to text already there, so that a line is composed in one buffer.
+void AppendLogTimestamp(std::string& out, const platform::LocalDateTime& t, const std::string& DateSeparator,
+                        const std::string& TimeSeparator) {
+    const auto within = [](int value, int top) { return value >= 0 && value <= top; };
+    // The usual time: every field fits its width, so the stamp is composed in place and appended once.
+    if (within(t.Year, 9999) && within(t.Month, 99) && within(t.Day, 99) && within(t.Hour, 99) &&
+        within(t.Minute, 99) && within(t.Second, 99) && within(t.Millisecond, 999) && DateSeparator.size() <= 8 &&
+        TimeSeparator.size() <= 8) {
+        char buffer[64];
+        char* p = buffer;
+        const auto digits = [&p](int value, int width) {
+            for (int i = width; i-- > 0;) {
+                p[i] = static_cast<char>('0' + value % 10);
+                value /= 10;
+            }
+            p += width;
+        };
+        const auto separator = [&p](const std::string& text) {
+            std::memcpy(p, text.data(), text.size());
+            p += text.size();
+        };
+        digits(t.Day, 2);
+        separator(DateSeparator);
+        digits(t.Month, 2);
+        separator(DateSeparator);
+        digits(t.Year, 4);
+        *p++ = ' ';
+        digits(t.Hour, 2);
+        separator(TimeSeparator);
+        digits(t.Minute, 2);
+        separator(TimeSeparator);
+        digits(t.Second, 2);
+        separator(TimeSeparator);
+        digits(t.Millisecond, 3);
+        out.append(buffer, static_cast<size_t>(p - buffer));
+        return;
+    }
+    AppendPadded(out, t.Day, 2);
+    out += DateSeparator;
+    AppendPadded(out, t.Month, 2);
+    out += DateSeparator;
+    AppendPadded(out, t.Year, 4);
+    out += ' ';
+    AppendPadded(out, t.Hour, 2);
+    out += TimeSeparator;
+    AppendPadded(out, t.Minute, 2);
+    out += TimeSeparator;
+    AppendPadded(out, t.Second, 2);
+    out += TimeSeparator;
+    AppendPadded(out, t.Millisecond, 3);
+}
+
+} // namespace
+
+std::string FormatLogTimestamp(const platform::LocalDateTime& t, const std::string& DateSeparator,
+                               const std::string& TimeSeparator) {
+    std::string out;
+    out.reserve(23 + 2 * DateSeparator.size() + 3 * TimeSeparator.size());
+    AppendLogTimestamp(out, t, DateSeparator, TimeSeparator);
+    return out;
+}
+
+std::string FormatRotationStamp(const platform::LocalDateTime& t) {
+    std::string out;
+    AppendPadded(out, t.Year, 4);
+    AppendPadded(out, t.Month, 2);
+    AppendPadded(out, t.Day, 2);
+    out += 'T';
+    AppendPadded(out, t.Hour, 2);
+    AppendPadded(out, t.Minute, 2);
+    AppendPadded(out, t.Second, 2);
+    return out;
+}
+
+LogClock SetLogClock(LogClock clock) { return gClock.exchange(clock); }
+
+// ---- TLogInstance ------------------------------------------------------------------------------------
+
+TLogInstance::TLogInstance(const std::string& LogName, const std::string& FileName) {
+    SetFileName(FileName);
+    FComputerName = platform::GetComputerNameText();
+    FModuleName = platform::NamePart(platform::GetModulePath());
+    FModulePID = static_cast<int32_t>(platform::CurrentProcessId());
+    FUserName = platform::GetUserNameText();
+    FLogName = LogName;
+}
+
+TLogInstance::~TLogInstance() { CloseLogFile(); }
+
+void TLogInstance::SetFileName(const std::string& Value) {
+    std::string mutexName;
+    mutexName.reserve(Value.size());
+    for (const char c : Value) {
+        if (c != '\\') {
+            mutexName += c;
+        }
+    }
+    FMutexName = std::move(mutexName);
+    FFileName = Value;
+    FHasFolder = !platform::FolderPart(FFileName).empty();
+}
+
+std::string TLogInstance::MutexName() const { return "CSL_MUTEX_" + FMutexName; }
+
+void TLogInstance::InitializeThreadCheck(TLogLockType LockType) {
+    switch (LockType) {
+    case ltNone:
+        break;
+    case ltProcess:
+        FLogCRSection.lock();
+        break;
+    case ltMachine:
+        FLogMutex = AcquireLogMutex();
+        break;
+    }
+}
+
+void TLogInstance::FinalizeThreadCheck(TLogLockType LockType) {
+    switch (LockType) {
+    case ltNone:
+        break;
+    case ltProcess:
+        FLogCRSection.unlock();
+        break;
+    case ltMachine:
+        FLogMutex.reset();
+        break;
+    }
+}
+
+std::unique_ptr<platform::NamedMutex> TLogInstance::AcquireLogMutex() { return platform::NamedMutex::Acquire(MutexName()); }
+
+void TLogInstance::OpenLogFile() {
+    if (!FHasFolder) {
+        throw EInOutError("Unable to create directory", 0);
+    }
+    platform::FileSystem& fs = platform::Fs();
+    // The usual case is an existing file in an existing folder: open it straight away, and create the folder
+    // chain and the file only when that fails because the file is not there.
+    try {
+        FFileStream = fs.OpenStream(FFileName, platform::StreamMode::OpenReadWriteDenyWrite);
+    } catch (const EFOpenError&) {
+        if (FileIsThere(fs)) {
+            throw;
+        }
+        MakeFolderChain(platform::FolderPart(FFileName));
+        // Creating replaces; look again right before it, so that a file another process has just started
+        // in the meantime keeps its lines.
+        if (!FileIsThere(fs)) {
+            fs.OpenStream(FFileName, platform::StreamMode::CreateNoShare).reset();
+        }
+        FFileStream = fs.OpenStream(FFileName, platform::StreamMode::OpenReadWriteDenyWrite);
+    }
+    // The end is the file's length at this moment, which the size check needs: no second look at it.
+    FOpenLength = FFileStream->Seek(0, platform::SeekOrigin::End);
+}
+
+// Whether a file (not a folder) stands under the log's name. A link counts by what it leads to: one whose
+// target is missing is followed when the file is created, so its target becomes the log.
+bool TLogInstance::FileIsThere(platform::FileSystem& fs) const {
+    const auto data = fs.GetAttributeData(FFileName);
+    if (!data || (data->Attributes & platform::kAttrDirectory) != 0) {
+        return false;
+    }
+    return (data->Attributes & platform::kAttrReparsePoint) == 0 || fs.GetIdentity(FFileName).has_value();
+}
+
+void TLogInstance::CloseLogFile() {
+    FFileStream.reset();
+    FOpenLength = -1;
+}
+
+void TLogInstance::CheckSizeLimit() {
+    if (FSizeLimit == 0) {
+        return;
+    }
+    const int64_t length = FOpenLength >= 0 ? FOpenLength : FFileStream->Size();
+    if (length <= 0 || static_cast<uint64_t>(length) <= static_cast<uint64_t>(FSizeLimit) * 1024u) {
+        return;
+    }
+    platform::FileSystem& fs = platform::Fs();
+    const std::string folder = platform::FolderPart(FFileName);
+    const std::string stamp = FormatRotationStamp(Now());
+    if (!FTakenStamp.empty() && stamp == FTakenStamp) {
+        const auto folderData = fs.GetAttributeData(folder);
+        if (folderData && folderData->LastWriteTime == FFolderTimeAfterScan) {
+            return; // the line goes to the live file, as after a refused rename
+        }
+    }
+    FTakenStamp.clear();
+    CloseLogFile();
+    const std::string name = platform::NamePart(FFileName);
+    const std::string ext = platform::ExtensionPart(name);
+    const std::string rotated = folder + StemOf(name) + "_" + stamp + ext;
+    // A refused rename (the stamped name exists, the file is held) leaves the file live; the next event
+    // tries again.
+    const bool moved = fs.MoveNoReplace(FFileName, rotated);
+    const bool nameTaken = !moved && fs.GetAttributeData(rotated).has_value();
+    DeleteOldLogFiles();
+    if (nameTaken) {
+        // A folder's time tells of a later change only once the clock has moved on past the file system's
+        // granularity; while its last change is that recent, every event looks again as the plain rules do.
+        constexpr uint64_t kGranularity = 50 * 10000; // 50 ms in 100-ns units
+        const auto folderData = fs.GetAttributeData(folder);
+        if (folderData && folderData->LastWriteTime + kGranularity < platform::CurrentFileTime()) {
+            FTakenStamp = stamp;
+            FFolderTimeAfterScan = folderData->LastWriteTime;
+        }
+    }
+    OpenLogFile();
+}
+
+void TLogInstance::DeleteOldLogFiles() {
+    if (FMaxFiles <= 0) {
+        return;
+    }
+    const std::string folder = platform::FolderPart(FFileName);
+    const std::string name = platform::NamePart(FFileName);
+    const std::string prefix = StemOf(name) + "_";
+    auto search = platform::Fs().FindFirst(folder + "*" + platform::ExtensionPart(name));
+    if (!search) {
+        return;
+    }
+    std::vector<std::string> names;
+    platform::DirEntry entry;
+    constexpr uint32_t kSkipped = platform::kAttrDirectory | platform::kAttrHidden | platform::kAttrSystem;
+    while (search->Next(entry)) {
+        if ((entry.Attributes & kSkipped) == 0 && entry.Name.compare(0, prefix.size(), prefix) == 0) {
+            names.push_back(entry.Name);
+        }
+    }
+    search.reset();
+    if (names.size() <= static_cast<size_t>(FMaxFiles)) {
+        return;
+    }
+    std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return platform::CompareTextLocale(a, b) < 0;
+    });
+    for (size_t i = names.size() - static_cast<size_t>(FMaxFiles); i-- > 0;) {
+        platform::Fs().RemoveFile(folder + names[i]);
+    }
+}
+
+void TLogInstance::WritePiece(const char* data, size_t size) {
+    // A failed or short write is not reported: the line may be cut, and the next line follows it.
+    if (size != 0 && FFileStream) {
+        FFileStream->Write(data, size);
+    }
+}
+
+void TLogInstance::LogEvent(const std::string& Event, TLogType LogType) {
+    OpenLogFile();
+    // The file closes on every way out of here.
+    const platform::ScopeGuard close([this] { CloseLogFile(); });
+    {
+        CheckSizeLimit();
+        // The whole line goes to the file in one write: the bytes are those of its pieces in order, and
+        // no other writer can ever land inside it.
+        std::string& line = FLine;
+        line.clear();
+        for (uint8_t p = lpTimestamp; p <= lpModuleName; ++p) {
+            const auto property = static_cast<TLogProperty>(p);
+            if (!FLogProperties.Contains(property)) {
+                continue;
+            }
+            switch (property) {
+            case lpTimestamp:
+                AppendLogTimestamp(line, Now(), platform::DateSeparator(), platform::TimeSeparator());
+                break;
+            case lpType:
+                line += TypeWord(LogType);
+                break;
+            case lpComputername:
+                line += FComputerName;
+                break;
+            case lpUsername:
+                line += FUserName;
+                break;
+            case lpPID:
+                line += std::to_string(FModulePID);
+                break;
+            case lpTID:
+                line += std::to_string(platform::CurrentThreadId());
+                break;
+            case lpModuleName:
+                line += FModuleName;
+                break;
+            }
+            line += FLogDelimiter;
+        }
+        line += Event;
+        line += "\r\n";
+        WritePiece(line.data(), line.size());
+    }
+}
+
+// ---- TSimpleLog --------------------------------------------------------------------------------------
+
+TLogInstance* TSimpleLog::Find(const std::string& LogName) const {
+    for (const auto& log : FLogList) {
+        if (log->LogName() == LogName) {
+            return log.get();
+        }
+    }
+    return nullptr;
+}
+
+TLogInstance* TSimpleLog::RegisterLog(const std::string& LogName, const std::string& FileName, uint32_t SizeLimit,
+                                      int32_t MaxFiles, TLogProperties LogProperties,
+                                      const std::string& LogDelimiter) {
+    if (TLogInstance* existing = Find(LogName)) {
+        existing->SetFileName(FileName);
+        return existing;
+    }
+    auto log = std::make_unique<TLogInstance>(LogName, FileName);
+    log->SetSizeLimit(SizeLimit);
+    log->SetMaxFiles(MaxFiles);
+    log->SetLogProperties(LogProperties);
+    log->SetLogDelimiter(LogDelimiter);
+    FLogList.push_back(std::move(log));
+    return FLogList.back().get();
+}
+
+void TSimpleLog::UnRegisterLog(const std::string& LogName) {
+    const auto it = std::find_if(FLogList.begin(), FLogList.end(),
+                                 [&](const std::unique_ptr<TLogInstance>& log) { return log->LogName() == LogName; });
+    if (it != FLogList.end()) {
+        FLogList.erase(it);
+    }
+}
+
+void TSimpleLog::LogEvent(const std::string& LogName, const std::string& Event, TLogType LogType) {
+    TLogInstance* log = Find(LogName);
+    if (log == nullptr) {
+        throw Exception("Log \"" + LogName + "\" is not registered");
+    }
+    // The lock released is the one taken, even if LockType were changed while the event runs.
+    const TLogLockType lock = FLockType;
+    log->InitializeThreadCheck(lock);
+    const platform::ScopeGuard release([log, lock] { log->FinalizeThreadCheck(lock); });
+    log->LogEvent(Event, LogType);
+}
+
+// ---- the process-wide registry ---------------------------------------------------------------------
+
+namespace {
+
+std::atomic<TSimpleLog*> gSimpleLog{nullptr};
+std::mutex gSimpleLogCreation;
+
+// Frees a registry that the program did not free itself, so nothing is left behind at exit.
+struct RegistryCleanup {
+    ~RegistryCleanup() { FreeSimpleLog(); }
+} gRegistryCleanup;
+
+} // namespace
+
+TSimpleLog& SimpleLog() {
+    TSimpleLog* log = gSimpleLog.load(std::memory_order_acquire);
+    if (log != nullptr) {
+        return *log;
+    }
+    const std::lock_guard<std::mutex> guard(gSimpleLogCreation);
+    log = gSimpleLog.load(std::memory_order_relaxed);
+    if (log == nullptr) {
+        log = new TSimpleLog;
+        gSimpleLog.store(log, std::memory_order_release);
+    }
+    return *log;
+}
+
+void FreeSimpleLog() { delete gSimpleLog.exchange(nullptr, std::memory_order_acq_rel); }
+
+} // namespace pardova

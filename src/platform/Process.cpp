@@ -1,9 +1,0 @@
-#include "platform/Process.h"
-
-#include "platform/Text.h"
-
-#ifdef _WIN32
-#include "win32/Process.inc"
-#else
-#include "posix/Process.inc"
-#endif

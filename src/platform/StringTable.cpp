@@ -1,7 +1,0 @@
-#include "platform/StringTable.h"
-
-#ifdef _WIN32
-#include "win32/StringTable.inc"
-#else
-#include "posix/StringTable.inc"
-#endif

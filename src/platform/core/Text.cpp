@@ -1,0 +1,113 @@
+#include "platform/core/Text.h"
+
+#include <algorithm>
+
+namespace pardova {
+
+size_t Utf8LengthFromLead(unsigned char lead) { return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1; }
+
+Utf8Char DecodeUtf8(std::string_view text, size_t i, Utf8Check check) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    if (lead < 0x80) {
+        return {lead, 1};
+    }
+    if (lead < 0xC0 || lead >= 0xF8) {
+        return {}; // a continuation byte, or no lead of any length
+    }
+    const size_t length = Utf8LengthFromLead(lead);
+    if (text.size() - i < length) {
+        return {};
+    }
+    char32_t cp = lead & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) {
+            return {};
+        }
+        cp = (cp << 6) | (byte(i + k) & 0x3F);
+    }
+    if (check != Utf8Check::Form) {
+        constexpr char32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (cp < kShortest[length] || cp > 0x10FFFF) {
+            return {};
+        }
+        if (check == Utf8Check::Strict && cp >= 0xD800 && cp <= 0xDFFF) {
+            return {};
+        }
+    }
+    return {cp, length};
+}
+
+namespace {
+
+// Decodes one code point starting at text[i]; advances i. Invalid sequences yield U+FFFD and consume one
+// byte. Three-byte encodings of surrogates are accepted so that WTF-8 round-trips.
+char32_t DecodeOne(std::string_view text, size_t& i) {
+    const Utf8Char c = DecodeUtf8(text, i, Utf8Check::Wtf8);
+    if (c.Length == 0) {
+        ++i;
+        return 0xFFFD;
+    }
+    i += c.Length;
+    return c.CodePoint;
+}
+
+} // namespace
+
+std::u16string Utf8ToUtf16(std::string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const char32_t cp = DecodeOne(text, i);
+        if (cp >= 0x10000) {
+            const char32_t v = cp - 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (v >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (v & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+    }
+    return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size() * 3 / 2);
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t cp = text[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        }
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}
+
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+size_t Utf16Length(std::string_view text) {
+    size_t n = 0;
+    for (size_t i = 0; i < text.size();) {
+        n += DecodeOne(text, i) >= 0x10000 ? 2 : 1;
+    }
+    return n;
+}
+
+} // namespace pardova

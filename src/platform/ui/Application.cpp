@@ -1,0 +1,125 @@
+#include "platform/ui/Application.h"
+
+#include "platform/core/Exceptions.h"
+#include "platform/core/Process.h"
+#include "platform/core/Units.h"
+
+#include <QApplication>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <iostream>
+
+namespace pardova {
+
+namespace {
+TApplication TheApplication;
+} // namespace
+
+TApplication* const Application = &TheApplication;
+
+void TApplication::Initialize() {
+    // The main form ends the message loop when it closes; a message box or dialog that closes while the
+    // main form is hidden (a failed silent run) must not.
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+std::string TApplication::Title() const {
+    if (!FTitle.empty() || QCoreApplication::instance() == nullptr) {
+        return FTitle;
+    }
+    return ApplicationTitleFromFileName(QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString());
+}
+
+void TApplication::SetTitle(std::string title) {
+    FTitle = std::move(title);
+}
+
+std::string TApplication::ParamStr(size_t index) const {
+    if (index == 0 || index > FArguments.size()) {
+        return {};
+    }
+    return FArguments[index - 1];
+}
+
+void TApplication::AfterFormCreated(TForm* form) {
+    form->AfterConstruction();
+    if (FMainForm == nullptr) {
+        FMainForm = form;
+    }
+    // The platform window exists from here on, hidden until the form is shown. The main form's window owns
+    // what the shell starts for the program.
+    const WId window = form->winId();
+    if (FMainForm == form) {
+        platform::SetShellOwnerWindow(reinterpret_cast<void*>(window));
+    }
+}
+
+int TApplication::Run() {
+    if (FMainForm != nullptr) {
+        FMainForm->show();
+        if (FMainForm->isVisible()) {
+            QApplication::exec();
+        }
+    }
+    DestroyForms();
+    RunFinalizers();
+    return 0;
+}
+
+void TApplication::Halt(int exitCode) {
+    DestroyForms();
+    RunFinalizers();
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
+    // Nothing of the program is left to tear down, and Qt's own process-wide objects must not be torn
+    // down under a caller that never returns: the process ends here.
+    std::_Exit(exitCode);
+}
+
+void TApplication::DestroyForms() {
+    while (!FForms.empty()) {
+        FForms.back()->Free();
+    }
+}
+
+void TApplication::AddForm(TForm* form) {
+    FForms.push_back(form);
+}
+
+void TApplication::RemoveForm(TForm* form) {
+    FForms.erase(std::remove(FForms.begin(), FForms.end(), form), FForms.end());
+    if (FMainForm == form) {
+        FMainForm = nullptr;
+        platform::SetShellOwnerWindow(nullptr);
+    }
+}
+
+void TApplication::HandleException(QObject*) {
+    const std::exception_ptr current = std::current_exception();
+    if (!current) {
+        return;
+    }
+    std::string message;
+    try {
+        std::rethrow_exception(current);
+    } catch (const Exception& e) {
+        message = e.Message();
+    } catch (const std::exception& e) {
+        message = e.what();
+    } catch (...) {
+        message = "Unknown exception";
+    }
+    ShowException(message);
+}
+
+void TApplication::ShowException(const std::string& message) {
+    ShowPlatformErrorBox(QString::fromStdString(Title()), QString::fromStdString(ErrorBoxText(message)),
+                         FMessageBoxHook);
+}
+
+} // namespace pardova

@@ -1,0 +1,138 @@
+#pragma once
+// The application object: the program's title, its forms, the one place where an exception that reaches
+// a window handler is shown, and the end of the process (normal or at once with an exit code).
+
+#include "platform/core/ApplicationTexts.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <QMessageBox>
+
+class QObject;
+
+namespace pardova {
+
+class TForm;
+
+// A message box of the platform as it stands on the screen, read back from the platform's own window:
+// what the test hooks see and answer in place of a user.
+class TShownBox {
+public:
+    virtual ~TShownBox() = default;
+    virtual QString Text() const = 0;
+    virtual QString Caption() const = 0;
+    virtual QMessageBox::Icon Icon() const = 0;
+    virtual QMessageBox::StandardButtons Buttons() const = 0;
+    virtual size_t ButtonCount() const = 0;
+    // Whether the box disables the program's other windows while it is shown.
+    virtual bool IsModal() const = 0;
+    // Presses one of its buttons, which closes it.
+    virtual void Press(QMessageBox::StandardButton button) = 0;
+    virtual bool IsShowing() const = 0;
+};
+
+// The platform's modal message box with the error icon and one OK button, owned by the active window;
+// with a hook, the hook answers it once it is showing (and it is closed afterwards if the hook has not).
+void ShowPlatformErrorBox(const QString& caption, const QString& text,
+                          const std::function<void(TShownBox&)>& hook);
+
+class TApplication {
+public:
+    TApplication() = default;
+    TApplication(const TApplication&) = delete;
+    TApplication& operator=(const TApplication&) = delete;
+
+    void Initialize();
+
+    // The main window carries the taskbar button. With Qt every window without a parent is a top-level
+    // window of its own, so the main window already does; the flag is kept for the start-up sequence.
+    bool MainFormOnTaskBar = false;
+
+    // The executable's file name made into a title, unless set.
+    std::string Title() const;
+    void SetTitle(std::string title);
+
+    // The command-line arguments after the program itself; main() sets them from the process.
+    const std::vector<std::string>& Arguments() const { return FArguments; }
+    void SetArguments(std::vector<std::string> arguments) { FArguments = std::move(arguments); }
+    // The argument at index (1 = first after the program), empty when there is none.
+    std::string ParamStr(size_t index) const;
+
+    TForm* MainForm() const { return FMainForm; }
+
+    // Creates a form of class T, runs its Loaded step and OnCreate, and creates its window, still hidden.
+    // The first form created this way becomes the main form.
+    template <class T>
+    void CreateForm(T*& reference);
+
+    // Shows the main form and runs the message loop until the main form closes; then the normal shutdown:
+    // every form is destroyed (OnDestroy runs) and the finalisers run. Gives the exit code, 0.
+    int Run();
+
+    // Ends the process at once with the exit code through the normal shutdown: the forms are destroyed,
+    // then the finalisers run, then the process exits. Safe to call from inside a form's event handler:
+    // it never returns.
+    [[noreturn]] void Halt(int exitCode);
+
+    // Destroys every form, the last created first.
+    void DestroyForms();
+
+    // Shows the exception being handled (call it inside a catch block) in the failure box. Sender is the
+    // object whose handler raised it.
+    void HandleException(QObject* Sender);
+
+    // The failure box: modal, the text through ErrorBoxText (a "." appended after a final character above
+    // "."), the title as caption, the error icon and
+    // one OK button.
+    void ShowException(const std::string& message);
+
+    // Runs an event handler; whatever it raises goes to HandleException. For handlers called from Qt,
+    // which must never see an exception.
+    template <class F>
+    void Guard(QObject* Sender, F&& handler) {
+        try {
+            handler();
+        } catch (...) {
+            HandleException(Sender);
+        }
+    }
+
+    // Tests only: called with each failure box once it is showing, in place of a user. The box is closed
+    // after the hook returns if the hook has not closed it, so no box is ever left waiting.
+    using TMessageBoxHook = std::function<void(TShownBox& box)>;
+    void SetMessageBoxHook(TMessageBoxHook hook) { FMessageBoxHook = std::move(hook); }
+
+    // Bookkeeping of TForm.
+    void AddForm(TForm* form);
+    void RemoveForm(TForm* form);
+
+private:
+    void AfterFormCreated(TForm* form);
+
+    std::string FTitle;
+    std::vector<std::string> FArguments;
+    std::vector<TForm*> FForms;
+    TForm* FMainForm = nullptr;
+    TMessageBoxHook FMessageBoxHook;
+};
+
+// The one application object of the process; it exists from start to exit.
+extern TApplication* const Application;
+
+} // namespace pardova
+
+#include "platform/ui/Forms.h"
+
+namespace pardova {
+
+template <class T>
+void TApplication::CreateForm(T*& reference) {
+    T* form = new T();
+    reference = form;
+    AfterFormCreated(form);
+}
+
+} // namespace pardova

@@ -1,0 +1,288 @@
+// The INI document: how a file is read (encodings, trimming, comments, sections) and how it is written back.
+#include "settings/core/IniFile.h"
+
+#include "platform/core/Exceptions.h"
+#include "platform/core/TestFsSupport.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+namespace pardova {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+namespace fs = std::filesystem;
+
+class TempDir : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::random_device rd;
+        FDir = fs::temp_directory_path() / ("pardova-ini-" + std::to_string(rd()) + std::to_string(rd()));
+        fs::create_directories(FDir);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(FDir, ec);
+    }
+    std::string PathOf(const std::string& name) const { return (FDir / name).string(); }
+    void WriteBytes(const std::string& name, const std::string& bytes) const {
+        std::ofstream(FDir / name, std::ios::binary) << bytes;
+    }
+    std::string ReadBytes(const std::string& name) const {
+        std::ifstream in(FDir / name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    fs::path FDir;
+};
+
+TEST(IniDocumentRead, TrimsDropsCommentsAndLinesBeforeTheFirstSection) {
+    TMemIniFile ini("");
+    ini.LoadFromBytes("orphan=1\r\n"
+                      "; a comment before\r\n"
+                      "  [ Alpha ]  \r\n"
+                      "\t name  =  value with  inner  spaces \t\r\n"
+                      "   \r\n"
+                      ";comment=inside\r\n"
+                      "no equals sign here\n"
+                      "a=b=c\r"
+                      "key='  quoted keeps spaces  '\n"
+                      "[Beta]\r\n"
+                      "x=1");
+    EXPECT_THAT(ini.ReadSections(), ElementsAre("Alpha", "Beta"));
+    EXPECT_THAT(ini.ReadSectionValues("alpha"),
+                ElementsAre("name=value with  inner  spaces", "no equals sign here", "a=b=c",
+                            "key='  quoted keeps spaces  '"));
+    EXPECT_THAT(ini.ReadSectionValues("BETA"), ElementsAre("x=1"));
+    EXPECT_EQ(ini.ReadString("Alpha", "A", "?"), "b=c");
+    EXPECT_EQ(ini.ReadString("Alpha", "missing", "dflt"), "dflt");
+}
+
+TEST(IniDocumentRead, RepeatedSectionsAreKeptAndLookupsFindTheFirst) {
+    TMemIniFile ini("");
+    ini.LoadFromBytes("[S]\r\nk=first\r\n[Other]\r\no=1\r\n[s]\r\nk=second\r\n");
+    EXPECT_THAT(ini.ReadSections(), ElementsAre("S", "Other", "s"));
+    EXPECT_EQ(ini.ReadString("S", "K", ""), "first");
+
+    ini.EraseSection("s");
+    EXPECT_THAT(ini.ReadSections(), ElementsAre("Other", "s"));
+    EXPECT_EQ(ini.ReadString("S", "k", ""), "second");
+}
+
+TEST(IniDocumentRead, SectionWithoutEntriesDoesNotExist) {
+    TMemIniFile ini("");
+    ini.LoadFromBytes("[Empty]\r\n; only a comment\r\n\r\n[Full]\r\nk=v\r\n");
+    EXPECT_FALSE(ini.SectionExists("Empty"));
+    EXPECT_TRUE(ini.SectionExists("full"));
+    EXPECT_FALSE(ini.SectionExists("None"));
+    EXPECT_TRUE(ini.ReadSectionValues("None").empty());
+}
+
+struct EncodingCase {
+    const char* Name;
+    std::string Bytes;
+    TIniEncoding Encoding;
+};
+
+class IniEncoding : public ::testing::TestWithParam<EncodingCase> {};
+
+// Every encoding reads to the same document and writes back with its own mark.
+TEST_P(IniEncoding, IsDetectedAndWrittenBackWithItsMark) {
+    const EncodingCase& c = GetParam();
+    TMemIniFile ini("");
+    ini.LoadFromBytes(c.Bytes);
+    EXPECT_EQ(ini.Encoding(), c.Encoding);
+    EXPECT_THAT(ini.ReadSectionValues("Sec"), ElementsAre("k=\xD0\xAF"));
+    EXPECT_EQ(ini.SaveToBytes(), c.Bytes);
+}
+
+std::string Utf16Bytes(std::u16string_view text, bool bigEndian) {
+    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t c : text) {
+        const char lo = static_cast<char>(c & 0xFF);
+        const char hi = static_cast<char>(c >> 8);
+        out += bigEndian ? hi : lo;
+        out += bigEndian ? lo : hi;
+    }
+    return out;
+}
+
+std::vector<EncodingCase> EncodingCases() {
+    std::vector<EncodingCase> cases = {
+        {"Utf8", "\xEF\xBB\xBF[Sec]\r\nk=\xD0\xAF\r\n\r\n", TIniEncoding::Utf8},
+        {"Utf16LE", Utf16Bytes(u"[Sec]\r\nk=\u042F\r\n\r\n", false), TIniEncoding::Utf16LE},
+        {"Utf16BE", Utf16Bytes(u"[Sec]\r\nk=\u042F\r\n\r\n", true), TIniEncoding::Utf16BE},
+    };
+#ifndef _WIN32
+    // The ANSI code page is UTF-8 here; on Windows it is the system's single-byte one.
+    cases.push_back({"AnsiWithoutMark", "[Sec]\r\nk=\xD0\xAF\r\n\r\n", TIniEncoding::Ansi});
+#endif
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Marks, IniEncoding, ::testing::ValuesIn(EncodingCases()),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(IniDocumentWrite, WriteStringReplacesTheFirstMatchOrAppends) {
+    TMemIniFile ini("");
+    ini.LoadFromBytes("[A]\r\nKey=old\r\nkey=second\r\n[B]\r\nx=1\r\n");
+    ini.WriteString("a", "KEY", "new");
+    ini.WriteString("A", "Other", "o");
+    ini.WriteString("C", "Line0", "v");
+    EXPECT_THAT(ini.ReadSectionValues("A"), ElementsAre("KEY=new", "key=second", "Other=o"));
+    EXPECT_THAT(ini.ReadSections(), ElementsAre("A", "B", "C"));
+    EXPECT_EQ(ini.SaveToBytes(), "[A]\r\nKEY=new\r\nkey=second\r\nOther=o\r\n\r\n"
+                                 "[B]\r\nx=1\r\n\r\n"
+                                 "[C]\r\nLine0=v\r\n\r\n");
+}
+
+TEST(IniDocumentWrite, EmbeddedLineBreaksBecomeFileLinesAndReadBackAsEntries) {
+    TMemIniFile ini("");
+    ini.WriteString("TMainForm", "Line0", "'object X: TX'\r\nLine1='  Left = 1 '\r\nLine2='end'\r\n");
+    const std::string bytes = ini.SaveToBytes();
+    EXPECT_EQ(bytes, "[TMainForm]\r\nLine0='object X: TX'\r\nLine1='  Left = 1 '\r\nLine2='end'\r\n\r\n\r\n");
+    TMemIniFile again("");
+    again.LoadFromBytes(bytes);
+    EXPECT_THAT(again.ReadSectionValues("TMainForm"),
+                ElementsAre("Line0='object X: TX'", "Line1='  Left = 1 '", "Line2='end'"));
+}
+
+TEST(IniDocumentWrite, DeleteKeyRemovesOnlyTheFirstMatch) {
+    TMemIniFile ini("");
+    ini.LoadFromBytes("[A]\r\nk=1\r\nK=2\r\nj=3\r\n");
+    ini.DeleteKey("A", "k");
+    EXPECT_THAT(ini.ReadSectionValues("A"), ElementsAre("K=2", "j=3"));
+    EXPECT_TRUE(ini.ValueExists("A", "K"));
+    EXPECT_FALSE(ini.ValueExists("A", "missing"));
+}
+
+TEST_F(TempDir, MissingFileIsAnEmptyDocumentAndIsCreatedWithoutAMark) {
+    TMemIniFile ini(PathOf("settings.ini"));
+    EXPECT_TRUE(ini.ReadSections().empty());
+    EXPECT_EQ(ini.Encoding(), TIniEncoding::Ansi);
+    ini.WriteString("S", "k", "v");
+    ini.UpdateFile();
+    EXPECT_EQ(ReadBytes("settings.ini"), "[S]\r\nk=v\r\n\r\n");
+}
+
+TEST_F(TempDir, ExistingFileIsRewrittenWholeInItsEncoding) {
+    WriteBytes("settings.ini", "\xEF\xBB\xBF; comment\n[Keep]\n  a = 1  \n\n[Drop]\nx=y\n");
+    TMemIniFile ini(PathOf("settings.ini"));
+    ini.EraseSection("drop");
+    ini.WriteString("New", "k", "v");
+    ini.UpdateFile();
+    EXPECT_EQ(ReadBytes("settings.ini"), "\xEF\xBB\xBF[Keep]\r\na=1\r\n\r\n[New]\r\nk=v\r\n\r\n");
+}
+
+TEST_F(TempDir, ShorterContentLeavesNoTailOfTheOldFile) {
+    WriteBytes("settings.ini", "[A]\r\n" + std::string(5000, 'x') + "=1\r\n");
+    TMemIniFile ini(PathOf("settings.ini"));
+    ini.EraseSection("A");
+    ini.UpdateFile();
+    EXPECT_EQ(ReadBytes("settings.ini"), "");
+}
+
+TEST_F(TempDir, FolderInPlaceOfTheFileReadsEmptyAndFailsToWrite) {
+    fs::create_directory(FDir / "settings.ini");
+    TMemIniFile ini(PathOf("settings.ini"));
+    EXPECT_TRUE(ini.ReadSections().empty());
+    ini.WriteString("S", "k", "v");
+    EXPECT_THROW(ini.UpdateFile(), EFCreateError);
+}
+
+TEST_F(TempDir, FileThatCannotBeCreatedRaisesWithTheFileName) {
+    TMemIniFile ini(PathOf("no-such-folder/settings.ini"));
+    ini.WriteString("S", "k", "v");
+    try {
+        ini.UpdateFile();
+        FAIL() << "UpdateFile succeeded in a missing folder";
+    } catch (const EFCreateError& e) {
+        EXPECT_THAT(e.Message(), HasSubstr("settings.ini"));
+        EXPECT_THAT(e.Message(), HasSubstr("Cannot create file"));
+    }
+}
+
+TEST_F(TempDir, IniFileWritesEachEntryStraightToTheFile) {
+    WriteBytes("hex.ini", "[Other]\r\nz=9\r\n");
+    {
+        TIniFile ini(PathOf("hex.ini"));
+        ini.WriteString("Store", "Line0", "'54504630'");
+        ini.WriteString("Store", "Line1", "'00'");
+        ini.WriteString("Store", "Plain", "abc");
+        EXPECT_TRUE(ini.ValueExists("Store", "line1"));
+        ini.DeleteKey("Store", "Line1");
+        EXPECT_FALSE(ini.ValueExists("Store", "Line1"));
+        EXPECT_EQ(ini.ReadString("Store", "Plain", ""), "abc");
+        EXPECT_EQ(ini.ReadString("Store", "Missing", "dflt"), "dflt");
+    }
+    const TMemIniFile document(PathOf("hex.ini"));
+    EXPECT_THAT(document.ReadSections(), ElementsAre("Other", "Store"));
+    EXPECT_THAT(document.ReadSectionValues("Other"), ElementsAre("z=9"));
+    EXPECT_THAT(document.ReadSectionValues("Store"), ElementsAre("Line0='54504630'", "Plain=abc"));
+}
+
+TEST_F(TempDir, IniFileWriteRefusedNamesTheFile) {
+    TIniFile ini(PathOf("no-such-folder/hex.ini"));
+    try {
+        ini.WriteString("S", "Line0", "'00'");
+        FAIL() << "the write succeeded in a missing folder";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "Unable to write to " + PathOf("no-such-folder/hex.ini"));
+    }
+}
+
+TEST_F(TempDir, ASaveThatCannotBeCompletedLeavesThePreviousFileWhole) {
+    const std::string previous = "[Keep]\r\nk=" + std::string(100, 'v') + "\r\n\r\n";
+    WriteBytes("settings.ini", previous);
+    TMemIniFile ini(PathOf("settings.ini"));
+    ini.WriteString("Keep", "big", std::string(1 << 20, 'x'));
+#ifndef _WIN32
+    // The file-size limit fails the write part-way, as a full disk would.
+    pardova::testing::WithFileSizeLimit(64 * 1024, [&] {
+        EXPECT_THROW(ini.UpdateFile(), EFileStreamError);
+        return 0;
+    });
+    EXPECT_EQ(ReadBytes("settings.ini"), previous);
+#endif
+    // Whatever a save left beside the file, the next one completes and leaves nothing else behind.
+    WriteBytes("settings.ini.tmp", "left over from a save that was cut short");
+    ini.UpdateFile();
+    EXPECT_THAT(ReadBytes("settings.ini"), HasSubstr(std::string(1 << 20, 'x')));
+    EXPECT_FALSE(fs::exists(FDir / "settings.ini.tmp"));
+}
+
+#ifndef _WIN32
+TEST_F(TempDir, OnlyARegularFileOfSensibleSizeIsRead) {
+    // A named pipe would block the start for ever, a device would never end, and a file far larger than any
+    // settings file is not one: each is refused as unreadable, at once.
+    ASSERT_EQ(::mkfifo(PathOf("pipe.ini").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", FDir / "zero.ini");
+    {
+        std::ofstream huge(FDir / "huge.ini", std::ios::binary);
+        huge << "[S]\r\nk=v\r\n";
+    }
+    fs::resize_file(FDir / "huge.ini", std::uintmax_t{65} << 20);
+    for (const char* name : {"pipe.ini", "zero.ini", "huge.ini"}) {
+        SCOPED_TRACE(name);
+        try {
+            TMemIniFile ini(PathOf(name));
+            ADD_FAILURE() << "read as stored data";
+        } catch (const EFOpenError& e) {
+            EXPECT_THAT(e.Message(), HasSubstr(name));
+        }
+    }
+}
+#endif
+
+} // namespace
+} // namespace pardova
