@@ -2,6 +2,7 @@
 // settings store's save (erase its section, append its lines) leaves every other section as it was, so a
 // settings.ini stays the same through every later start and save.
 
+#include "platform/core/Locale.h"
 #include "settings/core/IniFile.h"
 
 #include <cstdint>
@@ -36,14 +37,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The store's save: its section erased and appended anew; the others keep their content and order.
     std::vector<std::string> others;
     for (const std::string& section : second.ReadSections()) {
-        if (!SameIniName(section, "TMainForm")) others.push_back(section);
+        if (!platform::SameText(section, "TMainForm")) others.push_back(section);
     }
     second.EraseSection("TMainForm");
     second.WriteString("TMainForm", "Line0", "'object MainForm: TMainForm'");
     second.WriteString("TMainForm", "Line1", "'end'");
     std::vector<std::string> after;
     for (const std::string& section : second.ReadSections()) {
-        if (!SameIniName(section, "TMainForm")) after.push_back(section);
+        if (!platform::SameText(section, "TMainForm")) after.push_back(section);
     }
     if (after != others) std::abort();
     for (const std::string& section : others) {

@@ -1,6 +1,7 @@
 #include "controls/core/ShellFolderItem.h"
 
 #include "platform/core/FileSystem.h"
+#include "platform/core/Path.h"
 #include "platform/core/Process.h"
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 
 namespace pardova {
 
+using platform::IsPathDelimiter;
 using platform::PathStyle;
 
 namespace {
@@ -37,10 +39,6 @@ bool IsComputerRoute(const TItemId& id) { return !id.empty() && id.front() == kC
 // so that expanding a node never reads every grandchild folder in full.
 constexpr int kSubFolderProbeLimit = 64;
 
-bool IsSeparator(char c, PathStyle style) {
-    return c == '/' || (style == PathStyle::Windows && c == '\\');
-}
-
 bool IsDriveName(const std::string& name) {
     return name.size() == 2 && std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':';
 }
@@ -52,7 +50,7 @@ std::string Lower(std::string s) {
 
 std::string WindowsDesktopPath() {
     std::string path = WindowsNamespace().DesktopPath;
-    while (path.size() > 3 && (path.back() == '\\' || path.back() == '/')) {
+    while (path.size() > 3 && IsPathDelimiter(path.back(), PathStyle::Windows)) {
         path.pop_back();
     }
     return path;
@@ -166,13 +164,13 @@ bool PathNames(const std::string& fullPath, TItemId& id, PathStyle style) {
             return false;
         }
     } else if (fullPath.size() < 2 || !IsDriveName(fullPath.substr(0, 2)) ||
-               (fullPath.size() > 2 && !IsSeparator(fullPath[2], style))) {
+               (fullPath.size() > 2 && !IsPathDelimiter(fullPath[2], style))) {
         // Only drive paths are held by the tree; a network path has no node to select.
         return false;
     }
     std::string name;
     for (char c : fullPath) {
-        if (IsSeparator(c, style)) {
+        if (IsPathDelimiter(c, style)) {
             if (!name.empty()) {
                 id.push_back(std::move(name));
                 name.clear();

@@ -3,6 +3,7 @@
 #include "platform/core/Exceptions.h"
 #include "platform/core/Locale.h"
 #include "platform/core/Path.h"
+#include "platform/core/ScopeGuard.h"
 
 #include <algorithm>
 #include <atomic>
@@ -43,17 +44,9 @@ void AppendPadded(std::string& out, int value, int digits) {
     out.append(p, static_cast<size_t>(end - p));
 }
 
-bool IsDelimiter(char c) {
-#ifdef _WIN32
-    return c == '\\' || c == '/';
-#else
-    return c == '/';
-#endif
-}
-
 // Creates a folder with every missing parent. Failures are left for the file's creation to report.
 void MakeFolderChain(std::string folder) {
-    while (!folder.empty() && IsDelimiter(folder.back())) {
+    while (!folder.empty() && platform::IsPathDelimiter(folder.back())) {
         folder.pop_back();
     }
     if (folder.empty() || folder.back() == ':') {
@@ -64,7 +57,7 @@ void MakeFolderChain(std::string folder) {
         return;
     }
     size_t cut = folder.size();
-    while (cut > 0 && !IsDelimiter(folder[cut - 1])) {
+    while (cut > 0 && !platform::IsPathDelimiter(folder[cut - 1])) {
         --cut;
     }
     if (cut > 0) {
@@ -349,7 +342,9 @@ void TLogInstance::WritePiece(const char* data, size_t size) {
 
 void TLogInstance::LogEvent(const std::string& Event, TLogType LogType) {
     OpenLogFile();
-    try {
+    // The file closes on every way out of here.
+    const platform::ScopeGuard close([this] { CloseLogFile(); });
+    {
         CheckSizeLimit();
         // The whole line goes to the file in one write: the bytes are those of its pieces in order, and
         // no other writer can ever land inside it.
@@ -388,11 +383,7 @@ void TLogInstance::LogEvent(const std::string& Event, TLogType LogType) {
         line += Event;
         line += "\r\n";
         WritePiece(line.data(), line.size());
-    } catch (...) {
-        CloseLogFile();
-        throw;
     }
-    CloseLogFile();
 }
 
 // ---- TSimpleLog --------------------------------------------------------------------------------------
@@ -438,13 +429,8 @@ void TSimpleLog::LogEvent(const std::string& LogName, const std::string& Event, 
     // The lock released is the one taken, even if LockType were changed while the event runs.
     const TLogLockType lock = FLockType;
     log->InitializeThreadCheck(lock);
-    try {
-        log->LogEvent(Event, LogType);
-    } catch (...) {
-        log->FinalizeThreadCheck(lock);
-        throw;
-    }
-    log->FinalizeThreadCheck(lock);
+    const platform::ScopeGuard release([log, lock] { log->FinalizeThreadCheck(lock); });
+    log->LogEvent(Event, LogType);
 }
 
 // ---- the process-wide registry ---------------------------------------------------------------------

@@ -7,22 +7,6 @@
 
 namespace pardova {
 
-namespace {
-// Length in bytes of the UTF-8 sequence that starts with the given byte.
-size_t SequenceLength(unsigned char lead) {
-    if (lead >= 0xF0) {
-        return 4;
-    }
-    if (lead >= 0xE0) {
-        return 3;
-    }
-    if (lead >= 0xC0) {
-        return 2;
-    }
-    return 1;
-}
-} // namespace
-
 std::string ErrorBoxText(const std::string& message) {
     if (message.empty()) {
         return message;
@@ -40,7 +24,7 @@ std::string ApplicationTitleFromFileName(std::string_view fileName) {
     if (stem.empty()) {
         return {};
     }
-    const size_t first = std::min(SequenceLength(static_cast<unsigned char>(stem[0])), stem.size());
+    const size_t first = std::min(Utf8LengthFromLead(static_cast<unsigned char>(stem[0])), stem.size());
     return std::string(stem.substr(0, first)) + platform::LowerCase(stem.substr(first));
 }
 

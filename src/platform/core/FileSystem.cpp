@@ -117,8 +117,8 @@ std::unique_ptr<FolderHandle> FileSystem::OpenFolder(const std::string& path) {
     return std::make_unique<PathFolderHandle>(*this, path);
 }
 
-bool FileSystem::MoveReplacing(const std::string& from, const std::string& to) {
-    return NativeFs().MoveReplacing(from, to);
+bool FileSystem::MoveReplacing(const std::string& from, const std::string& to, uint32_t* error) {
+    return NativeFs().MoveReplacing(from, to, error);
 }
 
 uint64_t CurrentFileTime() {

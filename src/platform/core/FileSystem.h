@@ -157,8 +157,9 @@ public:
     // Renames without ever replacing an existing target.
     virtual bool MoveNoReplace(const std::string& from, const std::string& to) = 0;
     // Renames over an existing file in one step, so that a reader sees the old file or the new one, never
-    // neither. The default passes the call to the native file system.
-    virtual bool MoveReplacing(const std::string& from, const std::string& to);
+    // neither. On failure *error (when given) receives the platform's error code. The default passes the
+    // call to the native file system.
+    virtual bool MoveReplacing(const std::string& from, const std::string& to, uint32_t* error = nullptr);
     virtual bool RemoveFile(const std::string& path) = 0;
     // The full path against the current folder; empty on failure (an empty path included).
     virtual std::string GetFullPath(const std::string& path) = 0;
@@ -187,9 +188,5 @@ FileSystem* SetFs(FileSystem* fs);
 
 // The platform's message text for an error code (FormatMessage on Windows, strerror on POSIX).
 std::string SysErrorMessage(uint32_t error);
-
-// The Windows-numbered code of the calling thread's last failed platform call (GetLastError() on Windows,
-// errno mapped on POSIX), for layers such as the file streams that call the platform themselves.
-uint32_t LastErrorCode();
 
 } // namespace pardova::platform

@@ -2,6 +2,7 @@
 
 #include "platform/core/Text.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include <optional>
@@ -9,24 +10,6 @@
 namespace pardova::platform {
 
 namespace {
-
-// The length of the UTF-8 character at the start of text, or 0 when it is not a whole, valid one.
-size_t Utf8CharLength(std::string_view text) {
-    if (text.empty()) {
-        return 0;
-    }
-    const auto lead = static_cast<unsigned char>(text[0]);
-    const size_t n = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 0;
-    if (n == 0 || n > text.size()) {
-        return 0;
-    }
-    for (size_t i = 1; i < n; ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
-            return 0;
-        }
-    }
-    return n;
-}
 
 // The one character of a run of literal text between two fields, spaces around it aside; none when the
 // run holds anything else.
@@ -37,7 +20,8 @@ std::optional<std::string> RunCharacter(std::string_view run) {
     while (!run.empty() && run.back() == ' ') {
         run.remove_suffix(1);
     }
-    const size_t n = Utf8CharLength(run);
+    // A whole character in form: a lead byte and all the continuation bytes it announces.
+    const size_t n = run.empty() ? 0 : DecodeUtf8(run, 0, Utf8Check::Form).Length;
     if (n == 0 || n != run.size()) {
         return std::nullopt;
     }
@@ -45,6 +29,15 @@ std::optional<std::string> RunCharacter(std::string_view run) {
 }
 
 } // namespace
+
+bool SameText(std::string_view a, std::string_view b) {
+    if (IsAscii(a) && IsAscii(b)) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        return a.size() == b.size() &&
+               std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+    }
+    return LowerCase(a) == LowerCase(b);
+}
 
 std::string SingleSeparatorOf(std::string_view format) {
     std::optional<std::string> separator;

@@ -24,6 +24,11 @@ std::string SingleSeparatorOf(std::string_view format);
 std::string DateSeparatorFor(std::string_view dateFormat, std::string_view language);
 std::string TimeSeparatorFor(std::string_view timeFormat, std::string_view language);
 
+// Whether two names are the same regardless of letter case, as the settings compare section, entry,
+// component, class and property names: ASCII names by their ASCII letters alone, any other by the
+// platform's lower case (LowerCase).
+bool SameText(std::string_view a, std::string_view b);
+
 // Case-insensitive comparison by the user's locale: negative, zero or positive.
 int CompareTextLocale(std::string_view a, std::string_view b);
 

@@ -1,5 +1,7 @@
 #include "platform/core/Path.h"
 
+#include "platform/core/Text.h"
+
 namespace pardova::platform {
 
 namespace {
@@ -17,8 +19,6 @@ size_t NameStart(std::string_view path, PathStyle style) {
     return 0;
 }
 
-bool IsSeparator(char c, PathStyle style) { return c == '/' || (style == PathStyle::Windows && c == '\\'); }
-
 char32_t FoldCase(char32_t c) {
     if ((c >= U'A' && c <= U'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x410 && c <= 0x42F)) {
         return c + 0x20;
@@ -29,30 +29,27 @@ char32_t FoldCase(char32_t c) {
     return c;
 }
 
-// The code point at text[i], advancing i past it. Invalid sequences give their bytes one by one, which
-// still compare equal only to themselves.
+// The code point at text[i], advancing i past it. Invalid sequences give their bytes one by one, each as a
+// value beyond Unicode that no letter folds to, so that they compare equal only to themselves.
 char32_t NextCodePoint(std::string_view text, size_t& i) {
-    const unsigned char lead = static_cast<unsigned char>(text[i++]);
-    int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
-    char32_t c = extra == 3 ? lead & 0x07u : extra == 2 ? lead & 0x0Fu : extra == 1 ? lead & 0x1Fu : lead;
-    for (; extra > 0 && i < text.size(); --extra) {
-        c = (c << 6) | (static_cast<unsigned char>(text[i++]) & 0x3Fu);
+    const Utf8Char c = DecodeUtf8(text, i, Utf8Check::Wtf8);
+    if (c.Length == 0) {
+        return 0x110000 + static_cast<unsigned char>(text[i++]);
     }
-    return c;
+    i += c.Length;
+    return c.CodePoint;
 }
 
 } // namespace
 
 char PathDelimiter(PathStyle style) { return style == PathStyle::Windows ? '\\' : '/'; }
 
+bool IsPathDelimiter(char c, PathStyle style) { return c == '/' || (style == PathStyle::Windows && c == '\\'); }
+
 std::string IncludeSlash(std::string_view path, PathStyle style) {
     std::string result(path);
-    if (!path.empty()) {
-        const char last = path.back();
-        const bool ends = last == '/' || (style == PathStyle::Windows && last == '\\');
-        if (!ends) {
-            result.push_back(PathDelimiter(style));
-        }
+    if (!path.empty() && !IsPathDelimiter(path.back(), style)) {
+        result.push_back(PathDelimiter(style));
     }
     return result;
 }
@@ -94,7 +91,7 @@ std::string WithoutTrailingSeparators(std::string_view path, PathStyle style) {
     if (style == PathStyle::Windows && path.size() >= 3 && path[1] == ':') {
         keep = 3; // "C:\"
     }
-    while (path.size() > keep && IsSeparator(path.back(), style)) {
+    while (path.size() > keep && IsPathDelimiter(path.back(), style)) {
         path.remove_suffix(1);
     }
     return std::string(path);

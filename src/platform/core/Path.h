@@ -18,6 +18,9 @@ inline constexpr PathStyle kNativePathStyle = PathStyle::Posix;
 // The separator appended to folder paths: "\" on Windows, "/" on POSIX.
 char PathDelimiter(PathStyle style = kNativePathStyle);
 
+// Whether the character separates folders in a path: "\" or "/" on Windows, "/" on POSIX.
+bool IsPathDelimiter(char c, PathStyle style = kNativePathStyle);
+
 // Windows: the path unchanged when empty or ending in "\" or "/", else with "\" appended.
 // POSIX: the path unchanged when empty or ending in "/", else with "/" appended.
 std::string IncludeSlash(std::string_view path, PathStyle style = kNativePathStyle);

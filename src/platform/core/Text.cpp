@@ -1,44 +1,55 @@
 #include "platform/core/Text.h"
 
+#include <algorithm>
+
 namespace pardova {
+
+size_t Utf8LengthFromLead(unsigned char lead) { return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1; }
+
+Utf8Char DecodeUtf8(std::string_view text, size_t i, Utf8Check check) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    if (lead < 0x80) {
+        return {lead, 1};
+    }
+    if (lead < 0xC0 || lead >= 0xF8) {
+        return {}; // a continuation byte, or no lead of any length
+    }
+    const size_t length = Utf8LengthFromLead(lead);
+    if (text.size() - i < length) {
+        return {};
+    }
+    char32_t cp = lead & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) {
+            return {};
+        }
+        cp = (cp << 6) | (byte(i + k) & 0x3F);
+    }
+    if (check != Utf8Check::Form) {
+        constexpr char32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (cp < kShortest[length] || cp > 0x10FFFF) {
+            return {};
+        }
+        if (check == Utf8Check::Strict && cp >= 0xD800 && cp <= 0xDFFF) {
+            return {};
+        }
+    }
+    return {cp, length};
+}
 
 namespace {
 
 // Decodes one code point starting at text[i]; advances i. Invalid sequences yield U+FFFD and consume one
 // byte. Three-byte encodings of surrogates are accepted so that WTF-8 round-trips.
 char32_t DecodeOne(std::string_view text, size_t& i) {
-    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char c = byte(i);
-    if (c < 0x80) {
-        ++i;
-        return c;
-    }
-    int extra = 0;
-    char32_t cp = 0;
-    char32_t min = 0;
-    if ((c & 0xE0) == 0xC0) {
-        extra = 1, cp = c & 0x1F, min = 0x80;
-    } else if ((c & 0xF0) == 0xE0) {
-        extra = 2, cp = c & 0x0F, min = 0x800;
-    } else if ((c & 0xF8) == 0xF0) {
-        extra = 3, cp = c & 0x07, min = 0x10000;
-    } else {
+    const Utf8Char c = DecodeUtf8(text, i, Utf8Check::Wtf8);
+    if (c.Length == 0) {
         ++i;
         return 0xFFFD;
     }
-    for (int k = 1; k <= extra; ++k) {
-        if (i + k >= text.size() || (byte(i + k) & 0xC0) != 0x80) {
-            ++i;
-            return 0xFFFD;
-        }
-        cp = (cp << 6) | (byte(i + k) & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF) {
-        ++i;
-        return 0xFFFD;
-    }
-    i += extra + 1;
-    return cp;
+    i += c.Length;
+    return c.CodePoint;
 }
 
 } // namespace
@@ -85,6 +96,10 @@ std::string Utf16ToUtf8(std::u16string_view text) {
         }
     }
     return out;
+}
+
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 size_t Utf16Length(std::string_view text) {

@@ -4,6 +4,7 @@
 #include "platform/core/FileSystem.h"
 #include "platform/core/Locale.h"
 #include "platform/core/PrivateProfile.h"
+#include "platform/core/ScopeGuard.h"
 #include "platform/core/Text.h"
 
 #include <algorithm>
@@ -15,12 +16,6 @@ namespace {
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LEMark = "\xFF\xFE";
 constexpr std::string_view kUtf16BEMark = "\xFE\xFF";
-
-bool IsAscii(std::string_view s) {
-    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Every character up to and including the space counts as white space, control characters included.
 std::string_view Trim(std::string_view s) {
@@ -105,14 +100,6 @@ std::string ReadWholeFile(const std::string& path) {
 }
 
 } // namespace
-
-bool SameIniName(std::string_view A, std::string_view B) {
-    if (IsAscii(A) && IsAscii(B)) {
-        return A.size() == B.size() &&
-               std::equal(A.begin(), A.end(), B.begin(), [](char a, char b) { return AsciiLower(a) == AsciiLower(b); });
-    }
-    return platform::LowerCase(A) == platform::LowerCase(B);
-}
 
 TMemIniFile::TMemIniFile(std::string FileName) : FFileName(std::move(FileName)) {
     if (!FFileName.empty() && IsExistingFile(FFileName)) {
@@ -220,7 +207,12 @@ void TMemIniFile::UpdateFile() {
         const size_t cut = message.find("\". ");
         RaiseCannotCreate(FFileName, cut == std::string::npos ? message : message.substr(cut + 3));
     }
-    try {
+    {
+        // A write that fails leaves nothing behind under the temporary name.
+        platform::ScopeGuard removePartial([&] {
+            stream.reset();
+            fs.RemoveFile(partial);
+        });
         size_t done = 0;
         while (done < bytes.size()) {
             const size_t wrote = stream->Write(bytes.data() + done, bytes.size() - done);
@@ -233,13 +225,11 @@ void TMemIniFile::UpdateFile() {
             throw EFileStreamError("Unable to write to " + FFileName);
         }
         stream.reset();
-    } catch (...) {
-        stream.reset();
-        fs.RemoveFile(partial);
-        throw;
+        removePartial.Dismiss();
     }
-    if (!fs.MoveReplacing(partial, FFileName)) {
-        const std::string reason = platform::SysErrorMessage(platform::LastErrorCode());
+    uint32_t error = 0;
+    if (!fs.MoveReplacing(partial, FFileName, &error)) {
+        const std::string reason = platform::SysErrorMessage(error);
         fs.RemoveFile(partial);
         RaiseCannotCreate(FFileName, reason);
     }
@@ -247,7 +237,7 @@ void TMemIniFile::UpdateFile() {
 
 const TMemIniFile::Section* TMemIniFile::FindSection(std::string_view Name) const {
     for (const Section& section : FSections) {
-        if (SameIniName(section.Name, Name)) {
+        if (platform::SameText(section.Name, Name)) {
             return &section;
         }
     }
@@ -281,7 +271,7 @@ std::string TMemIniFile::ReadString(std::string_view Section, std::string_view I
     if (const auto* section = FindSection(Section)) {
         for (const std::string& entry : section->Entries) {
             std::string_view name;
-            if (EntryName(entry, name) && SameIniName(name, Ident)) {
+            if (EntryName(entry, name) && platform::SameText(name, Ident)) {
                 return entry.substr(name.size() + 1);
             }
         }
@@ -293,7 +283,7 @@ bool TMemIniFile::ValueExists(std::string_view Section, std::string_view Ident) 
     if (const auto* section = FindSection(Section)) {
         for (const std::string& entry : section->Entries) {
             std::string_view name;
-            if (EntryName(entry, name) && SameIniName(name, Ident)) {
+            if (EntryName(entry, name) && platform::SameText(name, Ident)) {
                 return true;
             }
         }
@@ -312,7 +302,7 @@ void TMemIniFile::WriteString(std::string_view Section, std::string_view Ident, 
     line += Value;
     for (std::string& entry : section->Entries) {
         std::string_view name;
-        if (EntryName(entry, name) && SameIniName(name, Ident)) {
+        if (EntryName(entry, name) && platform::SameText(name, Ident)) {
             entry = std::move(line);
             return;
         }
@@ -325,7 +315,7 @@ void TMemIniFile::DeleteKey(std::string_view Section, std::string_view Ident) {
         auto& entries = section->Entries;
         for (auto it = entries.begin(); it != entries.end(); ++it) {
             std::string_view name;
-            if (EntryName(*it, name) && SameIniName(name, Ident)) {
+            if (EntryName(*it, name) && platform::SameText(name, Ident)) {
                 entries.erase(it);
                 return;
             }
@@ -335,7 +325,7 @@ void TMemIniFile::DeleteKey(std::string_view Section, std::string_view Ident) {
 
 void TMemIniFile::EraseSection(std::string_view Section) {
     for (auto it = FSections.begin(); it != FSections.end(); ++it) {
-        if (SameIniName(it->Name, Section)) {
+        if (platform::SameText(it->Name, Section)) {
             FSections.erase(it);
             return;
         }
@@ -380,7 +370,7 @@ std::string TIniFile::ReadString(std::string_view Section, std::string_view Iden
 bool TIniFile::ValueExists(std::string_view Section, std::string_view Ident) const {
     if (platform::HasPrivateProfile()) {
         for (const std::string& key : platform::ReadPrivateProfileKeys(FFileName, std::string(Section))) {
-            if (SameIniName(key, Ident)) {
+            if (platform::SameText(key, Ident)) {
                 return true;
             }
         }

@@ -84,7 +84,4 @@ private:
     std::string FFileName;
 };
 
-// Whether two section or entry names are the same, ignoring letter case.
-bool SameIniName(std::string_view A, std::string_view B);
-
 } // namespace pardova

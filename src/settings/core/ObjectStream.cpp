@@ -132,8 +132,7 @@ void TWriter::WriteStr(std::string_view text) {
             size_t lead = cut;
             while (lead > 0 && cut - lead < 3 && continuation(lead)) --lead;
             const auto first = static_cast<unsigned char>(text[lead]);
-            const size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
-            if (lead + length > cut) cut = lead;
+            if (lead + Utf8LengthFromLead(first) > cut) cut = lead;
         }
         text = text.substr(0, cut);
     }

@@ -122,29 +122,7 @@ std::string FormatCurrency(int64_t value) {
 // The length of the valid UTF-8 sequence at the start of text (no overlong forms, no surrogates, nothing
 // above U+10FFFF), or 0 when none starts there.
 size_t ValidUtf8SequenceLength(std::string_view text) {
-    if (text.empty()) return 0;
-    const auto b = [&](size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u; };
-    const unsigned lead = b(0);
-    if (lead < 0x80) return 1;
-    const auto cont = [&](size_t i) { return (b(i) & 0xC0) == 0x80; };
-    if (lead >= 0xC2 && lead <= 0xDF) return cont(1) ? 2 : 0;
-    if (lead >= 0xE0 && lead <= 0xEF) {
-        const unsigned low = lead == 0xE0 ? 0xA0 : 0x80;
-        const unsigned high = lead == 0xED ? 0x9F : 0xBF;
-        return b(1) >= low && b(1) <= high && cont(2) ? 3 : 0;
-    }
-    if (lead >= 0xF0 && lead <= 0xF4) {
-        const unsigned low = lead == 0xF0 ? 0x90 : 0x80;
-        const unsigned high = lead == 0xF4 ? 0x8F : 0xBF;
-        return b(1) >= low && b(1) <= high && cont(2) && cont(3) ? 4 : 0;
-    }
-    return 0;
-}
-
-bool IsAscii(std::string_view text) {
-    for (const char c : text)
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    return true;
+    return text.empty() ? 0 : DecodeUtf8(text, 0, Utf8Check::Strict).Length;
 }
 
 // ---------------------------------------------------------------------------------------------------

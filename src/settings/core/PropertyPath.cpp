@@ -6,22 +6,30 @@
 
 namespace pardova {
 
-namespace {
-
-bool IsPropertyToken(std::string_view segment) {
-    return segment.size() == 3 && segment[0] == '<' && (segment[1] == 'P' || segment[1] == 'p') && segment[2] == '>';
+bool IsPropertyToken(std::string_view Segment) {
+    return Segment.size() == 3 && Segment[0] == '<' && (Segment[1] == 'P' || Segment[1] == 'p') && Segment[2] == '>';
 }
-
-// What follows the first segment and its "."; empty when the path has a single segment.
-std::string_view RestOfPath(std::string_view path) {
-    const size_t dot = path.find('.');
-    return dot == std::string_view::npos ? std::string_view() : path.substr(dot + 1);
-}
-
-} // namespace
 
 std::string_view FirstPathSegment(std::string_view Path) {
     return Path.substr(0, Path.find('.'));
+}
+
+std::string_view RestAfterFirst(std::string_view Path) {
+    const size_t dot = Path.find('.');
+    return dot == std::string_view::npos ? std::string_view() : Path.substr(dot + 1);
+}
+
+std::vector<std::string> SplitSegments(std::string_view Path) {
+    std::vector<std::string> segments;
+    size_t start = 0;
+    for (;;) {
+        const size_t dot = Path.find('.', start);
+        segments.emplace_back(Path.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start));
+        if (dot == std::string_view::npos) {
+            return segments;
+        }
+        start = dot + 1;
+    }
 }
 
 int ComparePropertyPaths(std::string_view A, std::string_view B) {
@@ -46,8 +54,8 @@ int ComparePropertyPaths(std::string_view A, std::string_view B) {
                 return c;
             }
         }
-        A = RestOfPath(A);
-        B = RestOfPath(B);
+        A = RestAfterFirst(A);
+        B = RestAfterFirst(B);
     }
 }
 

@@ -5,13 +5,21 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pardova {
 
 inline constexpr std::string_view kPropertyToken = "<P>";
 
+// Whether the segment is the token "<P>", in any letter case of its "P".
+bool IsPropertyToken(std::string_view Segment);
+
 // The text before the first "." of Path; the whole path when it has none.
 std::string_view FirstPathSegment(std::string_view Path);
+// What follows the first segment and its "."; empty when the path has a single segment.
+std::string_view RestAfterFirst(std::string_view Path);
+// Every segment of Path, split at each "." (empty segments included); one segment for a path without ".".
+std::vector<std::string> SplitSegments(std::string_view Path);
 
 // Orders paths so that the owner's own properties ("<P>" first, in any letter case) come first, then
 // components by name, then "<...>" selectors; segments compare case-insensitively by the user's locale.

@@ -14,10 +14,6 @@ namespace {
 
 constexpr const char* kSubComponentFlag = "_pardova_subcomponent";
 
-bool IsAscii(std::string_view s) {
-    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 std::vector<std::pair<std::string, int64_t>> RegistryRootKeyIdents() {
     return {
         {"HKEY_CLASSES_ROOT", 0x80000000},     {"HKEY_CURRENT_USER", 0x80000001},
@@ -35,16 +31,6 @@ std::map<int, std::vector<std::pair<std::string, int64_t>>>& IntegerIdents() {
 }
 
 } // namespace
-
-bool SameText(std::string_view A, std::string_view B) {
-    if (IsAscii(A) && IsAscii(B)) {
-        return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin(), [](char a, char b) {
-                   const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-                   return lower(a) == lower(b);
-               });
-    }
-    return platform::LowerCase(A) == platform::LowerCase(B);
-}
 
 TCollectionItem::TCollectionItem(TCollection* Collection) : TPersistent(Collection) {}
 

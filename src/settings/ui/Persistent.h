@@ -8,6 +8,7 @@
 // holder is marked a subcomponent. A class may define extra named values for its stored description by
 // implementing IDefineProperties.
 
+#include "platform/core/Locale.h"
 #include "settings/core/ObjectStream.h"
 
 #include <QMetaProperty>
@@ -154,6 +155,7 @@ std::vector<QObject*> ListChildren(const QObject* Component);
 // The child of Component with that name (letter case ignored), or none.
 QObject* FindChildByName(const QObject* Component, const QObject* Root, std::string_view Name);
 
-bool SameText(std::string_view A, std::string_view B);
+// Names of properties, components, classes and values compare as the settings file's names do.
+using platform::SameText;
 
 } // namespace pardova

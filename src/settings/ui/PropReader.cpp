@@ -24,19 +24,6 @@ class EReadAbort : public EReadError {
 
 [[noreturn]] void InvalidPropertyValue() { throw EReadError("Invalid property value"); }
 
-std::vector<std::string> SplitSegments(std::string_view name) {
-    std::vector<std::string> segments;
-    size_t start = 0;
-    for (;;) {
-        const size_t dot = name.find('.', start);
-        segments.emplace_back(name.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start));
-        if (dot == std::string_view::npos) {
-            return segments;
-        }
-        start = dot + 1;
-    }
-}
-
 QString FromUtf16(const std::u16string& text) {
     return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
 }

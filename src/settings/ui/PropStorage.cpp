@@ -1,6 +1,7 @@
 #include "settings/ui/PropStorage.h"
 
 #include "platform/core/Locale.h"
+#include "platform/core/Text.h"
 #include "platform/core/Units.h"
 #include "platform/ui/Application.h"
 #include "settings/core/IniFile.h"
@@ -14,15 +15,6 @@
 namespace pardova {
 
 namespace {
-
-bool IsPropertyToken(std::string_view segment) {
-    return segment.size() == 3 && segment[0] == '<' && (segment[1] == 'P' || segment[1] == 'p') && segment[2] == '>';
-}
-
-std::string_view RestAfterFirst(std::string_view path) {
-    const size_t dot = path.find('.');
-    return dot == std::string_view::npos ? std::string_view() : path.substr(dot + 1);
-}
 
 // Whether the object is being built from its stored description.
 bool IsLoading(const QObject* object) {
@@ -120,7 +112,7 @@ int HexDigit(char c) {
 // bytes that follow it, as many as the lead announces. A stray byte is a character of its own.
 size_t CharLengthAt(std::string_view text, size_t i) {
     const auto lead = static_cast<unsigned char>(text[i]);
-    const size_t want = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    const size_t want = Utf8LengthFromLead(lead);
     size_t n = 1;
     while (n < want && i + n < text.size() && (static_cast<unsigned char>(text[i + n]) & 0xC0) == 0x80) {
         ++n;

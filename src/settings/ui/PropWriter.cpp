@@ -2,6 +2,7 @@
 
 #include "settings/ui/PropFiler.h"
 
+#include "platform/core/ScopeGuard.h"
 #include "settings/core/PropertyPath.h"
 
 #include <QMetaEnum>
@@ -14,11 +15,6 @@
 namespace pardova {
 
 namespace {
-
-std::string_view RestAfterFirst(std::string_view path) {
-    const size_t dot = path.find('.');
-    return dot == std::string_view::npos ? std::string_view() : path.substr(dot + 1);
-}
 
 std::string ToUtf8(const QString& text) {
     const QByteArray bytes = text.toUtf8();
@@ -293,23 +289,18 @@ void TPropWriterEh::SaveObjectProperyValue(QObject* Instance, const std::string&
     if (rest.empty() && !selected.empty()) {
         itemPaths = ListObjectProperties(collection->Item(selected.front()));
     }
-    const std::string saved = FPropPath;
-    try {
-        for (int j : selected) {
-            FPropPath = saved + "__Item" + std::to_string(j) + ".";
-            if (!rest.empty()) {
-                SaveObjectProperyValue(collection->Item(j), rest, AFullPath);
-            } else {
-                for (const std::string& itemPath : itemPaths) {
-                    SaveObjectProperyValue(collection->Item(j), itemPath, AFullPath);
-                }
+    std::string saved = FPropPath;
+    const platform::ScopeGuard restore([&] { FPropPath.swap(saved); });
+    for (int j : selected) {
+        FPropPath = saved + "__Item" + std::to_string(j) + ".";
+        if (!rest.empty()) {
+            SaveObjectProperyValue(collection->Item(j), rest, AFullPath);
+        } else {
+            for (const std::string& itemPath : itemPaths) {
+                SaveObjectProperyValue(collection->Item(j), itemPath, AFullPath);
             }
         }
-    } catch (...) {
-        FPropPath = saved;
-        throw;
     }
-    FPropPath = saved;
 }
 
 void TPropWriterEh::WritePropertyValue(QObject* Instance, const QMetaProperty& Property, const std::string& Name,
@@ -413,25 +404,20 @@ void TPropWriterEh::WriteObjectValue(QObject* Instance, const QMetaProperty& Pro
         return;
     }
     if (!IsComponent(value) || IsSubComponent(value)) {
-        const std::string saved = FPropPath;
-        try {
-            FPropPath = saved + Name + ".";
-            if (!Rest.empty()) {
-                SaveObjectProperyValue(value, Rest, AFullPath);
-            } else {
-                WriteObjectProperties(value);
-                if (auto* collection = qobject_cast<TCollection*>(value)) {
-                    FPropPath = saved;
-                    WritePropName(Name);
-                    FPropPath.clear();
-                    WriteCollection(collection);
-                }
+        std::string saved = FPropPath;
+        const platform::ScopeGuard restore([&] { FPropPath.swap(saved); });
+        FPropPath = saved + Name + ".";
+        if (!Rest.empty()) {
+            SaveObjectProperyValue(value, Rest, AFullPath);
+        } else {
+            WriteObjectProperties(value);
+            if (auto* collection = qobject_cast<TCollection*>(value)) {
+                FPropPath = saved;
+                WritePropName(Name);
+                FPropPath.clear();
+                WriteCollection(collection);
             }
-        } catch (...) {
-            FPropPath = saved;
-            throw;
         }
-        FPropPath = saved;
         return;
     }
     const std::string reference = ReferenceName(value);

@@ -6,6 +6,7 @@
 #include "app/core/TestCoreSupport.h"
 #include "platform/core/Exceptions.h"
 #include "platform/core/FileSystem.h"
+#include "platform/core/TestForwardingFs.h"
 
 #include <map>
 
@@ -16,7 +17,7 @@ using namespace pardova::testing;
 using namespace pardova::platform;
 
 // Answers attribute reads, opens and searches as told; everything else goes to the native file system.
-class ScriptedFs : public FileSystem {
+class ScriptedFs : public ForwardingFs {
 public:
     struct Answer {
         std::optional<uint32_t> Attributes; // nullopt: the read fails with Error
@@ -55,27 +56,11 @@ public:
         }
         return answer.Attributes;
     }
-    std::optional<FileAttributeData> GetAttributeData(const std::string& p, uint32_t* e) override {
-        return NativeFs().GetAttributeData(p, e);
-    }
-    std::optional<FileIdentity> GetIdentity(const std::string& p) override { return NativeFs().GetIdentity(p); }
     bool CanOpenForReading(const std::string&, bool, uint32_t* error) override {
         if (!answer.Opens) {
             *error = answer.OpenError;
         }
         return answer.Opens;
-    }
-    bool CopyFileReplacing(const std::string& a, const std::string& b) override {
-        return NativeFs().CopyFileReplacing(a, b);
-    }
-    bool MakeDirectory(const std::string& p) override { return NativeFs().MakeDirectory(p); }
-    bool MoveNoReplace(const std::string& a, const std::string& b) override { return NativeFs().MoveNoReplace(a, b); }
-    bool RemoveFile(const std::string& p) override { return NativeFs().RemoveFile(p); }
-    std::string GetFullPath(const std::string& p) override { return NativeFs().GetFullPath(p); }
-    std::string GetCurrentDir() override { return NativeFs().GetCurrentDir(); }
-    bool SetCurrentDir(const std::string& p) override { return NativeFs().SetCurrentDir(p); }
-    std::unique_ptr<FileStream> OpenStream(const std::string& p, StreamMode m) override {
-        return NativeFs().OpenStream(p, m);
     }
 };
 

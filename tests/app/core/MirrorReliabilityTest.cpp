@@ -11,6 +11,7 @@
 #include "platform/core/Exceptions.h"
 #include "platform/core/FileSystem.h"
 #include "platform/core/Process.h"
+#include "platform/core/TestForwardingFs.h"
 
 #include <algorithm>
 #include <functional>
@@ -34,7 +35,7 @@ using Lines = std::vector<std::string>;
 const std::string kCopy = "  копирую -> ";
 
 // Forwards every call to the native file system, except those a test has chosen to fail.
-class FaultFs final : public FileSystem {
+class FaultFs final : public ForwardingFs {
 public:
     FaultFs() : FPrevious(SetFs(this)) {}
     ~FaultFs() override { SetFs(FPrevious); }
@@ -54,21 +55,11 @@ public:
         if (RefuseSearch && RefuseSearch(pattern)) {
             return nullptr;
         }
-        std::unique_ptr<DirectorySearch> inner = FNative.FindFirst(pattern);
+        std::unique_ptr<DirectorySearch> inner = ForwardingFs::FindFirst(pattern);
         if (inner == nullptr || !AfterEntry) {
             return inner;
         }
         return std::make_unique<Search>(std::move(inner), pattern, AfterEntry);
-    }
-    std::optional<uint32_t> GetAttributes(const std::string& path, uint32_t* error) override {
-        return FNative.GetAttributes(path, error);
-    }
-    std::optional<FileAttributeData> GetAttributeData(const std::string& path, uint32_t* error) override {
-        return FNative.GetAttributeData(path, error);
-    }
-    std::optional<FileIdentity> GetIdentity(const std::string& path) override { return FNative.GetIdentity(path); }
-    bool CanOpenForReading(const std::string& path, bool backupSemantics, uint32_t* error) override {
-        return FNative.CanOpenForReading(path, backupSemantics, error);
     }
     bool CopyFileReplacing(const std::string& source, const std::string& target) override {
         if (Copy) {
@@ -76,23 +67,13 @@ public:
                 return *result;
             }
         }
-        return FNative.CopyFileReplacing(source, target);
+        return ForwardingFs::CopyFileReplacing(source, target);
     }
     bool MakeDirectory(const std::string& path) override {
         if (RefuseMakeDirectory && RefuseMakeDirectory(path)) {
             return false;
         }
-        return FNative.MakeDirectory(path);
-    }
-    bool MoveNoReplace(const std::string& from, const std::string& to) override {
-        return FNative.MoveNoReplace(from, to);
-    }
-    bool RemoveFile(const std::string& path) override { return FNative.RemoveFile(path); }
-    std::string GetFullPath(const std::string& path) override { return FNative.GetFullPath(path); }
-    std::string GetCurrentDir() override { return FNative.GetCurrentDir(); }
-    bool SetCurrentDir(const std::string& path) override { return FNative.SetCurrentDir(path); }
-    std::unique_ptr<FileStream> OpenStream(const std::string& path, StreamMode mode) override {
-        return FNative.OpenStream(path, mode);
+        return ForwardingFs::MakeDirectory(path);
     }
 
 private:
@@ -115,7 +96,6 @@ private:
         std::function<void(const std::string&, const DirEntry&)> FAfter;
     };
 
-    FileSystem& FNative = NativeFs();
     FileSystem* FPrevious;
 };
 

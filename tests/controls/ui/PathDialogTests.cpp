@@ -9,6 +9,7 @@
 #include "platform/core/FileSystem.h"
 #include "platform/core/Path.h"
 #include "platform/core/Process.h"
+#include "platform/core/TestForwardingFs.h"
 #include "platform/ui/Application.h"
 
 #include <QApplication>
@@ -42,32 +43,13 @@ using ::testing::ElementsAre;
 
 // The native file system with folder creation refused, as in a read-only or protected folder. Root may
 // run the tests, and permissions do not stop root.
-class RefusingMakeDirectoryFs : public platform::FileSystem {
+class RefusingMakeDirectoryFs : public pardova::testing::ForwardingFs {
 public:
-    std::unique_ptr<platform::DirectorySearch> FindFirst(const std::string& p) override { return Native().FindFirst(p); }
-    std::optional<uint32_t> GetAttributes(const std::string& p, uint32_t* e) override { return Native().GetAttributes(p, e); }
-    std::optional<platform::FileAttributeData> GetAttributeData(const std::string& p, uint32_t* e) override {
-        return Native().GetAttributeData(p, e);
-    }
-    std::optional<platform::FileIdentity> GetIdentity(const std::string& p) override { return Native().GetIdentity(p); }
-    bool CanOpenForReading(const std::string& p, bool b, uint32_t* e) override { return Native().CanOpenForReading(p, b, e); }
-    bool CopyFileReplacing(const std::string& s, const std::string& t) override { return Native().CopyFileReplacing(s, t); }
     bool MakeDirectory(const std::string& p) override {
         attempts.push_back(p);
         return false;
     }
-    bool MoveNoReplace(const std::string& f, const std::string& t) override { return Native().MoveNoReplace(f, t); }
-    bool RemoveFile(const std::string& p) override { return Native().RemoveFile(p); }
-    std::string GetFullPath(const std::string& p) override { return Native().GetFullPath(p); }
-    std::string GetCurrentDir() override { return Native().GetCurrentDir(); }
-    bool SetCurrentDir(const std::string& p) override { return Native().SetCurrentDir(p); }
-    std::unique_ptr<platform::FileStream> OpenStream(const std::string& p, platform::StreamMode m) override {
-        return Native().OpenStream(p, m);
-    }
     std::vector<std::string> attempts;
-
-private:
-    static platform::FileSystem& Native() { return platform::NativeFs(); }
 };
 
 // Acts on a modal dialog once its loop runs. A dialog that the action leaves open is a failure, and is

@@ -3,6 +3,7 @@
 #include "platform/core/Exceptions.h"
 #include "platform/core/Locale.h"
 #include "platform/core/Path.h"
+#include "platform/core/TestForwardingFs.h"
 #include "platform/core/TestProcessSupport.h"
 
 #include <gtest/gtest.h>
@@ -460,7 +461,7 @@ TEST_F(RotationTest, NamesWithoutOrWithSeveralDotsRotateAndRetain) {
 
 // Passes every call to the native file system, counts the calls, records each write as one piece, and
 // reports entries whose names contain "hidden" or "system" with those attributes.
-class RecordingFs : public platform::FileSystem {
+class RecordingFs : public testing::ForwardingFs {
 public:
     struct Stream : platform::FileStream {
         Stream(std::unique_ptr<platform::FileStream> inner, RecordingFs& owner) : Inner(std::move(inner)), Owner(owner) {}
@@ -493,41 +494,34 @@ public:
 
     std::unique_ptr<platform::DirectorySearch> FindFirst(const std::string& p) override {
         ++Calls["FindFirst"];
-        auto inner = Native.FindFirst(p);
+        auto inner = ForwardingFs::FindFirst(p);
         return inner ? std::make_unique<Search>(std::move(inner)) : nullptr;
     }
     std::optional<uint32_t> GetAttributes(const std::string& p, uint32_t* e) override {
         ++Calls["GetAttributes"];
-        return Native.GetAttributes(p, e);
+        return ForwardingFs::GetAttributes(p, e);
     }
     std::optional<platform::FileAttributeData> GetAttributeData(const std::string& p, uint32_t* e) override {
         ++Calls["GetAttributeData"];
-        return Native.GetAttributeData(p, e);
+        return ForwardingFs::GetAttributeData(p, e);
     }
-    std::optional<platform::FileIdentity> GetIdentity(const std::string& p) override { return Native.GetIdentity(p); }
-    bool CanOpenForReading(const std::string& p, bool b, uint32_t* e) override { return Native.CanOpenForReading(p, b, e); }
-    bool CopyFileReplacing(const std::string& s, const std::string& t) override { return Native.CopyFileReplacing(s, t); }
     bool MakeDirectory(const std::string& p) override {
         ++Calls["MakeDirectory"];
-        return Native.MakeDirectory(p);
+        return ForwardingFs::MakeDirectory(p);
     }
     bool MoveNoReplace(const std::string& f, const std::string& t) override {
         ++Calls["MoveNoReplace"];
-        return Native.MoveNoReplace(f, t);
+        return ForwardingFs::MoveNoReplace(f, t);
     }
     bool RemoveFile(const std::string& p) override {
         ++Calls["RemoveFile"];
-        return Native.RemoveFile(p);
+        return ForwardingFs::RemoveFile(p);
     }
-    std::string GetFullPath(const std::string& p) override { return Native.GetFullPath(p); }
-    std::string GetCurrentDir() override { return Native.GetCurrentDir(); }
-    bool SetCurrentDir(const std::string& p) override { return Native.SetCurrentDir(p); }
     std::unique_ptr<platform::FileStream> OpenStream(const std::string& p, platform::StreamMode m) override {
         ++Calls["OpenStream"];
-        return std::make_unique<Stream>(Native.OpenStream(p, m), *this);
+        return std::make_unique<Stream>(ForwardingFs::OpenStream(p, m), *this);
     }
 
-    platform::FileSystem& Native = platform::NativeFs();
     std::map<std::string, int> Calls;
     std::vector<std::string> Writes;
     bool FailWrites = false;

@@ -2,12 +2,15 @@
 
 #include "platform/core/FileSystem.h"
 
+#include "platform/core/TestForwardingFs.h"
 #include "platform/core/TestFsSupport.h"
 
 #include <algorithm>
 #include <map>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include "platform/core/win32/WindowsSupport.h"
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,6 +24,19 @@ using namespace pardova::testing;
 class NativeFsTest : public TempFolderTest {
 protected:
     FileSystem& fs = NativeFs();
+
+    // A chain of folders made through the file system itself, whose path (with its final separator) is
+    // longer than the 260 characters the platform's plain calls take; the path of the deepest one.
+    std::string MakeDeepFolder() {
+        std::string relative;
+        std::string path = Root();
+        while (path.size() < 400) {
+            relative += std::string(40, 'd') + "/";
+            path = At(relative);
+            EXPECT_TRUE(fs.MakeDirectory(path)) << path.size();
+        }
+        return path;
+    }
 
     std::map<std::string, uint32_t> List(const std::string& pattern) {
         std::map<std::string, uint32_t> entries;
@@ -269,13 +285,7 @@ TEST(PosixFullPathTest, DotsResolveAsTextWithoutFollowingLinks) {
 #endif
 
 TEST_F(NativeFsTest, PathsLongerThanTheOldLimitWork) {
-    std::string relative;
-    std::string path = Root();
-    while (path.size() < 400) {
-        relative += std::string(40, 'd') + "/";
-        path = At(relative);
-        ASSERT_TRUE(fs.MakeDirectory(path)) << path.size();
-    }
+    const std::string path = MakeDeepFolder();
     WriteFile(At("short"), "deep content");
     const std::string deepFile = path + "file.txt";
     ASSERT_TRUE(fs.CopyFileReplacing(At("short"), deepFile));
@@ -287,6 +297,28 @@ TEST_F(NativeFsTest, PathsLongerThanTheOldLimitWork) {
     uint32_t error = 0;
     EXPECT_TRUE(fs.GetAttributes(deepFile, &error));
     EXPECT_TRUE(fs.CanOpenForReading(deepFile, false, &error));
+    EXPECT_TRUE(fs.RemoveFile(deepFile));
+}
+
+// A file stream reaches a file as deep as the folder calls do: created, reopened for writing and read back.
+TEST_F(NativeFsTest, FileStreamsOpenOnPathsLongerThanTheOldLimit) {
+    const std::string deepFile = MakeDeepFolder() + "stream.txt";
+    ASSERT_GT(deepFile.size(), 260u);
+    fs.OpenStream(deepFile, StreamMode::CreateNewNoShare)->Write("first", 5);
+    {
+        auto stream = fs.OpenStream(deepFile, StreamMode::OpenReadWriteDenyWrite);
+        EXPECT_EQ(stream->Seek(0, SeekOrigin::End), 5);
+        EXPECT_EQ(stream->Write(", second", 8), 8u);
+    }
+    auto stream = fs.OpenStream(deepFile, StreamMode::OpenReadShareRead);
+    std::string text(32, '\0');
+    text.resize(stream->Read(text.data(), text.size()));
+    EXPECT_EQ(text, "first, second");
+    stream.reset();
+    fs.OpenStream(deepFile, StreamMode::CreateNoShare).reset();
+    const auto data = fs.GetAttributeData(deepFile);
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->Size, 0u);
     EXPECT_TRUE(fs.RemoveFile(deepFile));
 }
 
@@ -304,24 +336,35 @@ TEST_F(NativeFsTest, IdentityIsTheSameThroughEveryPath) {
     EXPECT_FALSE(fs.GetIdentity(At("missing")));
 }
 
+#ifdef _WIN32
+// The form every Windows call gets a path in: as given while the plain calls take it, else the full path
+// behind "\\?\" (or "\\?\UNC\" for a share), with the separators the long form needs.
+TEST(LongPathTest, OnlyPathsTooLongForThePlainCallsTakeTheLongForm) {
+    const std::string name(300, 'n');
+    const std::wstring wideName(300, L'n');
+    const struct {
+        std::string Path;
+        std::wstring Expected;
+    } cases[] = {
+        {"C:\\short\\file.txt", L"C:\\short\\file.txt"},
+        {"C:/short/file.txt", L"C:/short/file.txt"},
+        {"C:\\long\\" + name, L"\\\\?\\C:\\long\\" + wideName},
+        {"C:/long/./x/../" + name, L"\\\\?\\C:\\long\\" + wideName},
+        {"\\\\server\\share\\" + name, L"\\\\?\\UNC\\server\\share\\" + wideName},
+        {"\\\\?\\C:\\given\\" + name, L"\\\\?\\C:\\given\\" + wideName},
+        {"\\\\.\\pipe\\x", L"\\\\.\\pipe\\x"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_TRUE(LongPath(c.Path) == c.Expected) << c.Path.substr(0, 40);
+    }
+    EXPECT_EQ(Narrow(LongPath("C:\\долгий\\" + name)), "\\\\?\\C:\\долгий\\" + name);
+}
+#endif
+
 TEST(FsRegistryTest, SetFsPutsAnotherImplementationInPlaceAndRestoresTheNativeOne) {
-    class Marker : public FileSystem {
+    class Marker : public pardova::testing::ForwardingFs {
     public:
-        std::unique_ptr<DirectorySearch> FindFirst(const std::string&) override { return nullptr; }
         std::optional<uint32_t> GetAttributes(const std::string&, uint32_t*) override { return 0x4242; }
-        std::optional<FileAttributeData> GetAttributeData(const std::string&, uint32_t*) override {
-            return std::nullopt;
-        }
-        std::optional<FileIdentity> GetIdentity(const std::string&) override { return std::nullopt; }
-        bool CanOpenForReading(const std::string&, bool, uint32_t*) override { return false; }
-        bool CopyFileReplacing(const std::string&, const std::string&) override { return false; }
-        bool MakeDirectory(const std::string&) override { return false; }
-        bool MoveNoReplace(const std::string&, const std::string&) override { return false; }
-        bool RemoveFile(const std::string&) override { return false; }
-        std::string GetFullPath(const std::string&) override { return {}; }
-        std::string GetCurrentDir() override { return {}; }
-        bool SetCurrentDir(const std::string&) override { return false; }
-        std::unique_ptr<FileStream> OpenStream(const std::string&, StreamMode) override { return nullptr; }
     } marker;
     EXPECT_EQ(&Fs(), &NativeFs());
     EXPECT_EQ(SetFs(&marker), &NativeFs());

@@ -141,6 +141,11 @@ TEST(PathTest, SamePathTextIgnoresLetterCaseOnWindowsOnly) {
         {W, "C:\\data\\b", "C:\\data\\c", false},
         {W, "C:\\a×", "C:\\a÷", false}, // "×" and "÷" are no letters of one case pair
         {W, "", "", true},
+        // Bytes that are no valid character stand for themselves: never for a letter they resemble.
+        {W, "C:\\\xC3" "A", "C:\\\xC3\xA1", false},  // a cut-short lead byte, then "A"; "á"
+        {W, "C:\\\xC1\x81", "C:\\a", false},          // an overlong "A"
+        {W, "C:\\\xC3", "C:\\\x03", false},           // a lone lead byte
+        {W, "C:\\\xC3" "A\xFF", "C:\\\xC3" "a\xFF", true}, // letters beside them still fold
         {X, "/data/b", "/data/b", true},
         {X, "/data/B", "/data/b", false},
         {X, "/папка", "/ПАПКА", false},

@@ -3,6 +3,7 @@
 // the test's own table and passes everything else to the native one. Put in place for one scope.
 
 #include "platform/core/FileSystem.h"
+#include "platform/core/TestForwardingFs.h"
 
 #include <map>
 #include <optional>
@@ -11,7 +12,7 @@
 
 namespace pardova::testing {
 
-class FakeFs final : public platform::FileSystem {
+class FakeFs final : public ForwardingFs {
 public:
     // An entry with the given attribute bits.
     void Add(const std::string& path, uint32_t attributes) { FEntries[path] = Entry{attributes, 0, true}; }
@@ -24,9 +25,6 @@ public:
     std::vector<std::string> DirChanges;
     bool DirChangeSucceeds = true;
 
-    std::unique_ptr<platform::DirectorySearch> FindFirst(const std::string& pattern) override {
-        return platform::NativeFs().FindFirst(pattern);
-    }
     std::optional<uint32_t> GetAttributes(const std::string& path, uint32_t* error) override {
         const auto it = FEntries.find(path);
         const uint32_t code = it == FEntries.end() ? platform::kErrFileNotFound : it->second.Error;
@@ -38,13 +36,6 @@ public:
         }
         return it->second.Attributes;
     }
-    std::optional<platform::FileAttributeData> GetAttributeData(const std::string& path,
-                                                                uint32_t* error) override {
-        return platform::NativeFs().GetAttributeData(path, error);
-    }
-    std::optional<platform::FileIdentity> GetIdentity(const std::string& path) override {
-        return platform::NativeFs().GetIdentity(path);
-    }
     bool CanOpenForReading(const std::string& path, bool, uint32_t* error) override {
         const auto it = FEntries.find(path);
         if (it == FEntries.end() || !it->second.Opens) {
@@ -55,22 +46,10 @@ public:
         }
         return true;
     }
-    bool CopyFileReplacing(const std::string& source, const std::string& target) override {
-        return platform::NativeFs().CopyFileReplacing(source, target);
-    }
-    bool MakeDirectory(const std::string& path) override { return platform::NativeFs().MakeDirectory(path); }
-    bool MoveNoReplace(const std::string& from, const std::string& to) override {
-        return platform::NativeFs().MoveNoReplace(from, to);
-    }
-    bool RemoveFile(const std::string& path) override { return platform::NativeFs().RemoveFile(path); }
-    std::string GetFullPath(const std::string& path) override { return platform::NativeFs().GetFullPath(path); }
     std::string GetCurrentDir() override { return DirChanges.empty() ? std::string() : DirChanges.back(); }
     bool SetCurrentDir(const std::string& path) override {
         DirChanges.push_back(path);
         return DirChangeSucceeds;
-    }
-    std::unique_ptr<platform::FileStream> OpenStream(const std::string& path, platform::StreamMode mode) override {
-        return platform::NativeFs().OpenStream(path, mode);
     }
 
 private:
