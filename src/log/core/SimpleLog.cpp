@@ -344,46 +344,44 @@ void TLogInstance::LogEvent(const std::string& Event, TLogType LogType) {
     OpenLogFile();
     // The file closes on every way out of here.
     const platform::ScopeGuard close([this] { CloseLogFile(); });
-    {
-        CheckSizeLimit();
-        // The whole line goes to the file in one write: the bytes are those of its pieces in order, and
-        // no other writer can ever land inside it.
-        std::string& line = FLine;
-        line.clear();
-        for (uint8_t p = lpTimestamp; p <= lpModuleName; ++p) {
-            const auto property = static_cast<TLogProperty>(p);
-            if (!FLogProperties.Contains(property)) {
-                continue;
-            }
-            switch (property) {
-            case lpTimestamp:
-                AppendLogTimestamp(line, Now(), platform::DateSeparator(), platform::TimeSeparator());
-                break;
-            case lpType:
-                line += TypeWord(LogType);
-                break;
-            case lpComputername:
-                line += FComputerName;
-                break;
-            case lpUsername:
-                line += FUserName;
-                break;
-            case lpPID:
-                line += std::to_string(FModulePID);
-                break;
-            case lpTID:
-                line += std::to_string(platform::CurrentThreadId());
-                break;
-            case lpModuleName:
-                line += FModuleName;
-                break;
-            }
-            line += FLogDelimiter;
+    CheckSizeLimit();
+    // The whole line goes to the file in one write: the bytes are those of its pieces in order, and
+    // no other writer can ever land inside it.
+    std::string& line = FLine;
+    line.clear();
+    for (uint8_t p = lpTimestamp; p <= lpModuleName; ++p) {
+        const auto property = static_cast<TLogProperty>(p);
+        if (!FLogProperties.Contains(property)) {
+            continue;
         }
-        line += Event;
-        line += "\r\n";
-        WritePiece(line.data(), line.size());
+        switch (property) {
+        case lpTimestamp:
+            AppendLogTimestamp(line, Now(), platform::DateSeparator(), platform::TimeSeparator());
+            break;
+        case lpType:
+            line += TypeWord(LogType);
+            break;
+        case lpComputername:
+            line += FComputerName;
+            break;
+        case lpUsername:
+            line += FUserName;
+            break;
+        case lpPID:
+            line += std::to_string(FModulePID);
+            break;
+        case lpTID:
+            line += std::to_string(platform::CurrentThreadId());
+            break;
+        case lpModuleName:
+            line += FModuleName;
+            break;
+        }
+        line += FLogDelimiter;
     }
+    line += Event;
+    line += "\r\n";
+    WritePiece(line.data(), line.size());
 }
 
 // ---- TSimpleLog --------------------------------------------------------------------------------------
