@@ -282,7 +282,10 @@ const std::vector<HostileCase>& HostileCases() {
     static const std::vector<HostileCase> cases = {
         {"Binary", [] { return Bytes(256 * 1024, 7); }},
         {"Truncated", [] { return kValidHead + "Line2='  object CheckBox1: TsChe"; }},
-        {"UnendedObject", [] { return Lines({"object MainForm: TMainForm", "  Left = 100", "  object X: TsCheckBox"}); }},
+        {"UnendedObject",
+         [] {
+             return Lines({"object MainForm: TMainForm", "  Left = 100", "  object X: TsCheckBox"});
+         }},
         {"DeeplyNested",
          [] {
              std::vector<std::string> values;

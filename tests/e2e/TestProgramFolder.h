@@ -53,10 +53,14 @@ inline std::string SettingsWithFields(const std::string& A, const std::string& B
            "Line4='    Checked = False'\r\n"
            "Line5='  end'\r\n"
            "Line6='  object DirEdit1: TsDirectoryEdit'\r\n"
-           "Line7='    Text = '" + A + "''\r\n"
+           "Line7='    Text = '" +
+           A +
+           "''\r\n"
            "Line8='  end'\r\n"
            "Line9='  object DirEdit2: TsDirectoryEdit'\r\n"
-           "Line10='    Text = '" + B + "''\r\n"
+           "Line10='    Text = '" +
+           B +
+           "''\r\n"
            "Line11='  end'\r\n"
            "Line12='  object ExeEdit: TsFilenameEdit'\r\n"
            "Line13='    Text = '''\r\n"

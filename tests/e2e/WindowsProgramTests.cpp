@@ -23,7 +23,8 @@ std::string Utf8(const std::wstring& text) {
     if (text.empty()) {
         return {};
     }
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string result(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr, nullptr);
     return result;
@@ -52,8 +53,7 @@ protected:
 
     // Waits, while the program runs, until one of its windows passes the test; none when the program ends
     // or the time runs out first.
-    template <class Test>
-    HWND AwaitWindow(HANDLE process, Test test) {
+    template <class Test> HWND AwaitWindow(HANDLE process, Test test) {
         const DWORD id = GetProcessId(process);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         while (std::chrono::steady_clock::now() < deadline) {
@@ -108,7 +108,8 @@ TEST_F(WindowsProgram, ASilentStartWithNothingSavedShowsTheSystemBoxThenTheWindo
             if (GetDlgCtrlID(child) == IDOK) {
                 ok = child;
             }
-        } else if (_wcsicmp(kind.c_str(), L"Static") == 0 && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) {
+        } else if (_wcsicmp(kind.c_str(), L"Static") == 0 &&
+                   (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) {
             text += TextOf(child);
         }
     }

@@ -22,8 +22,7 @@ void MakeWhite(QWidget* control) {
     control->setPalette(palette);
 }
 
-template <class T>
-T* Place(QWidget* parent, const char* name, int left, int top, int width, int height) {
+template <class T> T* Place(QWidget* parent, const char* name, int left, int top, int width, int height) {
     auto* control = new T(parent);
     control->setObjectName(QString::fromLatin1(name));
     control->setGeometry(left, top, width, height);
@@ -47,8 +46,8 @@ TMainForm::TMainForm(QWidget* parent) : TForm(Register(this, parent)) {
     // once the window is built, and restores these values before FormShow runs.
     PropStorage1 = new TPropStorageEh(this);
     PropStorage1->setObjectName(QStringLiteral("PropStorage1"));
-    for (const char* path : {"<P>.Left", "<P>.Top", "CheckBox1.<P>.Checked", "DirEdit1.<P>.Text",
-                             "DirEdit2.<P>.Text", "ExeEdit.<P>.Text"}) {
+    for (const char* path : {"<P>.Left", "<P>.Top", "CheckBox1.<P>.Checked", "DirEdit1.<P>.Text", "DirEdit2.<P>.Text",
+                             "ExeEdit.<P>.Text"}) {
         PropStorage1->StoredProps().Add(path);
     }
 
@@ -130,9 +129,7 @@ void TMainForm::FormCreate(QObject*) {
     AddToLog(line);
 }
 
-void TMainForm::FormDestroy(QObject*) {
-    AddToLog("finish");
-}
+void TMainForm::FormDestroy(QObject*) { AddToLog("finish"); }
 
 void TMainForm::FormShow(QObject*) {
     if (platform::LowerCase(Application->ParamStr(1)) == "/s") {

@@ -72,9 +72,7 @@ std::string StripQuestionMarks(std::string text) {
 TShellFolderItem::TShellFolderItem(TShellFolderItem* parent, TItemId absoluteId, PathStyle style)
     : FParent(parent), FAbsoluteId(std::move(absoluteId)), FStyle(style) {}
 
-std::string TShellFolderItem::RelativeId() const {
-    return FAbsoluteId.empty() ? std::string() : FAbsoluteId.back();
-}
+std::string TShellFolderItem::RelativeId() const { return FAbsoluteId.empty() ? std::string() : FAbsoluteId.back(); }
 
 bool TShellFolderItem::IsVirtual() const {
     if (FStyle != PathStyle::Windows) {

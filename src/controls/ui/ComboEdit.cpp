@@ -9,8 +9,7 @@
 namespace pardova {
 
 TsCustomComboEdit::TsCustomComboEdit(QWidget* parent)
-    : TsMaskEdit(parent), FGlyphMode(new TsGlyphMode(this)),
-      FButton(new TsEditButton(this, FGlyphMode, &FDefBmpID)) {
+    : TsMaskEdit(parent), FGlyphMode(new TsGlyphMode(this)), FButton(new TsEditButton(this, FGlyphMode, &FDefBmpID)) {
     resize(width(), 21);
     connect(FButton, &QAbstractButton::clicked, this, &TsCustomComboEdit::ClickFromUser);
     connect(FGlyphMode, &TsGlyphMode::Changed, this, &TsCustomComboEdit::LayoutButton);

@@ -2,9 +2,9 @@
 #include "controls/ui/FileDirEdit.h"
 #include "controls/ui/FolderPicker.h"
 
+#include "controls/core/PathTests.h"
 #include "platform/core/Exceptions.h"
 #include "platform/core/FileSystem.h"
-#include "controls/core/PathTests.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -109,8 +109,8 @@ void TsMaskEdit::keyPressEvent(QKeyEvent* event) {
         return;
     }
     const QString typed = event->text();
-    const bool printable = !typed.isEmpty() && typed.at(0).isPrint() &&
-                           !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier));
+    const bool printable =
+        !typed.isEmpty() && typed.at(0).isPrint() && !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier));
     if (printable && FMaxLength > 0 && CanType()) {
         const qsizetype room = FMaxLength - (text().size() - selectedText().size());
         if (typed.size() > room) {
@@ -171,7 +171,8 @@ void TsMaskEdit::focusOutEvent(QFocusEvent* event) {
     if (OnValidateError) {
         OnValidateError(this);
     }
-    QMetaObject::invokeMethod(this, [this] { setFocus(Qt::OtherFocusReason); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { setFocus(Qt::OtherFocusReason); }, Qt::QueuedConnection);
 }
 
 } // namespace pardova

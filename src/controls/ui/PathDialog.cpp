@@ -16,8 +16,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
-#include <QWindow>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <algorithm>
 #include <climits>
@@ -131,9 +131,8 @@ TPathDialogForm::TPathDialogForm(QWidget* parent) : QDialog(parent) {
     setTabOrder(sBitBtn3, sScrollBox1);
 
     connect(sShellTreeView1, &TsShellTreeView::Change, this, &TPathDialogForm::sShellTreeView1Change);
-    connect(sShellTreeView1, &TsShellTreeView::ErrorRaised, this, [](const QString& message) {
-        ReportApplicationError(message);
-    });
+    connect(sShellTreeView1, &TsShellTreeView::ErrorRaised, this,
+            [](const QString& message) { ReportApplicationError(message); });
     connect(sShellTreeView1, &TsShellTreeView::NewFolderRequested, this, [this] {
         if (!sBitBtn3->isHidden() && sBitBtn3->isEnabled()) {
             sBitBtn3Click();
@@ -239,9 +238,7 @@ void TPathDialogForm::sBitBtn1Click() {
     accept();
 }
 
-void TPathDialogForm::sBitBtn2Click() {
-    reject();
-}
+void TPathDialogForm::sBitBtn2Click() { reject(); }
 
 void TPathDialogForm::reject() {
     // Esc or Cancel while a name is being edited leaves the picker open.
@@ -286,7 +283,8 @@ void TPathDialogForm::sBitBtn3Click() {
         platform::Fs().MakeDirectory(path);
     }
     if (path.empty() || !platform::IsExistingFolder(path)) {
-        ShowErrorBox(QStringLiteral("Directory ") + QString::fromStdString(path) + QStringLiteral(" can`t be created!"));
+        ShowErrorBox(QStringLiteral("Directory ") + QString::fromStdString(path) +
+                     QStringLiteral(" can`t be created!"));
         return;
     }
     sShellTreeView1->Refresh(parentNode);
@@ -312,21 +310,13 @@ void TPathDialogForm::SetDialogText(const QString& text) {
     PlaceTreeLabel();
 }
 
-void TPathDialogForm::SetRoot(const QString& root) {
-    sShellTreeView1->SetRoot(root);
-}
+void TPathDialogForm::SetRoot(const QString& root) { sShellTreeView1->SetRoot(root); }
 
-void TPathDialogForm::SetCreateVisible(bool visible) {
-    sBitBtn3->setVisible(visible);
-}
+void TPathDialogForm::SetCreateVisible(bool visible) { sBitBtn3->setVisible(visible); }
 
-void TPathDialogForm::SetSelectedPath(const QString& path) {
-    sShellTreeView1->SetSelectedPath(path);
-}
+void TPathDialogForm::SetSelectedPath(const QString& path) { sShellTreeView1->SetSelectedPath(path); }
 
-QString TPathDialogForm::SelectedPath() const {
-    return sShellTreeView1->SelectedPath();
-}
+QString TPathDialogForm::SelectedPath() const { return sShellTreeView1->SelectedPath(); }
 
 void TPathDialogForm::FitMinimumToFrame() {
     // The least outer size is the designed client size: the inner area may shrink by what the frame
@@ -366,9 +356,7 @@ void TPathDialogForm::showEvent(QShowEvent* event) {
     sShellTreeView1->setFocus();
 }
 
-bool TPathDialogForm::Execute() {
-    return exec() == QDialog::Accepted;
-}
+bool TPathDialogForm::Execute() { return exec() == QDialog::Accepted; }
 
 std::unique_ptr<IFolderPicker> CreateDefaultFolderPicker(QWidget* parent) {
     auto picker = std::make_unique<TPathDialogForm>(parent);

@@ -73,9 +73,7 @@ int CompareNames(const QString& a, const QString& b) {
 
 // Each probe for subfolders reads a folder; under a parent with very many folders the expand marks are
 // shown without probing, and a mark goes away when its node turns out to have no children.
-bool ProbeSubFolders(size_t siblings) {
-    return siblings <= 512;
-}
+bool ProbeSubFolders(size_t siblings) { return siblings <= 512; }
 
 bool IdStartsWith(const TItemId& id, const TItemId& prefix) {
     if (prefix.size() > id.size()) {
@@ -114,9 +112,7 @@ TShellTreeNode::TShellTreeNode(std::unique_ptr<TShellFolderItem> item) : FItem(s
     setText(0, ToQ(FItem->DisplayName()));
 }
 
-bool TShellTreeNode::operator<(const QTreeWidgetItem& other) const {
-    return CompareNames(text(0), other.text(0)) < 0;
-}
+bool TShellTreeNode::operator<(const QTreeWidgetItem& other) const { return CompareNames(text(0), other.text(0)) < 0; }
 
 namespace {
 
@@ -222,8 +218,7 @@ void TsShellTreeView::SetRoot(const QString& root) {
         const std::string full = platform::Fs().GetFullPath(ToStd(root));
         uint32_t error = 0;
         const auto attributes = platform::Fs().GetAttributes(full, &error);
-        resolved = attributes && (*attributes & platform::kAttrDirectory) != 0 &&
-                   TShellFolderItem::ParsePath(full, id);
+        resolved = attributes && (*attributes & platform::kAttrDirectory) != 0 && TShellFolderItem::ParsePath(full, id);
     }
     if (!resolved) {
         throw Exception("Error Setting Path: " + ToStd(root));
@@ -238,8 +233,8 @@ void TsShellTreeView::Load(const TItemId& topId) {
     --FChangeLock;
     auto* top = MakeNode(nullptr, topId);
     QStyle* st = style();
-    top->setIcon(0, st->standardIcon(top->Item()->IsVirtual() || topId.empty() ? QStyle::SP_ComputerIcon
-                                                                                 : QStyle::SP_DirIcon));
+    top->setIcon(
+        0, st->standardIcon(top->Item()->IsVirtual() || topId.empty() ? QStyle::SP_ComputerIcon : QStyle::SP_DirIcon));
     top->setFlags(top->flags() & ~Qt::ItemIsEditable);
     addTopLevelItem(top);
     ExpandNode(top);
@@ -259,7 +254,7 @@ TShellTreeNode* TsShellTreeView::MakeNode(TShellFolderItem* parentItem, TItemId 
     }
     node->setFlags(flags);
     node->setChildIndicatorPolicy(!probeSubFolders || node->Item()->SubFolders() ? QTreeWidgetItem::ShowIndicator
-                                                                                  : QTreeWidgetItem::DontShowIndicator);
+                                                                                 : QTreeWidgetItem::DontShowIndicator);
     return node;
 }
 
@@ -301,7 +296,7 @@ void TsShellTreeView::ResetChildren(TShellTreeNode* node) {
     }
     node->SetChildrenRead(false);
     node->setChildIndicatorPolicy(node->Item()->SubFolders() ? QTreeWidgetItem::ShowIndicator
-                                                              : QTreeWidgetItem::DontShowIndicator);
+                                                             : QTreeWidgetItem::DontShowIndicator);
 }
 
 // Brings an expanded node's children in line with the platform. Nodes whose folders still exist are kept
@@ -342,7 +337,7 @@ void TsShellTreeView::MergeChildren(TShellTreeNode* node) {
             ResetChildren(child);
         } else if (probe) {
             child->setChildIndicatorPolicy(child->Item()->SubFolders() ? QTreeWidgetItem::ShowIndicator
-                                                                        : QTreeWidgetItem::DontShowIndicator);
+                                                                       : QTreeWidgetItem::DontShowIndicator);
         }
     }
 }
@@ -387,13 +382,9 @@ void TsShellTreeView::Refresh(TShellTreeNode* node) {
     }
 }
 
-TShellTreeNode* TsShellTreeView::TopNode() const {
-    return static_cast<TShellTreeNode*>(topLevelItem(0));
-}
+TShellTreeNode* TsShellTreeView::TopNode() const { return static_cast<TShellTreeNode*>(topLevelItem(0)); }
 
-TShellTreeNode* TsShellTreeView::SelectedNode() const {
-    return static_cast<TShellTreeNode*>(currentItem());
-}
+TShellTreeNode* TsShellTreeView::SelectedNode() const { return static_cast<TShellTreeNode*>(currentItem()); }
 
 TShellFolderItem* TsShellTreeView::SelectedFolder() const {
     TShellTreeNode* node = SelectedNode();
@@ -430,7 +421,8 @@ TShellTreeNode* TsShellTreeView::FindNode(const TItemId& id) const {
         return nullptr;
     }
     while (node->Item()->AbsoluteId().size() < id.size()) {
-        const TItemId prefix(id.begin(), id.begin() + static_cast<std::ptrdiff_t>(node->Item()->AbsoluteId().size() + 1));
+        const TItemId prefix(id.begin(),
+                             id.begin() + static_cast<std::ptrdiff_t>(node->Item()->AbsoluteId().size() + 1));
         TShellTreeNode* next = nullptr;
         for (int i = 0; i < node->childCount() && !next; ++i) {
             if (TShellFolderItem::SameId(node->ChildNode(i)->Item()->AbsoluteId(), prefix)) {
@@ -451,7 +443,8 @@ void TsShellTreeView::SetSelectedPath(const QString& path) {
     if (!TShellFolderItem::ParsePath(full, target)) {
         throw Exception("Error Setting Path");
     }
-    if (TShellFolderItem* selected = SelectedFolder(); selected && TShellFolderItem::SameId(selected->AbsoluteId(), target)) {
+    if (TShellFolderItem* selected = SelectedFolder();
+        selected && TShellFolderItem::SameId(selected->AbsoluteId(), target)) {
         return;
     }
     TShellTreeNode* node = TopNode();
@@ -485,9 +478,7 @@ void TsShellTreeView::SetSelectedPath(const QString& path) {
     scrollToItem(node);
 }
 
-bool TsShellTreeView::IsEditing() const {
-    return state() == QAbstractItemView::EditingState && FEditor;
-}
+bool TsShellTreeView::IsEditing() const { return state() == QAbstractItemView::EditingState && FEditor; }
 
 void TsShellTreeView::StartEdit(TShellTreeNode* node) {
     if (node && (node->flags() & Qt::ItemIsEditable)) {
@@ -517,8 +508,8 @@ void TsShellTreeView::CommitEdit(const QModelIndex& index, const QString& text) 
     } catch (const Exception& e) {
         // Reported once the editor has closed, so that the message box does not take the focus from an
         // editor that is still committing.
-        QMetaObject::invokeMethod(this, [this, message = ToQ(e.Message())] { emit ErrorRaised(message); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, message = ToQ(e.Message())] { emit ErrorRaised(message); }, Qt::QueuedConnection);
     }
 }
 
@@ -586,8 +577,9 @@ void TsShellTreeView::contextMenuEvent(QContextMenuEvent* event) {
     menu.addSeparator();
     QAction* create = menu.addAction(tr("New folder"));
     create->setEnabled(!node->Item()->IsVirtual());
-    const QPoint at = event->reason() == QContextMenuEvent::Mouse ? event->globalPos()
-                                                                   : viewport()->mapToGlobal(visualItemRect(node).center());
+    const QPoint at = event->reason() == QContextMenuEvent::Mouse
+                          ? event->globalPos()
+                          : viewport()->mapToGlobal(visualItemRect(node).center());
     // The command is taken from the menu's own signal, which also reports commands chosen by keyboard.
     QAction* chosen = nullptr;
     connect(&menu, &QMenu::triggered, this, [&chosen](QAction* action) { chosen = action; });

@@ -220,7 +220,9 @@ void TLogInstance::FinalizeThreadCheck(TLogLockType LockType) {
     }
 }
 
-std::unique_ptr<platform::NamedMutex> TLogInstance::AcquireLogMutex() { return platform::NamedMutex::Acquire(MutexName()); }
+std::unique_ptr<platform::NamedMutex> TLogInstance::AcquireLogMutex() {
+    return platform::NamedMutex::Acquire(MutexName());
+}
 
 void TLogInstance::OpenLogFile() {
     if (!FHasFolder) {
@@ -325,9 +327,8 @@ void TLogInstance::DeleteOldLogFiles() {
     if (names.size() <= static_cast<size_t>(FMaxFiles)) {
         return;
     }
-    std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        return platform::CompareTextLocale(a, b) < 0;
-    });
+    std::stable_sort(names.begin(), names.end(),
+                     [](const std::string& a, const std::string& b) { return platform::CompareTextLocale(a, b) < 0; });
     for (size_t i = names.size() - static_cast<size_t>(FMaxFiles); i-- > 0;) {
         platform::Fs().RemoveFile(folder + names[i]);
     }
@@ -396,8 +397,7 @@ TLogInstance* TSimpleLog::Find(const std::string& LogName) const {
 }
 
 TLogInstance* TSimpleLog::RegisterLog(const std::string& LogName, const std::string& FileName, uint32_t SizeLimit,
-                                      int32_t MaxFiles, TLogProperties LogProperties,
-                                      const std::string& LogDelimiter) {
+                                      int32_t MaxFiles, TLogProperties LogProperties, const std::string& LogDelimiter) {
     if (TLogInstance* existing = Find(LogName)) {
         existing->SetFileName(FileName);
         return existing;

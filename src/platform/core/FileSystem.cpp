@@ -64,7 +64,6 @@ namespace pardova::platform {
 namespace {
 std::atomic<FileSystem*> gCurrentFs{nullptr};
 
-
 // A folder known by its path alone: every step goes through the file system's own path calls.
 class PathFolderHandle final : public FolderHandle {
 public:

@@ -112,10 +112,10 @@ public:
 };
 
 enum class StreamMode {
-    CreateNoShare,      // create anew (replacing), read and write, no sharing
+    CreateNoShare,          // create anew (replacing), read and write, no sharing
     OpenReadWriteDenyWrite, // the file must exist; read and write; others may only read
-    OpenReadShareRead,  // the file must exist and be a regular file; read; others may read
-    CreateNewNoShare,   // create a file that must not exist yet (a link in its place counts as existing)
+    OpenReadShareRead,      // the file must exist and be a regular file; read; others may read
+    CreateNewNoShare,       // create a file that must not exist yet (a link in its place counts as existing)
 };
 
 class FileSystem {
@@ -131,8 +131,7 @@ public:
     // Attribute bits, last-write time and size, or nullopt with *error (when given) set to the platform's
     // error code. The bits are those GetAttributes gives (a link keeps its link bit); on POSIX time and
     // size are the link target's, on Windows those the platform reports for the path.
-    virtual std::optional<FileAttributeData> GetAttributeData(const std::string& path,
-                                                              uint32_t* error = nullptr) = 0;
+    virtual std::optional<FileAttributeData> GetAttributeData(const std::string& path, uint32_t* error = nullptr) = 0;
     // The folder held open for a walk, links followed (a folder named by the user may be reached through
     // links); null when the path is not a folder that opens. The default works on full paths through this
     // class's own calls, so that a replacement of this class sees every step of a walk.

@@ -6,9 +6,7 @@ namespace pardova::platform {
 
 namespace {
 
-bool IsFolderBreak(char c, PathStyle style) {
-    return style == PathStyle::Windows ? (c == '\\' || c == ':') : c == '/';
-}
+bool IsFolderBreak(char c, PathStyle style) { return style == PathStyle::Windows ? (c == '\\' || c == ':') : c == '/'; }
 
 size_t NameStart(std::string_view path, PathStyle style) {
     for (size_t i = path.size(); i > 0; --i) {

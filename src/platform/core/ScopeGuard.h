@@ -7,8 +7,7 @@
 
 namespace pardova::platform {
 
-template <typename Callback>
-class ScopeGuard {
+template <typename Callback> class ScopeGuard {
 public:
     explicit ScopeGuard(Callback callback) : FCallback(std::move(callback)) {}
     ScopeGuard(const ScopeGuard&) = delete;
@@ -29,8 +28,7 @@ private:
 
 // Traits give the resource's type (Value), the value that stands for none (Invalid), whether a value is a
 // real one (IsValid), and how one is released (Close, true when that succeeded).
-template <typename Traits>
-class UniqueResource {
+template <typename Traits> class UniqueResource {
 public:
     using Value = typename Traits::Value;
 

@@ -34,9 +34,7 @@ std::string TApplication::Title() const {
     return ApplicationTitleFromFileName(QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString());
 }
 
-void TApplication::SetTitle(std::string title) {
-    FTitle = std::move(title);
-}
+void TApplication::SetTitle(std::string title) { FTitle = std::move(title); }
 
 std::string TApplication::ParamStr(size_t index) const {
     if (index == 0 || index > FArguments.size()) {
@@ -87,9 +85,7 @@ void TApplication::DestroyForms() {
     }
 }
 
-void TApplication::AddForm(TForm* form) {
-    FForms.push_back(form);
-}
+void TApplication::AddForm(TForm* form) { FForms.push_back(form); }
 
 void TApplication::RemoveForm(TForm* form) {
     FForms.erase(std::remove(FForms.begin(), FForms.end(), form), FForms.end());

@@ -36,8 +36,7 @@ public:
 
 // The platform's modal message box with the error icon and one OK button, owned by the active window;
 // with a hook, the hook answers it once it is showing (and it is closed afterwards if the hook has not).
-void ShowPlatformErrorBox(const QString& caption, const QString& text,
-                          const std::function<void(TShownBox&)>& hook);
+void ShowPlatformErrorBox(const QString& caption, const QString& text, const std::function<void(TShownBox&)>& hook);
 
 class TApplication {
 public:
@@ -65,8 +64,7 @@ public:
 
     // Creates a form of class T, runs its Loaded step and OnCreate, and creates its window, still hidden.
     // The first form created this way becomes the main form.
-    template <class T>
-    void CreateForm(T*& reference);
+    template <class T> void CreateForm(T*& reference);
 
     // Shows the main form and runs the message loop until the main form closes; then the normal shutdown:
     // every form is destroyed (OnDestroy runs) and the finalisers run. Gives the exit code, 0.
@@ -91,8 +89,7 @@ public:
 
     // Runs an event handler; whatever it raises goes to HandleException. For handlers called from Qt,
     // which must never see an exception.
-    template <class F>
-    void Guard(QObject* Sender, F&& handler) {
+    template <class F> void Guard(QObject* Sender, F&& handler) {
         try {
             handler();
         } catch (...) {
@@ -128,8 +125,7 @@ extern TApplication* const Application;
 
 namespace pardova {
 
-template <class T>
-void TApplication::CreateForm(T*& reference) {
+template <class T> void TApplication::CreateForm(T*& reference) {
     T* form = new T();
     reference = form;
     AfterFormCreated(form);

@@ -44,9 +44,7 @@ void MoveWindowFrame(QWidget* window, const QPoint& outer) {
     PlaceNativeFrame(window, outer);
 }
 
-QPoint WindowFramePosition(const QWidget* window) {
-    return NativeFramePosition(window).value_or(window->pos());
-}
+QPoint WindowFramePosition(const QWidget* window) { return NativeFramePosition(window).value_or(window->pos()); }
 
 TComponent::TComponent(QObject* AOwner) : QObject(AOwner) {
     TForm* form = TForm::FormOf(AOwner);
@@ -55,9 +53,7 @@ TComponent::TComponent(QObject* AOwner) : QObject(AOwner) {
 
 void TComponent::Loaded() {}
 
-TForm::TForm(QWidget* parent) : QWidget(parent, Qt::Window) {
-    Application->AddForm(this);
-}
+TForm::TForm(QWidget* parent) : QWidget(parent, Qt::Window) { Application->AddForm(this); }
 
 TForm::~TForm() {
     BeforeDestruction();
@@ -92,9 +88,7 @@ void TForm::Free() {
     delete this;
 }
 
-bool TForm::HandleAllocated() const {
-    return testAttribute(Qt::WA_WState_Created);
-}
+bool TForm::HandleAllocated() const { return testAttribute(Qt::WA_WState_Created); }
 
 bool TForm::CloseQuery() {
     bool CanClose = true;
@@ -120,13 +114,9 @@ TForm* TForm::FormOf(QObject* object) {
     return nullptr;
 }
 
-void TForm::SetWidth(int width) {
-    SetClientWidth(width - (frameGeometry().width() - QWidget::width()));
-}
+void TForm::SetWidth(int width) { SetClientWidth(width - (frameGeometry().width() - QWidget::width())); }
 
-void TForm::SetHeight(int height) {
-    SetClientHeight(height - (frameGeometry().height() - QWidget::height()));
-}
+void TForm::SetHeight(int height) { SetClientHeight(height - (frameGeometry().height() - QWidget::height())); }
 
 void TForm::SetClientWidth(int width) {
     if (minimumWidth() == maximumWidth()) {

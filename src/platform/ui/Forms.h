@@ -78,8 +78,7 @@ public:
     ~TForm() override;
 
     // Builds a form of class T and runs its Loaded step and OnCreate.
-    template <class T, class... Args>
-    static T* Create(Args&&... args) {
+    template <class T, class... Args> static T* Create(Args&&... args) {
         T* form = new T(std::forward<Args>(args)...);
         form->AfterConstruction();
         return form;

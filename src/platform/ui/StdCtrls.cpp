@@ -41,13 +41,9 @@ TsMemo::TsMemo(QWidget* parent) : QTextEdit(parent) {
     setTabChangesFocus(true);
 }
 
-void TsMemo::SetLines(const QStringList& lines) {
-    setPlainText(lines.join(QLatin1Char('\n')));
-}
+void TsMemo::SetLines(const QStringList& lines) { setPlainText(lines.join(QLatin1Char('\n'))); }
 
-QStringList TsMemo::Lines() const {
-    return toPlainText().split(QLatin1Char('\n'));
-}
+QStringList TsMemo::Lines() const { return toPlainText().split(QLatin1Char('\n')); }
 
 void TsMemo::SetCentered(bool centered) {
     QTextCursor cursor(document());

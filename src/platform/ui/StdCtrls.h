@@ -6,8 +6,8 @@
 
 #include <QCheckBox>
 #include <QLabel>
-#include <QTextEdit>
 #include <QPushButton>
+#include <QTextEdit>
 #include <QWidget>
 
 #include <vector>

@@ -266,8 +266,7 @@ std::vector<std::string> TMemIniFile::ReadSections() const {
     return names;
 }
 
-std::string TMemIniFile::ReadString(std::string_view Section, std::string_view Ident,
-                                    std::string_view Default) const {
+std::string TMemIniFile::ReadString(std::string_view Section, std::string_view Ident, std::string_view Default) const {
     if (const auto* section = FindSection(Section)) {
         for (const std::string& entry : section->Entries) {
             std::string_view name;

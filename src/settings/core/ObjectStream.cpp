@@ -330,11 +330,16 @@ void TReader::CheckValue(TValueType expected) {
 
 int64_t TReader::ReadInteger() {
     switch (ReadValue()) {
-    case vaInt8: return ReadLE<int8_t>();
-    case vaInt16: return ReadLE<int16_t>();
-    case vaInt32: return ReadLE<int32_t>();
-    case vaInt64: return ReadLE<int64_t>();
-    default: InvalidValue();
+    case vaInt8:
+        return ReadLE<int8_t>();
+    case vaInt16:
+        return ReadLE<int16_t>();
+    case vaInt32:
+        return ReadLE<int32_t>();
+    case vaInt64:
+        return ReadLE<int64_t>();
+    default:
+        InvalidValue();
     }
 }
 
@@ -346,12 +351,18 @@ int32_t TReader::ReadInteger32() {
 
 std::string TReader::ReadIdent() {
     switch (ReadValue()) {
-    case vaIdent: return ReadStr();
-    case vaFalse: return "False";
-    case vaTrue: return "True";
-    case vaNil: return "nil";
-    case vaNull: return "Null";
-    default: InvalidValue();
+    case vaIdent:
+        return ReadStr();
+    case vaFalse:
+        return "False";
+    case vaTrue:
+        return "True";
+    case vaNil:
+        return "nil";
+    case vaNull:
+        return "Null";
+    default:
+        InvalidValue();
     }
 }
 
@@ -378,7 +389,8 @@ std::u16string TReader::ReadUnicodePayload(TValueType tag) {
         for (uint32_t i = 0; i < count; ++i) units[i] = static_cast<char16_t>(ReadLE<uint16_t>());
         return units;
     }
-    default: InvalidValue();
+    default:
+        InvalidValue();
     }
 }
 
@@ -398,16 +410,21 @@ std::string TReader::ReadString() {
         const std::string bytes = ReadBytes(length);
         return bytes;
     }
-    case vaWString: return Utf16ToUtf8(ReadUnicodePayload(tag));
-    default: InvalidValue();
+    case vaWString:
+        return Utf16ToUtf8(ReadUnicodePayload(tag));
+    default:
+        InvalidValue();
     }
 }
 
 bool TReader::ReadBoolean() {
     switch (ReadValue()) {
-    case vaTrue: return true;
-    case vaFalse: return false;
-    default: InvalidValue();
+    case vaTrue:
+        return true;
+    case vaFalse:
+        return false;
+    default:
+        InvalidValue();
     }
 }
 
@@ -419,13 +436,18 @@ long double TReader::ReadFloat() {
         Read(bytes.data(), bytes.size());
         return BytesToExtended(bytes);
     }
-    case vaDouble: return ReadDouble();
-    case vaSingle: return ReadSingle();
+    case vaDouble:
+        return ReadDouble();
+    case vaSingle:
+        return ReadSingle();
     case vaInt8:
     case vaInt16:
     case vaInt32:
-    case vaInt64: return static_cast<long double>(ReadInteger());
-    default: ReadValue(); InvalidValue();
+    case vaInt64:
+        return static_cast<long double>(ReadInteger());
+    default:
+        ReadValue();
+        InvalidValue();
     }
 }
 
@@ -473,26 +495,43 @@ void TReader::SkipValueAt(int depth) {
     case vaNull:
     case vaFalse:
     case vaTrue:
-    case vaNil: return;
+    case vaNil:
+        return;
     case vaList:
         while (!EndOfList()) SkipValueAt(depth + 1);
         ReadValue();
         return;
-    case vaInt8: SkipBytes(1); return;
-    case vaInt16: SkipBytes(2); return;
+    case vaInt8:
+        SkipBytes(1);
+        return;
+    case vaInt16:
+        SkipBytes(2);
+        return;
     case vaInt32:
-    case vaSingle: SkipBytes(4); return;
+    case vaSingle:
+        SkipBytes(4);
+        return;
     case vaInt64:
     case vaCurrency:
     case vaDate:
-    case vaDouble: SkipBytes(8); return;
-    case vaExtended: SkipBytes(10); return;
+    case vaDouble:
+        SkipBytes(8);
+        return;
+    case vaExtended:
+        SkipBytes(10);
+        return;
     case vaString:
-    case vaIdent: SkipBytes(ReadLE<uint8_t>()); return;
+    case vaIdent:
+        SkipBytes(ReadLE<uint8_t>());
+        return;
     case vaBinary:
     case vaLString:
-    case vaUTF8String: SkipBytes(ReadLE<uint32_t>()); return;
-    case vaWString: SkipBytes(uint64_t{ReadLE<uint32_t>()} * 2); return;
+    case vaUTF8String:
+        SkipBytes(ReadLE<uint32_t>());
+        return;
+    case vaWString:
+        SkipBytes(uint64_t{ReadLE<uint32_t>()} * 2);
+        return;
     case vaSet:
         for (uint8_t length = ReadLE<uint8_t>(); length != 0; length = ReadLE<uint8_t>()) SkipBytes(length);
         return;
@@ -509,7 +548,8 @@ void TReader::SkipValueAt(int depth) {
         }
         ReadValue();
         return;
-    default: InvalidValue();
+    default:
+        InvalidValue();
     }
 }
 

@@ -173,8 +173,7 @@ private:
             try {
                 Value(level + 1, 0);
             } catch (const Exception& e) {
-                throw EReadError("Error reading " + objectName + "." + property +
-                                 ": " + e.Message());
+                throw EReadError("Error reading " + objectName + "." + property + ": " + e.Message());
             }
             FOut += "\r\n";
         }
@@ -192,16 +191,22 @@ private:
         case vaInt8:
         case vaInt16:
         case vaInt32:
-        case vaInt64: FOut += std::to_string(FReader.ReadInteger()); return;
+        case vaInt64:
+            FOut += std::to_string(FReader.ReadInteger());
+            return;
         case vaFalse:
         case vaTrue:
         case vaNil:
         case vaNull:
-        case vaIdent: Name(FReader.ReadIdent()); return;
+        case vaIdent:
+            Name(FReader.ReadIdent());
+            return;
         case vaString:
         case vaLString:
         case vaWString:
-        case vaUTF8String: String(FReader.ReadUnicodeString(), level); return;
+        case vaUTF8String:
+            String(FReader.ReadUnicodeString(), level);
+            return;
         case vaList:
             FReader.ReadValue();
             FOut += "(";
@@ -223,14 +228,27 @@ private:
             FOut += "]";
             return;
         }
-        case vaCollection: Collection(level, depth); return;
-        case vaBinary: Binary(FReader.ReadBinary(), level); return;
+        case vaCollection:
+            Collection(level, depth);
+            return;
+        case vaBinary:
+            Binary(FReader.ReadBinary(), level);
+            return;
         case vaExtended:
-        case vaDouble: FOut += FormatFixed(FReader.ReadFloat()); return;
-        case vaSingle: FOut += FormatShortest(FReader.ReadSingle()) + "s"; return;
-        case vaCurrency: FOut += FormatCurrency(FReader.ReadCurrency()) + "c"; return;
-        case vaDate: FOut += FormatShortest(FReader.ReadDate()) + "d"; return;
-        default: throw EReadError(std::to_string(static_cast<unsigned>(tag)));
+        case vaDouble:
+            FOut += FormatFixed(FReader.ReadFloat());
+            return;
+        case vaSingle:
+            FOut += FormatShortest(FReader.ReadSingle()) + "s";
+            return;
+        case vaCurrency:
+            FOut += FormatCurrency(FReader.ReadCurrency()) + "c";
+            return;
+        case vaDate:
+            FOut += FormatShortest(FReader.ReadDate()) + "d";
+            return;
+        default:
+            throw EReadError(std::to_string(static_cast<unsigned>(tag)));
         }
     }
 
@@ -360,9 +378,7 @@ private:
     bool AtEnd(size_t i) const { return i >= FText.size(); }
 
     static bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
-    static bool IsHexDigit(unsigned char c) {
-        return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-    }
+    static bool IsHexDigit(unsigned char c) { return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
     // The bytes of the identifier character at i: 1 for an ASCII letter or "_", the whole sequence for a
     // letter of another script in UTF-8 input, 0 when no identifier character starts there. A byte that
     // does not begin a valid UTF-8 sequence is no letter: taken into a name, it would make a stream whose
@@ -618,7 +634,8 @@ private:
             WriteFloatToken();
             NextToken();
             return;
-        default: break;
+        default:
+            break;
         }
         if (IsSymbol('(')) {
             NextToken();
@@ -655,9 +672,15 @@ private:
             FWriter.WriteCurrency(amount);
             break;
         }
-        case 'd': FWriter.WriteDate(ParseWhole<double>(first, last)); break;
-        case 's': FWriter.WriteSingle(ParseWhole<float>(first, last)); break;
-        default: FWriter.WriteFloat(FFloat); break;
+        case 'd':
+            FWriter.WriteDate(ParseWhole<double>(first, last));
+            break;
+        case 's':
+            FWriter.WriteSingle(ParseWhole<float>(first, last));
+            break;
+        default:
+            FWriter.WriteFloat(FFloat);
+            break;
         }
     }
 
@@ -672,7 +695,8 @@ private:
         while (i < text.size() && IsDigit(static_cast<unsigned char>(text[i]))) digits += text[i++], any = true;
         if (i < text.size() && text[i] == '.') {
             ++i;
-            while (i < text.size() && IsDigit(static_cast<unsigned char>(text[i]))) digits += text[i++], --scale, any = true;
+            while (i < text.size() && IsDigit(static_cast<unsigned char>(text[i])))
+                digits += text[i++], --scale, any = true;
         }
         if (!any) return false;
         if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
@@ -717,12 +741,15 @@ private:
                 switch (FToken) {
                 case Tok::Ident:
                 case Tok::Integer:
-                case Tok::Float: FWriter.WriteStr(FTokenText); break;
+                case Tok::Float:
+                    FWriter.WriteStr(FTokenText);
+                    break;
                 case Tok::String:
                     if (FTokenString.empty()) Error("Invalid property value");
                     FWriter.WriteStr(std::string("#").append(std::to_string(static_cast<unsigned>(FTokenString[0]))));
                     break;
-                default: Error("Identifier expected");
+                default:
+                    Error("Identifier expected");
                 }
                 NextToken();
                 if (!IsSymbol(',')) break;
@@ -760,9 +787,7 @@ private:
     // Reads the hexadecimal digits after "{" up to and including "}".
     void BinaryValue() {
         std::vector<uint8_t> bytes;
-        const auto nibble = [](unsigned char c) {
-            return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
-        };
+        const auto nibble = [](unsigned char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
         for (;;) {
             SkipBlanks();
             if (AtEnd(FPos)) Error("Invalid binary value");
@@ -814,8 +839,10 @@ TStreamOriginalFormat DetectObjectStreamFormat(TStream& Stream) {
     case 'I':
     case 'O':
     case 'i':
-    case 'o': return sofText;
-    default: break;
+    case 'o':
+        return sofText;
+    default:
+        break;
     }
     if (bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) return sofUTF8Text;
     return sofUnknown;

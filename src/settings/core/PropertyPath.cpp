@@ -10,9 +10,7 @@ bool IsPropertyToken(std::string_view Segment) {
     return Segment.size() == 3 && Segment[0] == '<' && (Segment[1] == 'P' || Segment[1] == 'p') && Segment[2] == '>';
 }
 
-std::string_view FirstPathSegment(std::string_view Path) {
-    return Path.substr(0, Path.find('.'));
-}
+std::string_view FirstPathSegment(std::string_view Path) { return Path.substr(0, Path.find('.')); }
 
 std::string_view RestAfterFirst(std::string_view Path) {
     const size_t dot = Path.find('.');

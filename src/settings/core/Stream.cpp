@@ -64,9 +64,15 @@ size_t TMemoryStream::Write(const void* buffer, size_t count) {
 int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
     int64_t base = 0;
     switch (origin) {
-    case TSeekOrigin::soBeginning: base = 0; break;
-    case TSeekOrigin::soCurrent: base = static_cast<int64_t>(FPosition); break;
-    case TSeekOrigin::soEnd: base = static_cast<int64_t>(FData.size()); break;
+    case TSeekOrigin::soBeginning:
+        base = 0;
+        break;
+    case TSeekOrigin::soCurrent:
+        base = static_cast<int64_t>(FPosition);
+        break;
+    case TSeekOrigin::soEnd:
+        base = static_cast<int64_t>(FData.size());
+        break;
     }
     if ((offset < 0 && base + offset < 0) || (offset > 0 && base > std::numeric_limits<int64_t>::max() - offset))
         throw EStreamError("Invalid stream position");

@@ -16,9 +16,8 @@ constexpr const char* kSubComponentFlag = "_pardova_subcomponent";
 
 std::vector<std::pair<std::string, int64_t>> RegistryRootKeyIdents() {
     return {
-        {"HKEY_CLASSES_ROOT", 0x80000000},     {"HKEY_CURRENT_USER", 0x80000001},
-        {"HKEY_LOCAL_MACHINE", 0x80000002},    {"HKEY_USERS", 0x80000003},
-        {"HKEY_PERFORMANCE_DATA", 0x80000004}, {"HKEY_CURRENT_CONFIG", 0x80000005},
+        {"HKEY_CLASSES_ROOT", 0x80000000}, {"HKEY_CURRENT_USER", 0x80000001},     {"HKEY_LOCAL_MACHINE", 0x80000002},
+        {"HKEY_USERS", 0x80000003},        {"HKEY_PERFORMANCE_DATA", 0x80000004}, {"HKEY_CURRENT_CONFIG", 0x80000005},
         {"HKEY_DYN_DATA", 0x80000006},
     };
 }

@@ -109,8 +109,7 @@ public:
     using TReaderProc = std::function<void(TReader&)>;
     using TWriterProc = std::function<void(TWriter&)>;
     using TStreamProc = std::function<void(TStream&)>;
-    virtual void DefineProperty(const std::string& Name, TReaderProc ReadData, TWriterProc WriteData,
-                                bool HasData) = 0;
+    virtual void DefineProperty(const std::string& Name, TReaderProc ReadData, TWriterProc WriteData, bool HasData) = 0;
     virtual void DefineBinaryProperty(const std::string& Name, TStreamProc ReadData, TStreamProc WriteData,
                                       bool HasData) = 0;
 };
@@ -127,8 +126,21 @@ std::string ClassNameOf(const QObject* Object);
 std::string NameOf(const QObject* Object);
 
 // The kinds of published property the writer and reader tell apart.
-enum class TPropKind { Integer, Char, Enumeration, Boolean, Set, Float, String, Int64, Event, Variant, Interface,
-                       Object, Other };
+enum class TPropKind {
+    Integer,
+    Char,
+    Enumeration,
+    Boolean,
+    Set,
+    Float,
+    String,
+    Int64,
+    Event,
+    Variant,
+    Interface,
+    Object,
+    Other
+};
 TPropKind PropKindOf(const QMetaProperty& Property);
 
 // The published properties of an object: its Q_PROPERTYs beyond QObject's own. Found by name without

@@ -155,9 +155,8 @@ void RegisterPropertyInterceptor(const QMetaObject* ObjectClass, const QMetaObje
 }
 
 void UnregisterPropertyInterceptor(const QMetaObject* ObjectClass, const QMetaObject* InterceptorClass) {
-    std::erase_if(InterceptorRegistry(), [&](const auto& pair) {
-        return pair.first == ObjectClass && pair.second == InterceptorClass;
-    });
+    std::erase_if(InterceptorRegistry(),
+                  [&](const auto& pair) { return pair.first == ObjectClass && pair.second == InterceptorClass; });
 }
 
 int AncestorDistance(const QMetaObject* Class, const QMetaObject* Ancestor) {
@@ -188,8 +187,7 @@ void RegisterDefaultPropertyInterceptors() {
     RegisterPropertyInterceptor(&TForm::staticMetaObject, &TFormStoragePropertyInterceptor::staticMetaObject);
 }
 
-std::unique_ptr<TStoragePropertyInterceptor> CreateInterceptor(const QMetaObject* InterceptorClass,
-                                                               QObject* Target) {
+std::unique_ptr<TStoragePropertyInterceptor> CreateInterceptor(const QMetaObject* InterceptorClass, QObject* Target) {
     QObject* created = InterceptorClass->newInstance(Q_ARG(QObject*, Target));
     auto* interceptor = qobject_cast<TStoragePropertyInterceptor*>(created);
     if (interceptor == nullptr) {

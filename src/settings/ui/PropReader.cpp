@@ -179,7 +179,8 @@ void TPropReaderEh::ApplyPropertySegments(QObject* Object, const std::string& Na
         const std::string& segment = segments[i];
         const bool last = i + 1 == segments.size();
         FPropName = segment;
-        if (auto* collection = qobject_cast<TCollection*>(current); collection != nullptr && segment.starts_with("__Item")) {
+        if (auto* collection = qobject_cast<TCollection*>(current);
+            collection != nullptr && segment.starts_with("__Item")) {
             int index = -1;
             if (last || !ParseItemIndex(std::string_view(segment).substr(6), index) || index >= collection->Count()) {
                 throw Exception("Invalid property path");
@@ -264,7 +265,8 @@ void TPropReaderEh::ReadPropertyValue(QObject* Instance, const QMetaProperty& Pr
         } else {
             number = ReadInteger();
         }
-        value = type.flags().testFlag(QMetaType::IsEnumeration) ? IntegerVariant(type, number) : QVariant(qlonglong(number));
+        value = type.flags().testFlag(QMetaType::IsEnumeration) ? IntegerVariant(type, number)
+                                                                : QVariant(qlonglong(number));
         break;
     }
     case TPropKind::Char: {

@@ -318,9 +318,7 @@ void TPropStorageEh::Loaded() {
     }
 }
 
-std::string TPropStorageEh::Section() const {
-    return FSection.empty() ? DefaultSectionName(Owner()) : FSection;
-}
+std::string TPropStorageEh::Section() const { return FSection.empty() ? DefaultSectionName(Owner()) : FSection; }
 
 TPropStorageManagerEh* TPropStorageEh::Manager() const {
     return FStorageManager != nullptr ? FStorageManager.data() : DefaultStorageManager();

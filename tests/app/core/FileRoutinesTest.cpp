@@ -22,7 +22,7 @@ public:
     struct Answer {
         std::optional<uint32_t> Attributes; // nullopt: the read fails with Error
         uint32_t Error = 0;
-        bool Opens = true;                  // for CanOpenForReading
+        bool Opens = true; // for CanOpenForReading
         uint32_t OpenError = 0;
         std::optional<uint32_t> SearchFinds; // attributes of the entry a search on the path finds
     };
@@ -244,8 +244,8 @@ TEST_F(FileRoutinesTest, AddToLogWritesTheTextAloneUnlessAValueIsGiven) {
     AddToLog("count", 42);
     AddToLog("neg", -7);
     AddToLog("max", 2147483647);
-    EXPECT_EQ(LogLines(), (std::vector<std::string>{"start Pardova, 1.0 - -", "Папка не найдена, создаю ",
-                                                    "count : 42", "neg : -7", "max"}));
+    EXPECT_EQ(LogLines(), (std::vector<std::string>{"start Pardova, 1.0 - -", "Папка не найдена, создаю ", "count : 42",
+                                                    "neg : -7", "max"}));
 }
 
 TEST_F(FileRoutinesTest, AddToLogLetsTheLogsErrorsThrough) {

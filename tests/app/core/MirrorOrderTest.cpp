@@ -51,8 +51,8 @@ protected:
         CoreTest::SetUp();
         // Nested folders, some only in A; files that B lacks, that differ in time or in size, that match;
         // hidden entries; an empty folder; a name that is a file on one side and a folder on the other.
-        for (const char* dir : {"A/d1/d11/d111", "A/d1/d12", "A/d2", "A/.hid", "A/empty", "A/clashDir",
-                                "B/d1/d11/d111", "B/d2", "B/clashFile"}) {
+        for (const char* dir : {"A/d1/d11/d111", "A/d1/d12", "A/d2", "A/.hid", "A/empty", "A/clashDir", "B/d1/d11/d111",
+                                "B/d2", "B/clashFile"}) {
             MakeDirs(dir);
         }
         struct File {
@@ -62,12 +62,16 @@ protected:
             int Shift;       // seconds B's time differs from A's
         };
         const File files[] = {
-            {"top", "t", "t", 0},          {"d1/same", "same", "same", 0},
-            {"d1/newer", "x", "x", 60},    {"d1/older", "x", "x", -60},
-            {"d1/longer", "abc", "ab", 0}, {"d1/d11/missing", "m", nullptr, 0},
+            {"top", "t", "t", 0},
+            {"d1/same", "same", "same", 0},
+            {"d1/newer", "x", "x", 60},
+            {"d1/older", "x", "x", -60},
+            {"d1/longer", "abc", "ab", 0},
+            {"d1/d11/missing", "m", nullptr, 0},
             {"d1/d11/d111/deep", "deep", "deep", 0},
             {"d1/d12/onlyA", "a", nullptr, 0},
-            {"d2/same2", "s", "s", 0},     {".hid/.h", "h", nullptr, 0},
+            {"d2/same2", "s", "s", 0},
+            {".hid/.h", "h", nullptr, 0},
             {"clashFile", "file in A", nullptr, 0},
             {"clashDir/inside", "i", nullptr, 0},
         };

@@ -191,9 +191,9 @@ TEST_F(MirrorReliabilityTest, AnUnreadableSourceFolderCountsAsEmptyUntilItCanBeR
 
     ClearLog();
     SyncFolder(A, B);
-    EXPECT_EQ(SortedLogLines(), Sorted({InA("a.txt"), InA("sub"), InA("sub/b.bin"), kCopy + InB("sub/b.bin"),
-                                        InA("sub/deeper"), InA("sub/deeper/c"), kCopy + InB("sub/deeper/c"),
-                                        InA("empty")}));
+    EXPECT_EQ(SortedLogLines(),
+              Sorted({InA("a.txt"), InA("sub"), InA("sub/b.bin"), kCopy + InB("sub/b.bin"), InA("sub/deeper"),
+                      InA("sub/deeper/c"), kCopy + InB("sub/deeper/c"), InA("empty")}));
     ExpectUpToDate();
     EXPECT_EQ(Snapshot(A), before);
 }

@@ -51,7 +51,8 @@ protected:
     // No temporary file of the mirror's is left anywhere below the folder.
     void ExpectNoPartialCopies(const std::string& folder) const {
         for (const auto& entry : stdfs::recursive_directory_iterator(PathFromUtf8(folder))) {
-            EXPECT_EQ(Utf8FromPath(entry.path().filename()).find(".pardova-part"), std::string::npos) << Utf8FromPath(entry.path());
+            EXPECT_EQ(Utf8FromPath(entry.path().filename()).find(".pardova-part"), std::string::npos)
+                << Utf8FromPath(entry.path());
         }
     }
 };
@@ -85,8 +86,9 @@ TEST_F(MirrorSafetyTest, AFolderLinkInBIsNeitherEnteredNorWrittenThrough) {
         // Logged exactly as a destination folder that could not be created: every entry, every copy.
         Lines lines = LogLines();
         std::sort(lines.begin(), lines.end());
-        Lines expected{InA("sub"),   InA("sub/f"),   kCopy + InB("sub/f"), InA("sub/deeper"), InA("sub/deeper/g"),
-                       kCopy + InB("sub/deeper/g"), InA("other"), InA("other/f"), kCopy + InB("other/f")};
+        Lines expected{InA("sub"),        InA("sub/f"),        kCopy + InB("sub/f"),
+                       InA("sub/deeper"), InA("sub/deeper/g"), kCopy + InB("sub/deeper/g"),
+                       InA("other"),      InA("other/f"),      kCopy + InB("other/f")};
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(lines, expected) << "pass " << pass;
     }
@@ -114,7 +116,6 @@ TEST_F(MirrorSafetyTest, AHardLinkInBIsReplacedNeverWrittenThrough) {
     EXPECT_EQ(ReadFile(InB("report-old.txt")), "version 1");
     ExpectNoPartialCopies(At("B"));
 }
-
 
 TEST_F(MirrorSafetyTest, BReachedInsideAUnderAnotherNameIsPassedOver) {
     MakeDirs("A/out");
@@ -198,7 +199,8 @@ TEST_F(MirrorSafetyPosixTest, FoldersKeepTheirPrivacyAndReplacedFilesLoseSetIdBi
         mode_t Expected;
     };
     const Case cases[] = {
-        {"private", 0700, 0700}, {"group", 0750, 0750}, {"open", 0777, 0777}, {"locked", 0500, 0700}, {"odd", 0055, 0755},
+        {"private", 0700, 0700}, {"group", 0750, 0750}, {"open", 0777, 0777},
+        {"locked", 0500, 0700},  {"odd", 0055, 0755},
     };
     MakeDirs("B");
     for (const Case& c : cases) {

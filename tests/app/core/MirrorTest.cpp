@@ -59,8 +59,7 @@ TEST_F(MirrorTest, FirstPassCopiesEveryFileAndFolderDepthFirst) {
         accepted.push_back(second);
     }
     const Lines lines = LogLines();
-    EXPECT_NE(std::find(accepted.begin(), accepted.end(), lines), accepted.end())
-        << ::testing::PrintToString(lines);
+    EXPECT_NE(std::find(accepted.begin(), accepted.end(), lines), accepted.end()) << ::testing::PrintToString(lines);
 }
 
 TEST_F(MirrorTest, SecondPassCopiesNothingAndLogsOnlyTheEntries) {
@@ -71,7 +70,8 @@ TEST_F(MirrorTest, SecondPassCopiesNothingAndLogsOnlyTheEntries) {
     // A folder's own time plays no part. (Windows runtimes may refuse to set a folder's time; the pass
     // is then checked with the time as it is.)
     std::error_code ec;
-    stdfs::last_write_time(PathFromUtf8(InB("d")), stdfs::last_write_time(PathFromUtf8(InB("d"))) - std::chrono::seconds(100), ec);
+    stdfs::last_write_time(PathFromUtf8(InB("d")),
+                           stdfs::last_write_time(PathFromUtf8(InB("d"))) - std::chrono::seconds(100), ec);
     SyncFolder(A, B);
     EXPECT_EQ(LogLines(), (Lines{InA("d"), InA("d/f")}));
 }
@@ -79,8 +79,8 @@ TEST_F(MirrorTest, SecondPassCopiesNothingAndLogsOnlyTheEntries) {
 TEST_F(MirrorTest, AnyDifferenceInTimeOrSizeCopiesAndEqualTimeAndSizeDoNot) {
     struct Case {
         const char* Name;
-        std::string Dest;       // what B holds before the pass
-        int ShiftDestSeconds;   // B's time against A's
+        std::string Dest;     // what B holds before the pass
+        int ShiftDestSeconds; // B's time against A's
         bool Copied;
     };
     const Case cases[] = {

@@ -51,9 +51,7 @@ protected:
 };
 
 TEST_F(SyncRunTest, AMustBeAFolder) {
-    const struct {
-        std::string A;
-    } cases[] = {{""}, {At("missing")}, {At("A/f")}};
+    const struct { std::string A; } cases[] = {{""}, {At("missing")}, {At("A/f")}};
     for (const auto& c : cases) {
         EXPECT_EQ(FailureOf(c.A, B, "", kStart), "Папка не найдена\r" + c.A);
         EXPECT_FALSE(Exists(B)) << c.A;
@@ -65,8 +63,8 @@ TEST_F(SyncRunTest, AMissingBIsLoggedCreatedAndFilled) {
     const std::string deepB = At("B/x/y");
     DoSync(A, deepB, "anything at all", kNoStart);
     EXPECT_EQ(ReadFile(At("B/x/y/f")), "payload");
-    EXPECT_EQ(LogLines(), (Lines{"Папка не найдена, создаю " + deepB, At("A/f"),
-                                 "  копирую -> " + IncludeSlash(deepB) + "f"}));
+    EXPECT_EQ(LogLines(),
+              (Lines{"Папка не найдена, создаю " + deepB, At("A/f"), "  копирую -> " + IncludeSlash(deepB) + "f"}));
 }
 
 TEST_F(SyncRunTest, ARelativeMissingBIsCreatedAgainstTheCurrentFolder) {

@@ -23,8 +23,8 @@ struct Item {
         if (item.Folder) {
             *out << "folder";
         } else {
-            *out << "file of " << item.Size << " bytes at " << item.Time << ": \""
-                 << item.Content.substr(0, 40) << (item.Content.size() > 40 ? "...\"" : "\"");
+            *out << "file of " << item.Size << " bytes at " << item.Time << ": \"" << item.Content.substr(0, 40)
+                 << (item.Content.size() > 40 ? "...\"" : "\"");
         }
     }
 };
@@ -38,7 +38,8 @@ inline Tree Snapshot(const std::string& root) {
         Item item;
         item.Folder = it->is_directory();
         if (!item.Folder) {
-            const std::optional<platform::FileAttributeData> data = platform::NativeFs().GetAttributeData(Utf8FromPath(it->path()));
+            const std::optional<platform::FileAttributeData> data =
+                platform::NativeFs().GetAttributeData(Utf8FromPath(it->path()));
             EXPECT_TRUE(data.has_value()) << relative;
             if (data) {
                 item.Size = data->Size;
@@ -53,7 +54,8 @@ inline Tree Snapshot(const std::string& root) {
 
 // A file's bytes read through the platform layer.
 inline std::string ReadThroughFs(const std::string& path) {
-    const std::unique_ptr<platform::FileStream> stream = platform::NativeFs().OpenStream(path, platform::StreamMode::OpenReadShareRead);
+    const std::unique_ptr<platform::FileStream> stream =
+        platform::NativeFs().OpenStream(path, platform::StreamMode::OpenReadShareRead);
     std::string bytes(static_cast<size_t>(stream->Size()), '\0');
     bytes.resize(stream->Read(bytes.data(), bytes.size()));
     return bytes;

@@ -30,9 +30,9 @@
 namespace pardova {
 namespace {
 
+using testing::BoxAnswerer;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-using testing::BoxAnswerer;
 
 // A relative path written with "/" in the platform's own separator, as the program composes and logs paths.
 std::string WithNativeSeparators(std::string path) {
@@ -169,11 +169,14 @@ TEST_F(MainWindow, IsBuiltAsDescribed) {
     }
 
     // Latin A and B in the captions, and their trailing spaces.
-    EXPECT_EQ(form->DirEdit1->BoundLabel()->Caption(), QString::fromUtf8("\xD0\x9F\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0 A  "));
-    EXPECT_EQ(form->DirEdit2->BoundLabel()->Caption(), QString::fromUtf8("\xD0\x9F\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0 B  "));
+    EXPECT_EQ(form->DirEdit1->BoundLabel()->Caption(),
+              QString::fromUtf8("\xD0\x9F\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0 A  "));
+    EXPECT_EQ(form->DirEdit2->BoundLabel()->Caption(),
+              QString::fromUtf8("\xD0\x9F\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0 B  "));
     EXPECT_EQ(form->ExeEdit->BoundLabel()->Caption(), QString::fromUtf8("exe \xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB "));
-    for (TsFileDirEdit* field : {static_cast<TsFileDirEdit*>(form->DirEdit1), static_cast<TsFileDirEdit*>(form->DirEdit2),
-                                 static_cast<TsFileDirEdit*>(form->ExeEdit)}) {
+    for (TsFileDirEdit* field :
+         {static_cast<TsFileDirEdit*>(form->DirEdit1), static_cast<TsFileDirEdit*>(form->DirEdit2),
+          static_cast<TsFileDirEdit*>(form->ExeEdit)}) {
         EXPECT_TRUE(field->BoundLabel()->Active());
         EXPECT_EQ(field->MaxLength(), 255);
         EXPECT_TRUE(field->CheckOnExit());
@@ -185,12 +188,13 @@ TEST_F(MainWindow, IsBuiltAsDescribed) {
     EXPECT_EQ(form->CheckBox1->Caption(), QStringLiteral("Запустить exe-файл"));
     EXPECT_FALSE(form->CheckBox1->Checked());
 
-    EXPECT_THAT(form->sMemo1->Lines(),
-                ElementsAre(QString(), QStringLiteral("Программа  проверяет, отличаются ли файлы "),
-                            QString::fromUtf8("в папке B от файлов в папке \xD0\x90 (по размеру и дате). "),
-                            QString::fromUtf8("Если отличаются \xE2\x80\x93 копирует и заменяет файлы из \xD0\x90 в B. "),
-                            QStringLiteral("После успешного завершения копирования запускает exe-файл"),
-                            QStringLiteral("При запуске с ключом /s выполняет работу без показа окна.")));
+    EXPECT_THAT(
+        form->sMemo1->Lines(),
+        ElementsAre(QString(), QStringLiteral("Программа  проверяет, отличаются ли файлы "),
+                    QString::fromUtf8("в папке B от файлов в папке \xD0\x90 (по размеру и дате). "),
+                    QString::fromUtf8("Если отличаются \xE2\x80\x93 копирует и заменяет файлы из \xD0\x90 в B. "),
+                    QStringLiteral("После успешного завершения копирования запускает exe-файл"),
+                    QStringLiteral("При запуске с ключом /s выполняет работу без показа окна.")));
     EXPECT_EQ(form->sMemo1->document()->firstBlock().blockFormat().alignment() & Qt::AlignHorizontal_Mask,
               Qt::AlignHCenter);
     EXPECT_EQ(form->sMemo1->document()->lastBlock().blockFormat().alignment() & Qt::AlignHorizontal_Mask,
@@ -239,7 +243,8 @@ TEST_F(MainWindow, TheStartButtonRunsAPassWithTheFieldsTexts) {
     ASSERT_GE(texts.size(), 2u);
     EXPECT_EQ(texts[0], kStartLine);
     EXPECT_EQ(texts[1], "Папка не найдена, создаю " + Root + "B");
-    EXPECT_NE(std::find(texts.begin(), texts.end(), "  копирую -> " + Root + WithNativeSeparators("B/f.txt")), texts.end());
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "  копирую -> " + Root + WithNativeSeparators("B/f.txt")),
+              texts.end());
     // Nothing of the unticked box's program.
     for (const auto& text : texts) {
         EXPECT_EQ(text.find("Запускаю"), std::string::npos) << text;
@@ -257,11 +262,28 @@ TEST_F(MainWindow, FailuresShowTheBoxAndTheWindowStaysAsItWas) {
     } cases[] = {
         {"A empty", "", Root + "B", "", false, "Папка не найдена\r", {}},
         {"A missing", Root + "missing", Root + "B", "", false, "Папка не найдена\r" + Root + "missing.", {}},
-        {"A is a file", Root + WithNativeSeparators("A/f.txt"), Root + "B", "", false, "Папка не найдена\r" + Root + WithNativeSeparators("A/f.txt."), {}},
+        {"A is a file",
+         Root + WithNativeSeparators("A/f.txt"),
+         Root + "B",
+         "",
+         false,
+         "Папка не найдена\r" + Root + WithNativeSeparators("A/f.txt."),
+         {}},
         {"B empty", Root + "A", "", "", false, "Unable to create directory.", {"Папка не найдена, создаю "}},
-        {"program missing", Root + "A", Root + "B2", "", true, "Файл не найден\r",
+        {"program missing",
+         Root + "A",
+         Root + "B2",
+         "",
+         true,
+         "Файл не найден\r",
          {"Папка не найдена, создаю " + Root + "B2"}},
-        {"program a folder", Root + "A", Root + "A", Root + WithNativeSeparators("A/sub"), true, "Файл не найден\r" + Root + WithNativeSeparators("A/sub."), {}},
+        {"program a folder",
+         Root + "A",
+         Root + "A",
+         Root + WithNativeSeparators("A/sub"),
+         true,
+         "Файл не найден\r" + Root + WithNativeSeparators("A/sub."),
+         {}},
     };
     CreateWindow();
     MainForm->show();
@@ -387,7 +409,8 @@ TEST_F(MainWindow, ASuccessfulSilentRunEndsTheProcessWithCodeZeroAfterFinish) {
     ASSERT_GE(texts.size(), 3u);
     EXPECT_EQ(texts.front(), kStartLine);
     EXPECT_EQ(texts[1], "Папка не найдена, создаю " + B);
-    EXPECT_NE(std::find(texts.begin(), texts.end(), "  копирую -> " + B + WithNativeSeparators("/sub/g.txt")), texts.end());
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "  копирую -> " + B + WithNativeSeparators("/sub/g.txt")),
+              texts.end());
     EXPECT_EQ(texts.back(), "finish");
 }
 

@@ -1,9 +1,9 @@
 // The program's own main window with the settings store: settings.ini for the specified example, and the
 // values coming back in a window opened after the first one was closed.
-#include "settings/ui/TestSettingsExample.h"
 #include "app/ui/fMain.h"
 #include "platform/ui/Application.h"
 #include "settings/ui/PropStorage.h"
+#include "settings/ui/TestSettingsExample.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>

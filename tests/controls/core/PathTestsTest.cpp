@@ -1,8 +1,8 @@
 // The path tests that the fields and the folder picker share: IsExistingFolder and IsValidFileName.
-#include "platform/core/FileSystem.h"
 #include "controls/core/PathTests.h"
-#include "platform/core/TestFsSupport.h"
+#include "platform/core/FileSystem.h"
 #include "platform/core/TestFakeFs.h"
+#include "platform/core/TestFsSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -79,11 +79,13 @@ TEST_F(IsExistingFolderOnDisk, TellsFoldersFromFilesAndMissingEntries) {
 TEST_F(IsExistingFolderOnDisk, FollowsLinksToFoldersAndRefusesDanglingOnes) {
     MakeDirs("target");
     std::error_code error;
-    testing::stdfs::create_directory_symlink(testing::PathFromUtf8(At("target")), testing::PathFromUtf8(At("live")), error);
+    testing::stdfs::create_directory_symlink(testing::PathFromUtf8(At("target")), testing::PathFromUtf8(At("live")),
+                                             error);
     if (error) {
         GTEST_SKIP() << "links cannot be made here: " << error.message();
     }
-    testing::stdfs::create_directory_symlink(testing::PathFromUtf8(At("gone")), testing::PathFromUtf8(At("dead")), error);
+    testing::stdfs::create_directory_symlink(testing::PathFromUtf8(At("gone")), testing::PathFromUtf8(At("dead")),
+                                             error);
     ASSERT_FALSE(error) << error.message();
     EXPECT_TRUE(IsExistingFolder(At("live")));
     EXPECT_FALSE(IsExistingFolder(At("dead")));
@@ -98,23 +100,22 @@ struct NameCase {
 class IsValidFileNameCases : public ::testing::TestWithParam<NameCase> {};
 
 TEST_P(IsValidFileNameCases, RefusesEmptyNamesAndForbiddenCharacters) {
-    EXPECT_EQ(IsValidFileName(GetParam().Name, GetParam().Style), GetParam().Expected)
-        << '"' << GetParam().Name << '"';
+    EXPECT_EQ(IsValidFileName(GetParam().Name, GetParam().Style), GetParam().Expected) << '"' << GetParam().Name << '"';
 }
 
 constexpr PathStyle W = PathStyle::Windows;
 constexpr PathStyle X = PathStyle::Posix;
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, IsValidFileNameCases,
-    ::testing::Values(NameCase{"", W, false}, NameCase{"", X, false}, NameCase{"app.exe", W, true},
-                      NameCase{"C:\\Tools\\app.exe", W, true}, NameCase{"C:", W, true},
-                      NameCase{"C:/Tools/app.exe", W, false}, NameCase{"a<b", W, false},
-                      NameCase{"a>b", W, false}, NameCase{"a\"b", W, false}, NameCase{"a|b", W, false},
-                      NameCase{"*.exe", W, false}, NameCase{"app?.exe", W, false},
-                      NameCase{"/usr/bin/tool", X, true}, NameCase{"back\\slash:colon", X, true},
-                      NameCase{"/usr/bin/t?ol", X, false}, NameCase{"/usr/bin/<tool>", X, false},
-                      NameCase{"Папка A/файл.exe", X, true}, NameCase{"Папка A\\файл.exe", W, true}));
+INSTANTIATE_TEST_SUITE_P(Names, IsValidFileNameCases,
+                         ::testing::Values(NameCase{"", W, false}, NameCase{"", X, false}, NameCase{"app.exe", W, true},
+                                           NameCase{"C:\\Tools\\app.exe", W, true}, NameCase{"C:", W, true},
+                                           NameCase{"C:/Tools/app.exe", W, false}, NameCase{"a<b", W, false},
+                                           NameCase{"a>b", W, false}, NameCase{"a\"b", W, false},
+                                           NameCase{"a|b", W, false}, NameCase{"*.exe", W, false},
+                                           NameCase{"app?.exe", W, false}, NameCase{"/usr/bin/tool", X, true},
+                                           NameCase{"back\\slash:colon", X, true}, NameCase{"/usr/bin/t?ol", X, false},
+                                           NameCase{"/usr/bin/<tool>", X, false}, NameCase{"Папка A/файл.exe", X, true},
+                                           NameCase{"Папка A\\файл.exe", W, true}));
 
 TEST(IsValidFileName, RefusesAnEmbeddedNul) {
     EXPECT_FALSE(IsValidFileName(std::string("a\0b", 3), PathStyle::Windows));

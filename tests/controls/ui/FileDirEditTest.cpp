@@ -13,16 +13,16 @@
 #include <QClipboard>
 #include <QDialog>
 #include <QDir>
+#include <QEnterEvent>
 #include <QFile>
 #include <QFileDialog>
-#include <QTimer>
-#include <QEnterEvent>
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -96,8 +96,7 @@ struct DialogScript {
 class ControlsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        FPreviousPicker = SetFolderPickerFactory(
-            [this](QWidget*) { return std::make_unique<ScriptedPicker>(Picker); });
+        FPreviousPicker = SetFolderPickerFactory([this](QWidget*) { return std::make_unique<ScriptedPicker>(Picker); });
         FPreviousRunner = SetOpenDialogRunner([this](TsOpenDialog& dialog, QWidget*) {
             ++Dialog.Executed;
             Dialog.InitialDir = dialog.InitialDir();
@@ -194,19 +193,39 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, FolderBrowse,
     ::testing::Values(
         FolderCase{"EmptyOpensAtTheRoot", "", "", false, "", {}, {}, "", ""},
-        FolderCase{"EmptyOpensOnTheLastChoice", "", "C:\\Data", false, "", {"C:\\Data"}, {"C:\\Data"}, "",
+        FolderCase{"EmptyOpensOnTheLastChoice", "", "C:\\Data", false, "", {"C:\\Data"}, {"C:\\Data"}, "", "C:\\Data"},
+        FolderCase{"MissingFolderOpensAtTheRootAndCancelKeepsTheText",
+                   "C:\\Nope",
+                   "C:\\Data",
+                   false,
+                   "",
+                   {},
+                   {},
+                   "C:\\Nope",
                    "C:\\Data"},
-        FolderCase{"MissingFolderOpensAtTheRootAndCancelKeepsTheText", "C:\\Nope", "C:\\Data", false, "", {}, {},
-                   "C:\\Nope", "C:\\Data"},
         FolderCase{"AFileIsNoStartFolder", "C:\\file.txt", "", false, "", {}, {}, "C:\\file.txt", ""},
-        FolderCase{"AWordThatNamesNothing", "nothing", "", true, "C:\\Data\\Sub", {}, {}, "C:\\Data\\Sub",
-                   "C:\\Data\\Sub"},
-        FolderCase{"TrailingBackslashOpensOnTheFolderAndOkDropsIt", "C:\\Data\\", "", true, "C:\\Data",
-                   {"C:\\Data\\"}, {"C:\\Data\\"}, "C:\\Data", "C:\\Data"},
-        FolderCase{"ADriveRootKeepsItsBackslash", "C:\\Data", "", true, "C:\\", {"C:\\Data"}, {"C:\\Data"},
-                   "C:\\", "C:\\"},
-        FolderCase{"AVirtualItemIsTakenButNotRemembered", "", "C:\\Data", true, "Network", {"C:\\Data"},
-                   {"C:\\Data"}, "Network", "C:\\Data"}),
+        FolderCase{
+            "AWordThatNamesNothing", "nothing", "", true, "C:\\Data\\Sub", {}, {}, "C:\\Data\\Sub", "C:\\Data\\Sub"},
+        FolderCase{"TrailingBackslashOpensOnTheFolderAndOkDropsIt",
+                   "C:\\Data\\",
+                   "",
+                   true,
+                   "C:\\Data",
+                   {"C:\\Data\\"},
+                   {"C:\\Data\\"},
+                   "C:\\Data",
+                   "C:\\Data"},
+        FolderCase{
+            "ADriveRootKeepsItsBackslash", "C:\\Data", "", true, "C:\\", {"C:\\Data"}, {"C:\\Data"}, "C:\\", "C:\\"},
+        FolderCase{"AVirtualItemIsTakenButNotRemembered",
+                   "",
+                   "C:\\Data",
+                   true,
+                   "Network",
+                   {"C:\\Data"},
+                   {"C:\\Data"},
+                   "Network",
+                   "C:\\Data"}),
     [](const ::testing::TestParamInfo<FolderCase>& info) { return std::string(info.param.Name); });
 
 TEST_F(ControlsTest, FolderBrowseHonoursNoChangeDirAndTheCreateOption) {
@@ -411,7 +430,8 @@ TEST_F(ControlsTest, FileNameRefusesInvalidNames) {
 // The system's open-file dialog, read back from its controls and answered as a user would.
 TEST_F(ControlsTest, TheSystemFileDialogStartsOnTheFileWithTheOneFilterAndGivesTheChosenPath) {
     ASSERT_TRUE(platform::HasSystemOpenFileDialog());
-    const QString folder = QDir::tempPath() + "/pardova-filedialog-" + QString::number(QCoreApplication::applicationPid());
+    const QString folder =
+        QDir::tempPath() + "/pardova-filedialog-" + QString::number(QCoreApplication::applicationPid());
     ASSERT_TRUE(QDir().mkpath(folder));
     QFile tool(folder + "/tool.exe");
     ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
@@ -460,7 +480,8 @@ TEST_F(ControlsTest, CancellingTheSystemFileDialogKeepsTheText) {
 // The window framework's dialog (POSIX has no dialog of the platform's own), answered from a timer as a
 // user would.
 TEST_F(ControlsTest, TheDefaultFileDialogStartsOnTheFileAndListsFilesWithoutADot) {
-    const QString folder = QDir::tempPath() + "/pardova-filedialog-" + QString::number(QCoreApplication::applicationPid());
+    const QString folder =
+        QDir::tempPath() + "/pardova-filedialog-" + QString::number(QCoreApplication::applicationPid());
     ASSERT_TRUE(QDir().mkpath(folder));
     QFile tool(folder + "/tool");
     ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
@@ -495,9 +516,9 @@ TEST_F(ControlsTest, TheDefaultFileDialogStartsOnTheFileAndListsFilesWithoutADot
 // without a change returns that name.
 struct OwnDialogCase {
     const char* Name;
-    QString Text;      // "<dir>" stands for a temporary folder holding tools/app.exe
-    QString Shown;     // the dialog's name field
-    QString Returned;  // the field's text after Open
+    QString Text;     // "<dir>" stands for a temporary folder holding tools/app.exe
+    QString Shown;    // the dialog's name field
+    QString Returned; // the field's text after Open
 };
 
 class OwnFileDialog : public ControlsTest, public ::testing::WithParamInterface<OwnDialogCase> {};
@@ -543,8 +564,7 @@ INSTANTIATE_TEST_SUITE_P(
         OwnDialogCase{"MissingFolder", "/nonexistent/dir/x.exe", "/nonexistent/dir/x.exe", "/nonexistent/dir/x.exe"},
         OwnDialogCase{"MissingFolderInTheDialogsFolder", "<dir>/nope/x.exe", "<dir>/nope/x.exe", "<dir>/nope/x.exe"},
         OwnDialogCase{"ExistingFile", "<dir>/tools/app.exe", "<dir>/tools/app.exe", "<dir>/tools/app.exe"},
-        OwnDialogCase{"NewFileInAnExistingFolder", "<dir>/tools/new.exe", "<dir>/tools/new.exe",
-                      "<dir>/tools/new.exe"},
+        OwnDialogCase{"NewFileInAnExistingFolder", "<dir>/tools/new.exe", "<dir>/tools/new.exe", "<dir>/tools/new.exe"},
         OwnDialogCase{"BareName", "app.exe", "app.exe", "<dir>/app.exe"}),
     [](const auto& info) { return std::string(info.param.Name); });
 

@@ -13,14 +13,14 @@
 #include "platform/ui/Application.h"
 
 #include <QApplication>
-#include <QFileInfo>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
-#include <QContextMenuEvent>
+#include <QFileInfo>
 #include <QKeyEvent>
-#include <QMenu>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
@@ -30,7 +30,6 @@
 #include <gmock/gmock.h>
 
 #include <filesystem>
-
 
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
@@ -54,8 +53,7 @@ public:
 
 // Acts on a modal dialog once its loop runs. A dialog that the action leaves open is a failure, and is
 // closed so that no test ever waits on it.
-template <class F>
-void Drive(QDialog* dialog, F act) {
+template <class F> void Drive(QDialog* dialog, F act) {
     QTimer::singleShot(0, dialog, [dialog, act] {
         act();
         if (dialog->isVisible()) {
@@ -66,8 +64,7 @@ void Drive(QDialog* dialog, F act) {
 }
 
 // The same for whatever modal window is showing when the loop runs.
-template <class F>
-void DriveModal(F act) {
+template <class F> void DriveModal(F act) {
     QTimer::singleShot(0, [act] {
         act();
         if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
@@ -255,7 +252,8 @@ TEST_F(PathDialogTest, ListsFoldersOnlyHiddenOnesIncludedInNaturalOrder) {
     for (int i = 0; i < top->childCount(); ++i) {
         auto* child = top->ChildNode(i);
         const bool hasSub = child->text(0) == "A";
-        EXPECT_EQ(child->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator, hasSub) << child->text(0).toStdString();
+        EXPECT_EQ(child->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator, hasSub)
+            << child->text(0).toStdString();
     }
 }
 
@@ -274,7 +272,8 @@ TEST_F(PathDialogTest, ALinkToAFolderIsListedAsAFolderWithItsSubfolders) {
     for (int i = 0; i < top->childCount(); ++i) {
         auto* child = top->ChildNode(i);
         const bool hasSub = child->text(0) != "plain";
-        EXPECT_EQ(child->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator, hasSub) << child->text(0).toStdString();
+        EXPECT_EQ(child->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator, hasSub)
+            << child->text(0).toStdString();
     }
 }
 
@@ -636,8 +635,7 @@ TEST_F(PathDialogTest, LayoutTextsAndAnchors) {
     EXPECT_EQ(picker->size(), QSize(370, 415));
     EXPECT_EQ(picker->minimumSize(), QSize(370, 415));
     // Tab order: the tree, OK, Cancel, Create, the root-button column.
-    const QList<QWidget*> ours{picker->sBitBtn1, picker->sBitBtn2, picker->sBitBtn3,
-                               picker->sScrollBox1};
+    const QList<QWidget*> ours{picker->sBitBtn1, picker->sBitBtn2, picker->sBitBtn3, picker->sScrollBox1};
     QList<QWidget*> order;
     for (QWidget* w = picker->sShellTreeView1->nextInFocusChain(); w != picker->sShellTreeView1;
          w = w->nextInFocusChain()) {
@@ -661,8 +659,7 @@ TEST_F(PathDialogTest, LayoutTextsAndAnchors) {
     const QSize frame = picker->frameGeometry().size() - picker->size();
     EXPECT_EQ(picker->frameGeometry().size(), QSize(370, 415));
     EXPECT_EQ(picker->sBitBtn2->geometry(), QRect(281 - frame.width(), 376 - frame.height(), 75, 25));
-    EXPECT_EQ(picker->sShellTreeView1->geometry(),
-              QRect(15, 20, 345 - frame.width(), 349 - frame.height()));
+    EXPECT_EQ(picker->sShellTreeView1->geometry(), QRect(15, 20, 345 - frame.width(), 349 - frame.height()));
     picker->hide();
 }
 
@@ -752,24 +749,27 @@ TEST_P(ItemPaths, ParseAndBackInBothStyles) {
 
 INSTANTIATE_TEST_SUITE_P(
     Styles, ItemPaths,
-    ::testing::Values(PathCase{platform::PathStyle::Posix, "/", {}, "/"},
-                      PathCase{platform::PathStyle::Posix, "/a//b/", {"a", "b"}, "/a/b"},
-                      PathCase{platform::PathStyle::Windows, "C:\\", {kComputerId, "C:"}, "C:\\"},
-                      PathCase{platform::PathStyle::Windows, "C:", {kComputerId, "C:"}, "C:\\"},
-                      PathCase{platform::PathStyle::Windows, "c:/Data\\x\\", {kComputerId, "c:", "Data", "x"},
-                               "c:\\Data\\x"},
-                      // The desktop's own folder is the top; what lies below it belongs to the desktop.
-                      PathCase{platform::PathStyle::Windows, "c:\\users\\ME\\desktop", {}, "C:\\Users\\me\\Desktop"},
-                      PathCase{platform::PathStyle::Windows, "C:\\Users\\me\\Desktop\\a\\b", {"a", "b"},
-                               "C:\\Users\\me\\Desktop\\a\\b"},
-                      PathCase{platform::PathStyle::Windows, "C:\\Users\\me\\Desktops", {kComputerId, "C:", "Users", "me", "Desktops"},
-                               "C:\\Users\\me\\Desktops"}));
+    ::testing::Values(
+        PathCase{platform::PathStyle::Posix, "/", {}, "/"},
+        PathCase{platform::PathStyle::Posix, "/a//b/", {"a", "b"}, "/a/b"},
+        PathCase{platform::PathStyle::Windows, "C:\\", {kComputerId, "C:"}, "C:\\"},
+        PathCase{platform::PathStyle::Windows, "C:", {kComputerId, "C:"}, "C:\\"},
+        PathCase{platform::PathStyle::Windows, "c:/Data\\x\\", {kComputerId, "c:", "Data", "x"}, "c:\\Data\\x"},
+        // The desktop's own folder is the top; what lies below it belongs to the desktop.
+        PathCase{platform::PathStyle::Windows, "c:\\users\\ME\\desktop", {}, "C:\\Users\\me\\Desktop"},
+        PathCase{
+            platform::PathStyle::Windows, "C:\\Users\\me\\Desktop\\a\\b", {"a", "b"}, "C:\\Users\\me\\Desktop\\a\\b"},
+        PathCase{platform::PathStyle::Windows,
+                 "C:\\Users\\me\\Desktops",
+                 {kComputerId, "C:", "Users", "me", "Desktops"},
+                 "C:\\Users\\me\\Desktops"}));
 
 TEST(ItemPathsRefused, UnparsablePaths) {
     using platform::PathStyle;
     const std::pair<PathStyle, const char*> cases[] = {
-        {PathStyle::Posix, ""}, {PathStyle::Posix, "relative"}, {PathStyle::Posix, "/a/../b"},
-        {PathStyle::Windows, "\\\\server\\share"}, {PathStyle::Windows, "Data"}, {PathStyle::Windows, "C:x"},
+        {PathStyle::Posix, ""},        {PathStyle::Posix, "relative"},
+        {PathStyle::Posix, "/a/../b"}, {PathStyle::Windows, "\\\\server\\share"},
+        {PathStyle::Windows, "Data"},  {PathStyle::Windows, "C:x"},
     };
     for (const auto& [style, path] : cases) {
         TItemId id;

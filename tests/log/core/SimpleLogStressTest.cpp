@@ -224,9 +224,7 @@ TEST_F(LogStressTest, ProcessesUnderTheMachineLockLoseNoLineAcrossRotations) {
         codes[p] = -2;
         // The environment is read by the child at its start; each child is started after its own value is set.
         SetEnv("PARDOVA_TEST_WRITER", std::to_string(p));
-        children.emplace_back([p, &codes] {
-            codes[p] = RunSelfChild("LogStressChild.DISABLED_WriteLines");
-        });
+        children.emplace_back([p, &codes] { codes[p] = RunSelfChild("LogStressChild.DISABLED_WriteLines"); });
         // Wait until this child has reported ready (or ended), so the next one sees its own number.
         while (!pardova::testing::Exists(Dir / "ready" + std::string(1, kSep) + std::to_string(p)) &&
                codes[p].load() == -2) {

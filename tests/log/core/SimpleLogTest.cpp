@@ -43,9 +43,7 @@ platform::LocalDateTime gNow{2024, 1, 31, 9, 5, 7, 42};
 platform::LocalDateTime FixedClock() { return gNow; }
 
 // The timestamp of gNow as a line shows it, with this machine's regional separators.
-std::string Stamp() {
-    return FormatLogTimestamp(gNow, platform::DateSeparator(), platform::TimeSeparator());
-}
+std::string Stamp() { return FormatLogTimestamp(gNow, platform::DateSeparator(), platform::TimeSeparator()); }
 
 std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
@@ -146,19 +144,27 @@ TEST_P(LineFormatTest, WritesExactBytes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, LineFormatTest,
-    ::testing::Values(
-        LineCase{"standard", {lpTimestamp, lpType}, " | ", ltInfo, "copy", "<ts> | Info | copy\r\n"},
-        LineCase{"emptyEventEndsInBlank", {lpTimestamp, lpType}, " | ", ltInfo, "", "<ts> | Info | \r\n"},
-        LineCase{"noProperties", {}, " | ", ltInfo, "bare", "bare\r\n"},
-        LineCase{"noPropertiesEmptyEvent", {}, " | ", ltInfo, "", "\r\n"},
-        LineCase{"emptyDelimiterRunsTogether", {lpTimestamp, lpType}, "", ltWarning, "x", "<ts>Warningx\r\n"},
-        LineCase{"typeOnlyError", {lpType}, ";", ltError, "e", "Error;e\r\n"},
-        LineCase{"typeOnlyHint", {lpType}, ";", ltHint, "h", "Hint;h\r\n"},
-        LineCase{"cyrillicTwoBytesPerLetter", {lpType}, " | ", ltInfo, "копирую",
-                 "Info | \xD0\xBA\xD0\xBE\xD0\xBF\xD0\xB8\xD1\x80\xD1\x83\xD1\x8E\r\n"},
-        LineCase{"crlfInsideEventStartsBareLine", {lpTimestamp, lpType}, " | ", ltInfo, "one\r\ntwo",
-                 "<ts> | Info | one\r\ntwo\r\n"},
-        LineCase{"delimiterWrittenUnchanged", {lpType}, "\t\"|\"\t", ltInfo, "q", "Info\t\"|\"\tq\r\n"}),
+    ::testing::Values(LineCase{"standard", {lpTimestamp, lpType}, " | ", ltInfo, "copy", "<ts> | Info | copy\r\n"},
+                      LineCase{"emptyEventEndsInBlank", {lpTimestamp, lpType}, " | ", ltInfo, "", "<ts> | Info | \r\n"},
+                      LineCase{"noProperties", {}, " | ", ltInfo, "bare", "bare\r\n"},
+                      LineCase{"noPropertiesEmptyEvent", {}, " | ", ltInfo, "", "\r\n"},
+                      LineCase{
+                          "emptyDelimiterRunsTogether", {lpTimestamp, lpType}, "", ltWarning, "x", "<ts>Warningx\r\n"},
+                      LineCase{"typeOnlyError", {lpType}, ";", ltError, "e", "Error;e\r\n"},
+                      LineCase{"typeOnlyHint", {lpType}, ";", ltHint, "h", "Hint;h\r\n"},
+                      LineCase{"cyrillicTwoBytesPerLetter",
+                               {lpType},
+                               " | ",
+                               ltInfo,
+                               "копирую",
+                               "Info | \xD0\xBA\xD0\xBE\xD0\xBF\xD0\xB8\xD1\x80\xD1\x83\xD1\x8E\r\n"},
+                      LineCase{"crlfInsideEventStartsBareLine",
+                               {lpTimestamp, lpType},
+                               " | ",
+                               ltInfo,
+                               "one\r\ntwo",
+                               "<ts> | Info | one\r\ntwo\r\n"},
+                      LineCase{"delimiterWrittenUnchanged", {lpType}, "\t\"|\"\t", ltInfo, "q", "Info\t\"|\"\tq\r\n"}),
     [](const ::testing::TestParamInfo<LineCase>& info) { return std::string(info.param.Name); });
 
 TEST_F(LogTest, IdentityPropertiesInOrdinalOrder) {
@@ -404,8 +410,7 @@ TEST_P(RetentionTest, KeepsTheNewest) {
     SimpleLog().LogInfo("log", "new");
 
     std::vector<std::string> expected = GetParam().Survivors;
-    expected.insert(expected.end(),
-                    {"LOG_20240105T000000.txt", "log.txt", "log_00.txt", "log_20240106T000000.dat"});
+    expected.insert(expected.end(), {"LOG_20240105T000000.txt", "log.txt", "log_00.txt", "log_20240106T000000.dat"});
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(SortedNames(Dir.Path()), expected);
     EXPECT_EQ(ReadAll(file), InfoLine("new"));
@@ -413,17 +418,19 @@ TEST_P(RetentionTest, KeepsTheNewest) {
 
 INSTANTIATE_TEST_SUITE_P(
     Counts, RetentionTest,
-    ::testing::Values(
-        RetentionCase{"five", 5,
-                      {"log_20240101T000000.txt", "log_20240102T000000.txt", "log_20240103T000000.txt",
-                       "log_20240104T000000.txt", "log_20240131T090507.txt"}},
-        RetentionCase{"two", 2, {"log_20240104T000000.txt", "log_20240131T090507.txt"}},
-        RetentionCase{"zero", 0,
-                      {"log_0000.txt", "log_20240101T000000.txt", "log_20240102T000000.txt",
-                       "log_20240103T000000.txt", "log_20240104T000000.txt", "log_20240131T090507.txt"}},
-        RetentionCase{"negative", -1,
-                      {"log_0000.txt", "log_20240101T000000.txt", "log_20240102T000000.txt",
-                       "log_20240103T000000.txt", "log_20240104T000000.txt", "log_20240131T090507.txt"}}),
+    ::testing::Values(RetentionCase{"five",
+                                    5,
+                                    {"log_20240101T000000.txt", "log_20240102T000000.txt", "log_20240103T000000.txt",
+                                     "log_20240104T000000.txt", "log_20240131T090507.txt"}},
+                      RetentionCase{"two", 2, {"log_20240104T000000.txt", "log_20240131T090507.txt"}},
+                      RetentionCase{"zero",
+                                    0,
+                                    {"log_0000.txt", "log_20240101T000000.txt", "log_20240102T000000.txt",
+                                     "log_20240103T000000.txt", "log_20240104T000000.txt", "log_20240131T090507.txt"}},
+                      RetentionCase{"negative",
+                                    -1,
+                                    {"log_0000.txt", "log_20240101T000000.txt", "log_20240102T000000.txt",
+                                     "log_20240103T000000.txt", "log_20240104T000000.txt", "log_20240131T090507.txt"}}),
     [](const ::testing::TestParamInfo<RetentionCase>& info) { return std::string(info.param.Name); });
 
 TEST_F(RotationTest, FiveRotationsKeepFiveFiles) {
@@ -434,10 +441,10 @@ TEST_F(RotationTest, FiveRotationsKeepFiveFiles) {
         WriteAll(file, std::string(1030, static_cast<char>('a' + second - 10)));
         SimpleLog().LogInfo("log", "x");
     }
-    EXPECT_EQ(SortedNames(Dir.Path()),
-              (std::vector<std::string>{"log.txt", "log_20240131T090512.txt", "log_20240131T090513.txt",
-                                        "log_20240131T090514.txt", "log_20240131T090515.txt",
-                                        "log_20240131T090516.txt"}));
+    EXPECT_EQ(
+        SortedNames(Dir.Path()),
+        (std::vector<std::string>{"log.txt", "log_20240131T090512.txt", "log_20240131T090513.txt",
+                                  "log_20240131T090514.txt", "log_20240131T090515.txt", "log_20240131T090516.txt"}));
     EXPECT_EQ(ReadAll(Rotated("20240131T090516")), std::string(1030, 'g'));
 }
 
@@ -451,8 +458,7 @@ TEST_F(RotationTest, NamesWithoutOrWithSeveralDotsRotateAndRetain) {
         WriteAll(dir / (stem + "_20230101T000000" + ext), "old");
         WriteAll(file, std::string(1025, 'q'));
         SimpleLog().LogInfo(name, "n");
-        EXPECT_EQ(SortedNames(dir.Path()), (std::vector<std::string>{name, stem + "_20240131T090507" + ext}))
-            << name;
+        EXPECT_EQ(SortedNames(dir.Path()), (std::vector<std::string>{name, stem + "_20240131T090507" + ext})) << name;
         EXPECT_EQ(ReadAll(file), "n\r\n");
     }
 }
@@ -464,7 +470,8 @@ TEST_F(RotationTest, NamesWithoutOrWithSeveralDotsRotateAndRetain) {
 class RecordingFs : public testing::ForwardingFs {
 public:
     struct Stream : platform::FileStream {
-        Stream(std::unique_ptr<platform::FileStream> inner, RecordingFs& owner) : Inner(std::move(inner)), Owner(owner) {}
+        Stream(std::unique_ptr<platform::FileStream> inner, RecordingFs& owner)
+            : Inner(std::move(inner)), Owner(owner) {}
         int64_t Size() override { return Inner->Size(); }
         int64_t Seek(int64_t o, platform::SeekOrigin s) override { return Inner->Seek(o, s); }
         size_t Write(const void* d, size_t n) override {
@@ -556,9 +563,9 @@ TEST_F(RecordedLogTest, TheWholeLineIsOneWriteAndAnOrdinaryEventOnlyOpens) {
 // Moves a folder's last-write time an hour back (the runtime's own call refuses folders on Windows).
 void SetFolderTimeAnHourBack(const std::filesystem::path& folder) {
 #ifdef _WIN32
-    const HANDLE handle = ::CreateFileW(folder.c_str(), FILE_WRITE_ATTRIBUTES,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                        FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE handle =
+        ::CreateFileW(folder.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     ASSERT_NE(handle, INVALID_HANDLE_VALUE);
     FILETIME now{};
     ::GetSystemTimeAsFileTime(&now);
@@ -599,8 +606,8 @@ TEST_F(RecordedLogTest, ARefusedRotationIsTriedAgainOnlyOnceTheSecondOrTheFolder
     // This second's rotated file taken away: the next event rotates at once.
     std::filesystem::remove(Dir / "log_20240131T090507.txt");
     SimpleLog().LogInfo("log", "rotated");
-    EXPECT_EQ(ReadAll(Dir / "log_20240131T090507.txt"), std::string(2000, 'b') + InfoLine("refused") +
-                                                        InfoLine("appended") + InfoLine("after the drop"));
+    EXPECT_EQ(ReadAll(Dir / "log_20240131T090507.txt"),
+              std::string(2000, 'b') + InfoLine("refused") + InfoLine("appended") + InfoLine("after the drop"));
     EXPECT_EQ(ReadAll(file), InfoLine("rotated"));
     EXPECT_EQ(SortedNames(Dir.Path()),
               (std::vector<std::string>{"log.txt", "log_20240101T000000.txt", "log_20240131T090507.txt"}));
@@ -623,8 +630,8 @@ TEST_F(RecordedLogTest, HiddenAndSystemFilesAreNotCounted) {
     WriteAll(Dir / "log_20240101T000000.txt", "old");
     WriteAll(file, std::string(1025, 'x'));
     SimpleLog().LogInfo("log", "n");
-    EXPECT_EQ(SortedNames(Dir.Path()), (std::vector<std::string>{"log.txt", "log_0hidden.txt", "log_0system.txt",
-                                                                 "log_20240131T090507.txt"}));
+    EXPECT_EQ(SortedNames(Dir.Path()),
+              (std::vector<std::string>{"log.txt", "log_0hidden.txt", "log_0system.txt", "log_20240131T090507.txt"}));
     EXPECT_EQ(Fs.Calls["RemoveFile"], 1);
     EXPECT_EQ(Fs.Calls["FindFirst"], 1);
 }

@@ -13,14 +13,8 @@ TEST(ApplicationTitle, CutAtTheFirstDotAndLowerCasedAfterTheFirstCharacter) {
         const char* FileName;
         const char* Title;
     } cases[] = {
-        {"PARDOVA.EXE", "Pardova"},
-        {"pardova.exe", "pardova"},
-        {"Sync.Tool.exe", "Sync"},
-        {"MyTool", "Mytool"},
-        {"ПАРДОВА.EXE", "Пардова"},
-        {"Ärger.exe", "Ärger"},
-        {".hidden", ""},
-        {"X", "X"},
+        {"PARDOVA.EXE", "Pardova"}, {"pardova.exe", "pardova"}, {"Sync.Tool.exe", "Sync"}, {"MyTool", "Mytool"},
+        {"ПАРДОВА.EXE", "Пардова"}, {"Ärger.exe", "Ärger"},     {".hidden", ""},           {"X", "X"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ApplicationTitleFromFileName(c.FileName), c.Title) << c.FileName;

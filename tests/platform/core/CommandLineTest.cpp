@@ -21,7 +21,9 @@ TEST(CommandLine, SplitByTheWindowsRules) {
         {"p a\"b c\"d", {"p", "ab cd"}},
         {"p \"\" /s", {"p", "", "/s"}},
         {"p \"unterminated  quote", {"p", "unterminated  quote"}},
-        {"p\x01/s\x1f" "x", {"p", "/s", "x"}},
+        {"p\x01/s\x1f"
+         "x",
+         {"p", "/s", "x"}},
         {"p папка\\файл", {"p", "папка\\файл"}},
         {"", {}},
         {" \t ", {}},

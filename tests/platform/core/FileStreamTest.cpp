@@ -70,11 +70,13 @@ TEST_F(FileStreamTest, RefusedCreateNamesTheFullPathOfARelativeName) {
     const auto saved = std::filesystem::current_path();
     std::filesystem::current_path(Dir.Path());
     try {
-        OpenNativeStream(std::string("no-such-folder") + ((kNativePathStyle == PathStyle::Windows) ? "\\" : "/") + "x.txt",
+        OpenNativeStream(std::string("no-such-folder") + ((kNativePathStyle == PathStyle::Windows) ? "\\" : "/") +
+                             "x.txt",
                          StreamMode::CreateNoShare);
         ADD_FAILURE() << "created a file in a missing folder";
     } catch (const EFCreateError& e) {
-        const std::string full = Dir / "no-such-folder" + ((kNativePathStyle == PathStyle::Windows) ? "\\" : "/") + "x.txt";
+        const std::string full =
+            Dir / "no-such-folder" + ((kNativePathStyle == PathStyle::Windows) ? "\\" : "/") + "x.txt";
         const std::string prefix = "Cannot create file \"" + full + "\". ";
         EXPECT_EQ(e.Message().rfind(prefix, 0), 0u) << e.Message();
         EXPECT_GT(e.Message().size(), prefix.size()) << "no reason given";

@@ -274,8 +274,8 @@ TEST(PosixFullPathTest, DotsResolveAsTextWithoutFollowingLinks) {
         const char* Input;
         const char* Expected;
     } cases[] = {
-        {"/a/./b/../c", "/a/c"}, {"/a//b", "/a/b"},  {"/..", "/"},         {"/a/../..", "/"},
-        {"/a/b/", "/a/b/"},      {"/", "/"},         {"/a/b/..", "/a"},    {"/a/.", "/a"},
+        {"/a/./b/../c", "/a/c"},  {"/a//b", "/a/b"}, {"/..", "/"},      {"/a/../..", "/"},
+        {"/a/b/", "/a/b/"},       {"/", "/"},        {"/a/b/..", "/a"}, {"/a/.", "/a"},
         {"/x/link/../y", "/x/y"}, // ".." undoes the name, whatever the name leads to
     };
     for (const auto& c : cases) {

@@ -27,9 +27,8 @@ INSTANTIATE_TEST_SUITE_P(
                       LowerCaseCase{"AbC-09_[]@`{", "abc-09_[]@`{"},
                       // Cyrillic, Ё and the Ukrainian/Belarusian letters of the 0400 block included.
                       LowerCaseCase{"ПАПКА ЁЖИК ЇЄІЎ", "папка ёжик їєіў"},
-                      LowerCaseCase{"Запустить EXE-Файл", "запустить exe-файл"},
-                      LowerCaseCase{"ÀÉÎÕÜ ÇÑ", "àéîõü çñ"}, LowerCaseCase{"ĀĒĪŌŪ ŁŚŹŻ", "āēīōū łśźż"},
-                      LowerCaseCase{"ΑΒΓΔ ΩΣ", "αβγδ ωσ"},
+                      LowerCaseCase{"Запустить EXE-Файл", "запустить exe-файл"}, LowerCaseCase{"ÀÉÎÕÜ ÇÑ", "àéîõü çñ"},
+                      LowerCaseCase{"ĀĒĪŌŪ ŁŚŹŻ", "āēīōū łśźż"}, LowerCaseCase{"ΑΒΓΔ ΩΣ", "αβγδ ωσ"},
                       // Characters that have no lower case stay; a surrogate pair passes through whole.
                       LowerCaseCase{"×÷ 1½ \xF0\x9F\x98\x80", "×÷ 1½ \xF0\x9F\x98\x80"}));
 
@@ -66,20 +65,20 @@ struct SeparatorCase {
 
 TEST(SeparatorTest, FormatsWithoutOneSeparatorGetARealOne) {
     const SeparatorCase cases[] = {
-        {"%m/%d/%y", "%H:%M:%S", "", "/", ":"},                               // C
-        {"%d.%m.%Y", "%T", "ru", ".", ":"},                                   // %T: one field, nothing between
+        {"%m/%d/%y", "%H:%M:%S", "", "/", ":"}, // C
+        {"%d.%m.%Y", "%T", "ru", ".", ":"},     // %T: one field, nothing between
         {"%Y-%m-%d", "%H.%M.%S", "sv", "-", "."},
         {"%m/%d/%Y", "%r", "en", "/", ":"},
         {"%Y\u5E74%m\u6708%d\u65E5", "%H\u6642%M\u5206%S\u79D2", "ja", "/", ":"},
         {"%Y\u5E74%m\u6708%d\u65E5", "%H\u65F6%M\u5206%S\u79D2", "zh", "/", ":"},
         {"%Y\uB144 %m\uC6D4 %d\uC77C", "%H\uC2DC %M\uBD84 %S\uCD08", "ko", "-", ":"},
-        {"%Y. %m. %d.", "%H:%M:%S", "ko", ".", ":"},                          // spaces around one separator
-        {"%d\u2010%m\u2010%Y", "%H:%M:%S", "xx", "\u2010", ":"},            // one multi-byte separator
-        {"%d %B %Y", "%Hh%M", "fr", "/", "h"},                                // spaces alone separate nothing
-        {"%d/%m-%Y", "%H%M%S", "xx", "/", ":"},                               // two different ones, none
+        {"%Y. %m. %d.", "%H:%M:%S", "ko", ".", ":"},             // spaces around one separator
+        {"%d\u2010%m\u2010%Y", "%H:%M:%S", "xx", "\u2010", ":"}, // one multi-byte separator
+        {"%d %B %Y", "%Hh%M", "fr", "/", "h"},                   // spaces alone separate nothing
+        {"%d/%m-%Y", "%H%M%S", "xx", "/", ":"},                  // two different ones, none
         {"%Ey", "%EX", "xx", "/", ":"},
         {"%d%%%m%%%Y", "%H:%M", "xx", "%", ":"},
-        {"%d\xA4\xA2%m\xA4\xA2%Y", "%H:%M", "ja", "/", ":"},                // not UTF-8: no character known
+        {"%d\xA4\xA2%m\xA4\xA2%Y", "%H:%M", "ja", "/", ":"}, // not UTF-8: no character known
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.DateFormat);

@@ -52,7 +52,7 @@ TEST(PathTest, FolderPartAndNamePartSplitAtTheLastBreak) {
     const SplitCase cases[] = {
         {W, "", "", ""},
         {W, "C:\\dir\\file.exe", "C:\\dir\\", "file.exe"},
-        {W, "C:file.exe", "C:", "file.exe"},  // a colon ends the folder part too
+        {W, "C:file.exe", "C:", "file.exe"},             // a colon ends the folder part too
         {W, "C:\\dir/file.exe", "C:\\", "dir/file.exe"}, // a slash does not count
         {W, "file.exe", "", "file.exe"},
         {W, "C:\\dir\\", "C:\\dir\\", ""},
@@ -142,10 +142,18 @@ TEST(PathTest, SamePathTextIgnoresLetterCaseOnWindowsOnly) {
         {W, "C:\\a×", "C:\\a÷", false}, // "×" and "÷" are no letters of one case pair
         {W, "", "", true},
         // Bytes that are no valid character stand for themselves: never for a letter they resemble.
-        {W, "C:\\\xC3" "A", "C:\\\xC3\xA1", false},  // a cut-short lead byte, then "A"; "á"
-        {W, "C:\\\xC1\x81", "C:\\a", false},          // an overlong "A"
-        {W, "C:\\\xC3", "C:\\\x03", false},           // a lone lead byte
-        {W, "C:\\\xC3" "A\xFF", "C:\\\xC3" "a\xFF", true}, // letters beside them still fold
+        {W,
+         "C:\\\xC3"
+         "A",
+         "C:\\\xC3\xA1", false},             // a cut-short lead byte, then "A"; "á"
+        {W, "C:\\\xC1\x81", "C:\\a", false}, // an overlong "A"
+        {W, "C:\\\xC3", "C:\\\x03", false},  // a lone lead byte
+        {W,
+         "C:\\\xC3"
+         "A\xFF",
+         "C:\\\xC3"
+         "a\xFF",
+         true}, // letters beside them still fold
         {X, "/data/b", "/data/b", true},
         {X, "/data/B", "/data/b", false},
         {X, "/папка", "/ПАПКА", false},

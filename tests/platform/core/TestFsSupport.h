@@ -75,7 +75,8 @@ inline bool RunningUnderWine() {
 
 // Takes the write permission away (on Windows: sets the read-only attribute).
 inline void MakeReadOnly(const std::string& path) {
-    stdfs::permissions(PathFromUtf8(path), stdfs::perms::owner_write | stdfs::perms::group_write | stdfs::perms::others_write,
+    stdfs::permissions(PathFromUtf8(path),
+                       stdfs::perms::owner_write | stdfs::perms::group_write | stdfs::perms::others_write,
                        stdfs::perm_options::remove);
 }
 
@@ -108,8 +109,8 @@ protected:
     void SetUp() override {
         std::random_device random;
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string("pardova-") + info->test_suite_name() + "-" + info->name() + "-" +
-                           std::to_string(random());
+        std::string name =
+            std::string("pardova-") + info->test_suite_name() + "-" + info->name() + "-" + std::to_string(random());
         for (char& c : name) {
             if (c == '/' || c == '\\') {
                 c = '_';
@@ -122,8 +123,7 @@ protected:
 
     void TearDown() override {
         std::error_code ec;
-        for (auto it = stdfs::recursive_directory_iterator(FRoot, ec); !ec && it != stdfs::end(it);
-             it.increment(ec)) {
+        for (auto it = stdfs::recursive_directory_iterator(FRoot, ec); !ec && it != stdfs::end(it); it.increment(ec)) {
             stdfs::permissions(it->path(), stdfs::perms::owner_all, stdfs::perm_options::add, ec);
         }
         stdfs::remove_all(FRoot, ec);

@@ -12,7 +12,7 @@ TEST(TextTest, DecodeUtf8TakesWhatEachCheckAllows) {
     constexpr size_t kNone = 0;
     const struct {
         const char* Bytes;
-        char32_t CodePoint; // where every check that takes the sequence decodes it
+        char32_t CodePoint;        // where every check that takes the sequence decodes it
         size_t Form, Wtf8, Strict; // the length each check gives
     } cases[] = {
         {"A", U'A', 1, 1, 1},
@@ -21,14 +21,16 @@ TEST(TextTest, DecodeUtf8TakesWhatEachCheckAllows) {
         {"\xE2\x82\xAC", U'€', 3, 3, 3},
         {"\xF0\x9F\x98\x80", U'\U0001F600', 4, 4, 4},
         {"\xF4\x8F\xBF\xBF", 0x10FFFF, 4, 4, 4},
-        {"\xED\xA0\x80", 0xD800, 3, 3, kNone},        // a surrogate: WTF-8 carries it, UTF-8 does not
-        {"\xC1\x81", 0x41, 2, kNone, kNone},          // an overlong "A"
-        {"\xE0\x80\x80", 0, 3, kNone, kNone},         // an overlong NUL
-        {"\xF0\x8F\xBF\xBF", 0xFFFF, 4, kNone, kNone}, // an overlong U+FFFF
+        {"\xED\xA0\x80", 0xD800, 3, 3, kNone},           // a surrogate: WTF-8 carries it, UTF-8 does not
+        {"\xC1\x81", 0x41, 2, kNone, kNone},             // an overlong "A"
+        {"\xE0\x80\x80", 0, 3, kNone, kNone},            // an overlong NUL
+        {"\xF0\x8F\xBF\xBF", 0xFFFF, 4, kNone, kNone},   // an overlong U+FFFF
         {"\xF4\x90\x80\x80", 0x110000, 4, kNone, kNone}, // beyond Unicode
-        {"\xC3" "A", 0, kNone, kNone, kNone},          // a continuation byte missing
-        {"\xE2\x82", 0, kNone, kNone, kNone},          // cut short at the end
-        {"\xA1", 0, kNone, kNone, kNone},              // a stray continuation byte
+        {"\xC3"
+         "A",
+         0, kNone, kNone, kNone},                         // a continuation byte missing
+        {"\xE2\x82", 0, kNone, kNone, kNone},             // cut short at the end
+        {"\xA1", 0, kNone, kNone, kNone},                 // a stray continuation byte
         {"\xF8\x88\x80\x80\x80", 0, kNone, kNone, kNone}, // no lead of any length
     };
     for (const auto& c : cases) {
@@ -61,8 +63,12 @@ TEST(TextTest, Utf16ConversionKeepsSurrogatesAndReplacesInvalidBytes) {
     EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), std::u16string(1, char16_t{0xD800}));
     EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t{0xD800})), "\xED\xA0\x80");
     // An invalid byte is one U+FFFD, and what follows it is read again from the next byte.
-    EXPECT_EQ(Utf8ToUtf16("\xC1\x81" "b"), (std::u16string{0xFFFD, 0xFFFD, u'b'}));
-    EXPECT_EQ(Utf8ToUtf16("\xC3" "A"), (std::u16string{0xFFFD, u'A'}));
+    EXPECT_EQ(Utf8ToUtf16("\xC1\x81"
+                          "b"),
+              (std::u16string{0xFFFD, 0xFFFD, u'b'}));
+    EXPECT_EQ(Utf8ToUtf16("\xC3"
+                          "A"),
+              (std::u16string{0xFFFD, u'A'}));
     EXPECT_EQ(Utf16Length("a\xD0\x81\xF0\x9F\x98\x80\xFF"), 5u);
 }
 

@@ -23,8 +23,7 @@ class BoxAnswerer {
 public:
     BoxAnswerer() {
         Application->SetMessageBoxHook([this](TShownBox& box) {
-            Boxes.push_back({box.Text(), box.Caption(), box.Icon(), box.Buttons(), box.ButtonCount(),
-                             box.IsModal()});
+            Boxes.push_back({box.Text(), box.Caption(), box.Icon(), box.Buttons(), box.ButtonCount(), box.IsModal()});
             box.Press(QMessageBox::Ok);
         });
     }

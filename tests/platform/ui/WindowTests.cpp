@@ -3,11 +3,11 @@
 #include "platform/ui/TestWindowSupport.h"
 
 #include "platform/core/Exceptions.h"
+#include "platform/core/Units.h"
 #include "platform/ui/Application.h"
-#include "platform/ui/Translations.h"
 #include "platform/ui/Forms.h"
 #include "platform/ui/StdCtrls.h"
-#include "platform/core/Units.h"
+#include "platform/ui/Translations.h"
 
 #include <QApplication>
 #include <QFile>
@@ -25,12 +25,10 @@
 namespace pardova {
 namespace {
 
-using ::testing::ElementsAre;
 using testing::BoxAnswerer;
+using ::testing::ElementsAre;
 
-TEST(ApplicationTitle, ComesFromTheExecutableWhenNotSet) {
-    EXPECT_EQ(Application->Title(), "test_window");
-}
+TEST(ApplicationTitle, ComesFromTheExecutableWhenNotSet) { EXPECT_EQ(Application->Title(), "test_window"); }
 
 TEST(CommandLine, ParamStrCountsFromTheFirstArgument) {
     const auto saved = Application->Arguments();
@@ -189,8 +187,8 @@ TEST_F(FormEvents, ComponentsHookInLoadedAndTheirWorkComesFirst) {
     EXPECT_TRUE(form->windowHandle()->isVisible());
     form->close();
     form->Free();
-    EXPECT_THAT(Trace, ElementsAre("built while loading", "Loaded", "create", "component show", "show",
-                                   "close query", "component close", "component destroy", "destroy"));
+    EXPECT_THAT(Trace, ElementsAre("built while loading", "Loaded", "create", "component show", "show", "close query",
+                                   "component close", "component destroy", "destroy"));
     EXPECT_TRUE(Answerer.Boxes.empty());
 }
 

@@ -60,9 +60,8 @@ TEST(IniDocumentRead, TrimsDropsCommentsAndLinesBeforeTheFirstSection) {
                       "[Beta]\r\n"
                       "x=1");
     EXPECT_THAT(ini.ReadSections(), ElementsAre("Alpha", "Beta"));
-    EXPECT_THAT(ini.ReadSectionValues("alpha"),
-                ElementsAre("name=value with  inner  spaces", "no equals sign here", "a=b=c",
-                            "key='  quoted keeps spaces  '"));
+    EXPECT_THAT(ini.ReadSectionValues("alpha"), ElementsAre("name=value with  inner  spaces", "no equals sign here",
+                                                            "a=b=c", "key='  quoted keeps spaces  '"));
     EXPECT_THAT(ini.ReadSectionValues("BETA"), ElementsAre("x=1"));
     EXPECT_EQ(ini.ReadString("Alpha", "A", "?"), "b=c");
     EXPECT_EQ(ini.ReadString("Alpha", "missing", "dflt"), "dflt");

@@ -103,8 +103,12 @@ TEST(Writer, IntegerTakesTheSmallestTag) {
 
 TEST(Writer, IdentifiersFalseTrueNullNilBecomeBareTags) {
     const std::pair<const char*, std::string> cases[] = {
-        {"False", Bytes({vaFalse})}, {"true", Bytes({vaTrue})},        {"NULL", Bytes({vaNull})},
-        {"Nil", Bytes({vaNil})},     {"Nils", Bytes({vaIdent, 4}) + "Nils"}, {"clRed", Bytes({vaIdent, 5}) + "clRed"},
+        {"False", Bytes({vaFalse})},
+        {"true", Bytes({vaTrue})},
+        {"NULL", Bytes({vaNull})},
+        {"Nil", Bytes({vaNil})},
+        {"Nils", Bytes({vaIdent, 4}) + "Nils"},
+        {"clRed", Bytes({vaIdent, 5}) + "clRed"},
     };
     for (const auto& [ident, bytes] : cases) {
         SCOPED_TRACE(ident);
@@ -247,9 +251,9 @@ TEST(Reader, SkipValueSkipsNestedStructures) {
 
 TEST(Reader, MalformedDataRaisesReadError) {
     const std::string cases[] = {
-        "",                                        // nothing at all
-        Bytes({vaInt32, 1, 2}),                    // truncated integer
-        Bytes({vaString, 5}) + "ab",               // string shorter than its length
+        "",                                         // nothing at all
+        Bytes({vaInt32, 1, 2}),                     // truncated integer
+        Bytes({vaString, 5}) + "ab",                // string shorter than its length
         Bytes({vaLString, 0xFF, 0xFF, 0xFF, 0x7F}), // a length far beyond the data
         Bytes({vaWString, 0xFF, 0xFF, 0xFF, 0xFF, 0x41}),
         Bytes({vaBinary, 0, 0, 0, 0x80}),

@@ -1,5 +1,5 @@
-#include "settings/core/ObjectStream.h"
 #include "settings/core/ObjectText.h"
+#include "settings/core/ObjectStream.h"
 
 #include <gtest/gtest.h>
 
@@ -100,9 +100,8 @@ TEST(ObjectText, SettingsExampleConvertsToItsStreamAndBack) {
                       "\xD0\x98\xD1\x81\xD1\x85\xD0\xBE\xD0\xB4\xD0\xBD\xD0\xB8\xD0\xBA\xD0\xB8");
     });
     child("TsDirectoryEdit", "DirEdit2", "Text", [&] { w.WriteString("E:\\Archive\\Sources copy"); });
-    child("TsFilenameEdit", "ExeEdit", "Text", [&] {
-        w.WriteString("C:\\Program Files\\Example Tools\\Post-processing\\after copy\\launcher.exe");
-    });
+    child("TsFilenameEdit", "ExeEdit", "Text",
+          [&] { w.WriteString("C:\\Program Files\\Example Tools\\Post-processing\\after copy\\launcher.exe"); });
     w.WriteValue(vaNull);
 
     EXPECT_EQ(binary, expected.ToString());
@@ -213,11 +212,13 @@ TEST(ObjectText, StreamValuesFormatAsText) {
     const std::vector<uint8_t> forty(40, 0xAB);
     const std::pair<std::string, std::string> cases[] = {
         {StreamWithProperty([](TWriter& w) { w.WriteString(std::string(300, 'z')); }),
-         Lines({"object F: TF", "  P = ", "    '" + std::string(64, 'z') + "' +", "    '" + std::string(64, 'z') + "' +",
+         Lines({"object F: TF", "  P = ", "    '" + std::string(64, 'z') + "' +",
                 "    '" + std::string(64, 'z') + "' +", "    '" + std::string(64, 'z') + "' +",
-                "    '" + std::string(44, 'z') + "'", "end"})},
+                "    '" + std::string(64, 'z') + "' +", "    '" + std::string(44, 'z') + "'", "end"})},
         {StreamWithProperty([&](TWriter& w) { w.WriteBinary(forty); }),
-         Lines({"object F: TF", "  P = {", "    " + std::string(64, 'A').replace(0, 64, "ABABABABABABABABABABABABABABABABABABABABABABABABABABABABABABABAB"),
+         Lines({"object F: TF", "  P = {",
+                "    " + std::string(64, 'A').replace(
+                             0, 64, "ABABABABABABABABABABABABABABABABABABABABABABABABABABABABABABABAB"),
                 "    ABABABABABABABAB}", "end"})},
         {StreamWithProperty([](TWriter& w) { w.WriteDouble(0.1); }), WithProperty("P = 0.100000000000000000")},
         {StreamWithProperty([](TWriter& w) { w.WriteFloat(-1234.5L); }), WithProperty("P = -1234.500000000000000000")},
@@ -229,7 +230,11 @@ TEST(ObjectText, StreamValuesFormatAsText) {
          WithProperty("P = -922337203685477.5808c")},
         {StreamWithProperty([](TWriter& w) { w.WriteDate(1e20); }), WithProperty("P = 1e+20d")},
         // The one-byte string kinds print their bytes as character codes.
-        {StreamWithProperty([](TWriter& w) { w.WriteValue(vaString); w.WriteStr("\xE9"); }), WithProperty("P = #233")},
+        {StreamWithProperty([](TWriter& w) {
+             w.WriteValue(vaString);
+             w.WriteStr("\xE9");
+         }),
+         WithProperty("P = #233")},
     };
     for (const auto& [bytes, text] : cases) {
         SCOPED_TRACE(text);
@@ -241,7 +246,8 @@ TEST(ObjectText, StreamValuesFormatAsText) {
 TEST(ObjectText, NonAsciiNamesGetTheUtf8Mark) {
     const std::string text = "\xEF\xBB\xBF" + Lines({"object \xD0\xA4: TF", "  \xD0\x9F = \xD0\xA1", "end"});
     const std::string binary = TextToBinary(text);
-    EXPECT_EQ(binary, Bytes({'T', 'P', 'F', '0', 2, 'T', 'F', 2, 0xD0, 0xA4, 2, 0xD0, 0x9F, vaIdent, 2, 0xD0, 0xA1, 0, 0}));
+    EXPECT_EQ(binary,
+              Bytes({'T', 'P', 'F', '0', 2, 'T', 'F', 2, 0xD0, 0xA4, 2, 0xD0, 0x9F, vaIdent, 2, 0xD0, 0xA1, 0, 0}));
     EXPECT_EQ(BinaryToText(binary), text);
     // ASCII names: no mark, also when string values are not ASCII.
     EXPECT_EQ(BinaryToText(TextToBinary(WithProperty("P = #1055"))).substr(0, 6), "object");
@@ -252,8 +258,9 @@ TEST(ObjectText, QuotedBytesAreDecodedUnlessHighCodesArePresent) {
     EXPECT_EQ(TextToBinary("\xEF\xBB\xBF" + WithProperty("P = '\xD0\x9F'")),
               Bytes({'T', 'P', 'F', '0', 2, 'T', 'F', 1, 'F', 1, 'P', vaWString, 1, 0, 0, 0, 0x1F, 0x04, 0, 0}));
     // ... but next to a code of 128 or above each quoted byte is a character code of its own.
-    EXPECT_EQ(TextToBinary("\xEF\xBB\xBF" + WithProperty("P = #1055'\xC3'")),
-              Bytes({'T', 'P', 'F', '0', 2, 'T', 'F', 1, 'F', 1, 'P', vaWString, 2, 0, 0, 0, 0x1F, 0x04, 0xC3, 0, 0, 0}));
+    EXPECT_EQ(
+        TextToBinary("\xEF\xBB\xBF" + WithProperty("P = #1055'\xC3'")),
+        Bytes({'T', 'P', 'F', '0', 2, 'T', 'F', 1, 'F', 1, 'P', vaWString, 2, 0, 0, 0, 0x1F, 0x04, 0xC3, 0, 0, 0}));
 }
 
 TEST(ObjectText, DetectsTheStoredForm) {
@@ -329,11 +336,13 @@ TEST(ObjectText, ParseErrorsNameTheFaultAndTheLine) {
         {"object F: TF\r\n  P = 1e5000", "Invalid property value on line 2"},
         {"object F: TF\r\n  P = 1", "Identifier expected on line 2"},
         {"object F: TF\r\n  object G: TG\r\n  end", "OBJECT expected on line 3"},
-        {"\xFF\xFE" "o\0b\0", "ANSI or UTF8 encoding expected on line 1"},
+        {"\xFF\xFE"
+         "o\0b\0",
+         "ANSI or UTF8 encoding expected on line 1"},
         {"\xFE\xFF\0o", "ANSI or UTF8 encoding expected on line 1"},
         // Without the UTF-8 mark a byte above ASCII is no letter.
         {"object \xD0\xA4: TF\r\nend", "Identifier expected on line 1"},
-        {"object F: TF\r\n  P = " + std::string(1000, '(') , "Invalid property value on line 2"},
+        {"object F: TF\r\n  P = " + std::string(1000, '('), "Invalid property value on line 2"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -354,8 +363,8 @@ TEST(ObjectText, InvalidUtf8InNamesIsRefused) {
         {mark + "object \xFF: TF\r\nend", "Identifier expected on line 1"},
         {mark + "object F: \xD0\xFF\xFF\r\nend", "Identifier expected on line 1"},
         {mark + "object F\xFF: TF\r\nend", "Identifier expected on line 1"},
-        {mark + "object F: TF\r\n  \xC0\x80 = 1\r\nend", "Identifier expected on line 2"},      // overlong
-        {mark + "object F: TF\r\n  P\xED\xA0\x80 = 1\r\nend", "''='' expected on line 2"},      // surrogate
+        {mark + "object F: TF\r\n  \xC0\x80 = 1\r\nend", "Identifier expected on line 2"},     // overlong
+        {mark + "object F: TF\r\n  P\xED\xA0\x80 = 1\r\nend", "''='' expected on line 2"},     // surrogate
         {mark + "object F: TF\r\n  P\xF4\x90\x80\x80 = 1\r\nend", "''='' expected on line 2"}, // above U+10FFFF
         {mark + "object F: TF\r\n  P = A\xE2\x82\r\nend", "Identifier expected on line 2"},    // cut short
         // What a long search found: a name of the byte FF, a class name of D0 FF FF ..., then 88 87.
@@ -380,9 +389,14 @@ TEST(ObjectText, InvalidUtf8InNamesIsRefused) {
 TEST(ObjectText, NamesOfEveryScriptRoundTrip) {
     const std::string mark = "\xEF\xBB\xBF";
     std::string longName;
-    for (int i = 0; i < 150; ++i) longName += "\xD0\x94";  // 300 bytes; byte 255 falls inside a letter
+    for (int i = 0; i < 150; ++i) longName += "\xD0\x94"; // 300 bytes; byte 255 falls inside a letter
     const std::string names[] = {
-        "\xD0\xA4", "\xE5\xB9\xB4\xE6\x9C\x88", "\xF0\x9D\x90\x80x", "a\xC2\xA0" "b", longName,
+        "\xD0\xA4",
+        "\xE5\xB9\xB4\xE6\x9C\x88",
+        "\xF0\x9D\x90\x80x",
+        "a\xC2\xA0"
+        "b",
+        longName,
     };
     for (const std::string& name : names) {
         SCOPED_TRACE(testing::PrintToString(name));
@@ -443,8 +457,7 @@ TEST(ObjectText, MalformedStreamsRaiseReadErrors) {
         {header + Bytes({0, 2, 'T', 'Y', 0, 1, 'P', 22}), "Error reading .P: 22"},
         {header + Bytes({1, 'P', vaInt32, 1}), "Error reading F.P: Stream read error"},
         {header + Bytes({1, 'P', vaWString, 0xFF, 0xFF, 0xFF, 0xFF}), "Error reading F.P: Stream read error"},
-        {header + Bytes({1, 'P', vaCollection, vaInt8, 1, vaInt8}),
-         "Error reading F.P: Invalid property value"},
+        {header + Bytes({1, 'P', vaCollection, vaInt8, 1, vaInt8}), "Error reading F.P: Invalid property value"},
         {header + Bytes({1, 'P', vaInt8, 1}), "Stream read error"},
         {header + Bytes({0}), "Stream read error"},
         {header.substr(0, 7), "Stream read error"},

@@ -56,24 +56,25 @@ const std::vector<std::string> kMainPaths = {"<P>.Left",          "<P>.Top",    
 
 const QString kLongProgram = "C:\\Program Files\\Example Tools\\Post-processing\\after copy\\launcher.exe";
 
-const std::string kExampleText = "object MainForm: TMainForm\r\n"
-                                 "  Left = 312\r\n"
-                                 "  Top = 184\r\n"
-                                 "  object CheckBox1: TsCheckBox\r\n"
-                                 "    Checked = True\r\n"
-                                 "  end\r\n"
-                                 "  object DirEdit1: TsDirectoryEdit\r\n"
-                                 "    Text = 'D:\\'#1055#1088#1086#1077#1082#1090#1099'\\'#1048#1089#1093#1086#1076#1085#1080#1082#1080\r\n"
-                                 "  end\r\n"
-                                 "  object DirEdit2: TsDirectoryEdit\r\n"
-                                 "    Text = 'E:\\Archive\\Sources copy'\r\n"
-                                 "  end\r\n"
-                                 "  object ExeEdit: TsFilenameEdit\r\n"
-                                 "    Text = \r\n"
-                                 "      'C:\\Program Files\\Example Tools\\Post-processing\\after copy\\launch' +\r\n"
-                                 "      'er.exe'\r\n"
-                                 "  end\r\n"
-                                 "end\r\n";
+const std::string kExampleText =
+    "object MainForm: TMainForm\r\n"
+    "  Left = 312\r\n"
+    "  Top = 184\r\n"
+    "  object CheckBox1: TsCheckBox\r\n"
+    "    Checked = True\r\n"
+    "  end\r\n"
+    "  object DirEdit1: TsDirectoryEdit\r\n"
+    "    Text = 'D:\\'#1055#1088#1086#1077#1082#1090#1099'\\'#1048#1089#1093#1086#1076#1085#1080#1082#1080\r\n"
+    "  end\r\n"
+    "  object DirEdit2: TsDirectoryEdit\r\n"
+    "    Text = 'E:\\Archive\\Sources copy'\r\n"
+    "  end\r\n"
+    "  object ExeEdit: TsFilenameEdit\r\n"
+    "    Text = \r\n"
+    "      'C:\\Program Files\\Example Tools\\Post-processing\\after copy\\launch' +\r\n"
+    "      'er.exe'\r\n"
+    "  end\r\n"
+    "end\r\n";
 
 void FillExample(TMainForm& form) {
     form.move(312, 184);
@@ -100,15 +101,17 @@ TEST_P(ComparePaths, OrdersOwnerFirstThenComponentsThenSelectors) {
     EXPECT_EQ(sign(ComparePropertyPaths(c.B, c.A)), -c.Sign) << c.B << " vs " << c.A;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, ComparePaths,
-    ::testing::Values(CompareCase{"", "", 0}, CompareCase{"<P>.Left", "<P>.Top", -1},
-                      CompareCase{"<P>.Top", "CheckBox1.<P>.Checked", -1}, CompareCase{"<p>.Top", "A.<P>.X", -1},
-                      CompareCase{"<P>.LEFT", "<p>.left", 0}, CompareCase{"DirEdit1.<P>.Text", "diredit1.<P>.TEXT", 0},
-                      CompareCase{"DirEdit1.<P>.Text", "DirEdit2.<P>.Text", -1},
-                      CompareCase{"Panel.<P>.Color", "Panel.Inner.<P>.Checked", -1},
-                      CompareCase{"A.<P>.Items.<ForAllItems>", "A.<P>.Items.Count", 1},
-                      CompareCase{"A.<P>.X", "A.<P>.X.Y", -1}, CompareCase{"ExeEdit.<P>.Text", "DirEdit2.<P>.Text", 1}));
+INSTANTIATE_TEST_SUITE_P(Table, ComparePaths,
+                         ::testing::Values(CompareCase{"", "", 0}, CompareCase{"<P>.Left", "<P>.Top", -1},
+                                           CompareCase{"<P>.Top", "CheckBox1.<P>.Checked", -1},
+                                           CompareCase{"<p>.Top", "A.<P>.X", -1},
+                                           CompareCase{"<P>.LEFT", "<p>.left", 0},
+                                           CompareCase{"DirEdit1.<P>.Text", "diredit1.<P>.TEXT", 0},
+                                           CompareCase{"DirEdit1.<P>.Text", "DirEdit2.<P>.Text", -1},
+                                           CompareCase{"Panel.<P>.Color", "Panel.Inner.<P>.Checked", -1},
+                                           CompareCase{"A.<P>.Items.<ForAllItems>", "A.<P>.Items.Count", 1},
+                                           CompareCase{"A.<P>.X", "A.<P>.X.Y", -1},
+                                           CompareCase{"ExeEdit.<P>.Text", "DirEdit2.<P>.Text", 1}));
 
 TEST(PropertyPaths, FirstSegmentIsTheTextBeforeTheFirstDot) {
     EXPECT_EQ(FirstPathSegment("DirEdit1.<P>.Text"), "DirEdit1");
@@ -127,7 +130,7 @@ TEST(PropWriter, MainWindowGivesTheSettingsExample) {
 TEST(PropWriter, ListOutOfOrderStillOpensEachBlockOnce) {
     TMainForm form(false);
     FillExample(form);
-    const std::vector<std::string> shuffled = {"ExeEdit.<P>.Text", "<P>.Top", "DirEdit2.<P>.Text",
+    const std::vector<std::string> shuffled = {"ExeEdit.<P>.Text",      "<P>.Top",  "DirEdit2.<P>.Text",
                                                "CheckBox1.<P>.Checked", "<P>.Left", "DirEdit1.<P>.Text"};
     EXPECT_EQ(WriteText(&form, shuffled), kExampleText);
 }
@@ -183,7 +186,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(WriteFailure{"Left", "Component name is empty."}, WriteFailure{"<P>.", "Property name is empty."},
                       WriteFailure{"Kinds.<P>.Nope", "Invalide property name: Nope"},
                       WriteFailure{"Kinds.<P>.Font.<ForAllItems>.Name", "Component type is not Collection."},
-                      WriteFailure{"Ghost.<P>.Number", "Component \"Ghost\" of property path \"Ghost.<P>.Number\" does not exist."}));
+                      WriteFailure{"Ghost.<P>.Number",
+                                   "Component \"Ghost\" of property path \"Ghost.<P>.Number\" does not exist."}));
 
 // ---- Property kinds ---------------------------------------------------------------------------------
 
@@ -209,8 +213,8 @@ TEST(PropKinds, EveryKindWritesItsTextForm) {
     const std::string text =
         WriteText(&form, {"Kinds.<P>.Number", "Kinds.<P>.Caption", "Kinds.<P>.Flag", "Kinds.<P>.Color",
                           "Kinds.<P>.Styles", "Kinds.<P>.Big", "Kinds.<P>.Letter", "Kinds.<P>.OnChange",
-                          "Kinds.<P>.Link", "Kinds.<P>.RootKey", "Kinds.<P>.Font", "Kinds.<P>.Buddy",
-                          "Kinds.<P>.Sub", "Kinds.<P>.Fixed", "Kinds.<P>.Secret", "Kinds.<P>.Blob"});
+                          "Kinds.<P>.Link", "Kinds.<P>.RootKey", "Kinds.<P>.Font", "Kinds.<P>.Buddy", "Kinds.<P>.Sub",
+                          "Kinds.<P>.Fixed", "Kinds.<P>.Secret", "Kinds.<P>.Blob"});
     EXPECT_EQ(text, "object KindsForm: TKindsForm\r\n"
                     "  object Kinds: TKinds\r\n"
                     "    Big = 5000000000\r\n"
@@ -403,30 +407,29 @@ TEST_P(DroppedRecord, IsSkippedWithoutDisturbingLaterRecords) {
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, DroppedRecord,
-    ::testing::Values(
-        DroppedCase{"UnknownProperty", "    Nothing = (1 2 <item Width = 3 end>)\r\n", ""},
-        DroppedCase{"ReadOnly", "    Fixed = 3\r\n", ""},
-        DroppedCase{"BadBooleanIdentifier", "    Flag = Maybe\r\n", ""},
-        DroppedCase{"IntegerForBoolean", "    Flag = 1\r\n", ""},
-        DroppedCase{"UnknownEnumMember", "    Color = clPurple\r\n", ""},
-        DroppedCase{"UnknownSetMember", "    Styles = [fsBold, fsStrike, fsItalic]\r\n", ""},
-        DroppedCase{"ListForSet", "    Styles = (fsBold)\r\n", ""},
-        DroppedCase{"Event", "    OnChange = KindsChange\r\n", ""},
-        DroppedCase{"InterfaceReference", "    Link = Other\r\n", ""},
-        DroppedCase{"TwoCharactersForChar", "    Letter = 'ab'\r\n", ""},
-        DroppedCase{"UnregisteredRootKeyName", "    RootKey = HKEY_NOWHERE\r\n", ""},
-        DroppedCase{"UnknownNestedProperty", "    Font.Missing = 1\r\n", ""},
-        DroppedCase{"PathThroughAPlainValue", "    Number.Deeper = 1\r\n", ""},
-        DroppedCase{"ItemOutOfRange", "    Columns.__Item9.Caption = 'x'\r\n", ""},
-        DroppedCase{"CollectionForNumber", "    Number = <item Caption = 'x' end>\r\n", ""},
-        DroppedCase{"BadItemInsideCollection", "    Columns.__Item0.Caption = 7\r\n", ""},
-        DroppedCase{"MissingComponentWithChildren", "",
-                    "  object Ghost: TKinds\r\n"
-                    "    Number = 9\r\n"
-                    "    object Child: TKinds\r\n"
-                    "      Caption = 'c'\r\n"
-                    "    end\r\n"
-                    "  end\r\n"}),
+    ::testing::Values(DroppedCase{"UnknownProperty", "    Nothing = (1 2 <item Width = 3 end>)\r\n", ""},
+                      DroppedCase{"ReadOnly", "    Fixed = 3\r\n", ""},
+                      DroppedCase{"BadBooleanIdentifier", "    Flag = Maybe\r\n", ""},
+                      DroppedCase{"IntegerForBoolean", "    Flag = 1\r\n", ""},
+                      DroppedCase{"UnknownEnumMember", "    Color = clPurple\r\n", ""},
+                      DroppedCase{"UnknownSetMember", "    Styles = [fsBold, fsStrike, fsItalic]\r\n", ""},
+                      DroppedCase{"ListForSet", "    Styles = (fsBold)\r\n", ""},
+                      DroppedCase{"Event", "    OnChange = KindsChange\r\n", ""},
+                      DroppedCase{"InterfaceReference", "    Link = Other\r\n", ""},
+                      DroppedCase{"TwoCharactersForChar", "    Letter = 'ab'\r\n", ""},
+                      DroppedCase{"UnregisteredRootKeyName", "    RootKey = HKEY_NOWHERE\r\n", ""},
+                      DroppedCase{"UnknownNestedProperty", "    Font.Missing = 1\r\n", ""},
+                      DroppedCase{"PathThroughAPlainValue", "    Number.Deeper = 1\r\n", ""},
+                      DroppedCase{"ItemOutOfRange", "    Columns.__Item9.Caption = 'x'\r\n", ""},
+                      DroppedCase{"CollectionForNumber", "    Number = <item Caption = 'x' end>\r\n", ""},
+                      DroppedCase{"BadItemInsideCollection", "    Columns.__Item0.Caption = 7\r\n", ""},
+                      DroppedCase{"MissingComponentWithChildren", "",
+                                  "  object Ghost: TKinds\r\n"
+                                  "    Number = 9\r\n"
+                                  "    object Child: TKinds\r\n"
+                                  "      Caption = 'c'\r\n"
+                                  "    end\r\n"
+                                  "  end\r\n"}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(PropReader, StreamThatIsNotAnObjectStreamFails) {
@@ -541,10 +544,12 @@ TEST(PropInterceptors, FormRectangleIsScaledFromTheStoredDensity) {
     const int screen = ScreenPixelsPerInch();
     TMainForm form(false);
     ReadText(&form, "object MainForm: TMainForm\r\n"
-                    "  PixelsPerInch = " + std::to_string(screen * 2) + "\r\n"
-                    "  Left = 301\r\n"
-                    "  Top = 200\r\n"
-                    "end\r\n");
+                    "  PixelsPerInch = " +
+                        std::to_string(screen * 2) +
+                        "\r\n"
+                        "  Left = 301\r\n"
+                        "  Top = 200\r\n"
+                        "end\r\n");
     EXPECT_EQ(form.x(), 151);
     EXPECT_EQ(form.y(), 100);
     EXPECT_EQ(form.size(), QSize(218, 147)) << "the size is scaled with the position";
@@ -576,8 +581,8 @@ TEST(PropInterceptors, MaximisedWindowStoresItsRestoredRectangle) {
     ASSERT_NE(form.pos(), restoredFrame) << "the platform did not maximise the window";
     EXPECT_EQ(NormalFormRect(&form).topLeft(), restoredFrame);
     const std::string text = WriteText(&form, {"<P>.Left", "<P>.Top"});
-    EXPECT_THAT(text, HasSubstr("  Left = " + std::to_string(restoredFrame.x()) + "\r\n  Top = " +
-                                std::to_string(restoredFrame.y()) + "\r\n"));
+    EXPECT_THAT(text, HasSubstr("  Left = " + std::to_string(restoredFrame.x()) +
+                                "\r\n  Top = " + std::to_string(restoredFrame.y()) + "\r\n"));
 }
 
 struct MulDivCase {

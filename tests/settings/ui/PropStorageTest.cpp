@@ -1,7 +1,7 @@
 // The settings store with the INI manager: settings.ini byte for byte, the window's load and save cycle,
 // and stored data that must never crash, block the start or be overwritten.
-#include "settings/ui/TestSettingsExample.h"
 #include "settings/ui/TestPropFiler.h"
+#include "settings/ui/TestSettingsExample.h"
 
 #include "platform/core/PrivateProfile.h"
 #include "platform/ui/Application.h"
@@ -181,13 +181,13 @@ TEST_P(HandEditedEnclosing, DropsOneCharacterAtEachEnd) {
     EXPECT_EQ(form.ExeEdit->Text(), kProgram);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Characters, HandEditedEnclosing,
-    ::testing::Values(EnclosingCase{"Ascii", "\"", "\""}, EnclosingCase{"Cyrillic", "\xD0\x94", "\xD0\xAF"},
-                      EnclosingCase{"ThreeBytes", "\xE2\x80\x9C", "\xE2\x80\x9D"},
-                      EnclosingCase{"FourBytes", "\xF0\x9F\x93\x81", "\xF0\x9F\x93\x82"},
-                      EnclosingCase{"Mixed", "\xD0\x94", "'"}),
-    [](const auto& info) { return std::string(info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Characters, HandEditedEnclosing,
+                         ::testing::Values(EnclosingCase{"Ascii", "\"", "\""},
+                                           EnclosingCase{"Cyrillic", "\xD0\x94", "\xD0\xAF"},
+                                           EnclosingCase{"ThreeBytes", "\xE2\x80\x9C", "\xE2\x80\x9D"},
+                                           EnclosingCase{"FourBytes", "\xF0\x9F\x93\x81", "\xF0\x9F\x93\x82"},
+                                           EnclosingCase{"Mixed", "\xD0\x94", "'"}),
+                         [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(IniValueText, DropsTheNameAndOneCharacterAtEachEnd) {
     const std::pair<std::string, std::string> cases[] = {
@@ -197,12 +197,14 @@ TEST(IniValueText, DropsTheNameAndOneCharacterAtEachEnd) {
         {"Line0=\xD0\x94", ""},
         {"Line0=", ""},
         {"Line0='a=b'", "a=b"},
-        {"xabcx", "abc"},        // no "=": the first character goes, not the first two
-        {"\xD0\x94" "abc\xD0\xAF", "abc"},
+        {"xabcx", "abc"}, // no "=": the first character goes, not the first two
+        {"\xD0\x94"
+         "abc\xD0\xAF",
+         "abc"},
         {"x", ""},
-        {"Line0='\xFFv\xFF'", "\xFFv\xFF"},  // stray bytes are characters of their own
+        {"Line0='\xFFv\xFF'", "\xFFv\xFF"}, // stray bytes are characters of their own
         {"Line0=\xFFv\x80", "v"},
-        {"Line0=\xE2vw", "v"},  // a lead that nothing continues is a character of its own
+        {"Line0=\xE2vw", "v"}, // a lead that nothing continues is a character of its own
     };
     for (const auto& [entry, value] : cases) {
         EXPECT_EQ(IniValueText(entry), value) << ::testing::PrintToString(entry);
@@ -528,12 +530,18 @@ TEST(PropertyNames, ObjectPathsGoThroughNestedObjectsItemsAndDefinedValues) {
     form.Kinds->Columns()->Add();
     TPropertyNamesEh names(&form);
     const std::pair<const char*, bool> cases[] = {
-        {"Kinds.<P>.Font.Name", true},           {"Kinds.<P>.Font.Nope", false},
-        {"Kinds.<P>.Columns.<ForAllItems>", true}, {"Kinds.<P>.Columns.<Item0>.Caption", true},
-        {"Kinds.<P>.Columns.<Item1>.Caption", false}, {"Kinds.<P>.Secret", true},
-        {"Kinds.<P>.Secret.Deeper", false},      {"Kinds.<P>.Buddy.Number", false},
-        {"Panel1.Inner.<P>.Checked", true},      {"Inner.<P>.Checked", false},
-        {"<P>.PixelsPerInch", true},             {"<P>.Number.Deeper", false},
+        {"Kinds.<P>.Font.Name", true},
+        {"Kinds.<P>.Font.Nope", false},
+        {"Kinds.<P>.Columns.<ForAllItems>", true},
+        {"Kinds.<P>.Columns.<Item0>.Caption", true},
+        {"Kinds.<P>.Columns.<Item1>.Caption", false},
+        {"Kinds.<P>.Secret", true},
+        {"Kinds.<P>.Secret.Deeper", false},
+        {"Kinds.<P>.Buddy.Number", false},
+        {"Panel1.Inner.<P>.Checked", true},
+        {"Inner.<P>.Checked", false},
+        {"<P>.PixelsPerInch", true},
+        {"<P>.Number.Deeper", false},
     };
     for (const auto& [path, valid] : cases) {
         EXPECT_EQ(names.CheckPropertyPath(path), valid) << path;

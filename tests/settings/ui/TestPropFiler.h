@@ -4,8 +4,8 @@
 
 #include "platform/ui/Forms.h"
 #include "platform/ui/StdCtrls.h"
-#include "settings/ui/PropStorage.h"
 #include "settings/ui/Persistent.h"
+#include "settings/ui/PropStorage.h"
 
 #include <QWidget>
 
@@ -60,8 +60,7 @@ public:
     TsCheckBox* CheckBox1;
 
 private:
-    template <class T>
-    T* Make(const char* name) {
+    template <class T> T* Make(const char* name) {
         auto* control = new T(this);
         control->setObjectName(name);
         return control;
@@ -128,8 +127,7 @@ private:
 
 public:
     explicit TKinds(QObject* parent = nullptr)
-        : QObject(parent),
-          FFont(new TFontFixture(this)),
+        : QObject(parent), FFont(new TFontFixture(this)),
           FColumns(new TCollection([](TCollection* c) { return new TColumnItem(c); }, this)),
           FSub(new TSubFixture(this)) {
         FSub->setObjectName("Sub");

@@ -11,8 +11,7 @@ namespace pardova::platform {
 
 // Calls `call` until it does not fail with EINTR, and gives its last result: for calls that report a
 // failure as -1 with errno, e.g. RetryOnEintr([&] { return ::read(fd, data, count); }).
-template <typename Call>
-auto RetryOnEintr(Call call) -> decltype(call()) {
+template <typename Call> auto RetryOnEintr(Call call) -> decltype(call()) {
     for (;;) {
         const auto result = call();
         if (!(result == -1 && errno == EINTR)) {
