@@ -1,5 +1,6 @@
 #include "settings/core/ObjectText.h"
 #include "settings/core/ObjectStream.h"
+#include "settings/core/TestStreamBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -9,11 +10,8 @@
 namespace pardova {
 namespace {
 
-std::string Bytes(std::initializer_list<int> values) {
-    std::string out;
-    for (int v : values) out.push_back(static_cast<char>(v));
-    return out;
-}
+using pardova::testing::Bytes;
+using pardova::testing::Written;
 
 std::string TextToBinary(const std::string& text) {
     TMemoryStream in(text), out;
@@ -39,16 +37,15 @@ std::string WithProperty(const std::string& line) { return Lines({"object F: TF"
 
 // The stream of a root object TF named F with one property P written by `write`.
 template <typename W> std::string StreamWithProperty(W&& write) {
-    TMemoryStream stream;
-    TWriter w(stream);
-    w.WriteSignature();
-    w.WriteStr("TF");
-    w.WriteStr("F");
-    w.WriteStr("P");
-    write(w);
-    w.WriteValue(vaNull);
-    w.WriteValue(vaNull);
-    return stream.ToString();
+    return Written([&](TWriter& w) {
+        w.WriteSignature();
+        w.WriteStr("TF");
+        w.WriteStr("F");
+        w.WriteStr("P");
+        write(w);
+        w.WriteValue(vaNull);
+        w.WriteValue(vaNull);
+    });
 }
 
 const std::string SettingsText = Lines({
