@@ -255,7 +255,7 @@ TEST(Reader, MalformedDataRaisesReadError) {
         Bytes({22}),
     };
     for (const auto& bytes : cases) {
-        SCOPED_TRACE(testing::PrintToString(bytes));
+        SCOPED_TRACE(::testing::PrintToString(bytes));
         TMemoryStream in(bytes);
         TReader r(in);
         EXPECT_THROW(r.SkipValue(), EReadError);

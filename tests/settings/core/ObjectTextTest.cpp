@@ -281,7 +281,7 @@ TEST(ObjectText, DetectsTheStoredForm) {
         {"[TMainForm]", sofUnknown},
     };
     for (const auto& [bytes, format] : cases) {
-        SCOPED_TRACE(testing::PrintToString(bytes));
+        SCOPED_TRACE(::testing::PrintToString(bytes));
         TMemoryStream stream("xy" + bytes);
         stream.SetPosition(2);
         EXPECT_EQ(DetectObjectStreamFormat(stream), format);
@@ -369,10 +369,10 @@ TEST(ObjectText, InvalidUtf8InNamesIsRefused) {
          "Identifier expected on line 1"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.text));
+        SCOPED_TRACE(::testing::PrintToString(c.text));
         try {
             const std::string binary = TextToBinary(c.text);
-            ADD_FAILURE() << "converted to " << testing::PrintToString(binary);
+            ADD_FAILURE() << "converted to " << ::testing::PrintToString(binary);
             // Whatever was made must at least read back.
             TextToBinary(BinaryToText(binary));
         } catch (const EParserError& e) {
@@ -396,7 +396,7 @@ TEST(ObjectText, NamesOfEveryScriptRoundTrip) {
         longName,
     };
     for (const std::string& name : names) {
-        SCOPED_TRACE(testing::PrintToString(name));
+        SCOPED_TRACE(::testing::PrintToString(name));
         const std::string text = mark + Lines({"object " + name + ": T" + name, "  " + name + " = " + name, "end"});
         const std::string binary = TextToBinary(text);
         const std::string back = BinaryToText(binary);
@@ -460,7 +460,7 @@ TEST(ObjectText, MalformedStreamsRaiseReadErrors) {
         {header.substr(0, 7), "Stream read error"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.text));
+        SCOPED_TRACE(::testing::PrintToString(c.text));
         try {
             BinaryToText(c.text);
             ADD_FAILURE() << "no exception";
