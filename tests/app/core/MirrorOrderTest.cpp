@@ -5,6 +5,7 @@
 #include "app/core/Mirror.h"
 
 #include "app/core/TestMirrorSupport.h"
+#include "platform/core/FileSystem.h"
 #include "platform/core/Path.h"
 
 namespace pardova {

@@ -4,6 +4,7 @@
 
 #include "app/core/TestMirrorSupport.h"
 #include "platform/core/Exceptions.h"
+#include "platform/core/FileSystem.h"
 
 namespace pardova {
 namespace {
