@@ -126,8 +126,6 @@ protected:
         return Sorted({InA("a.txt"), kCopy + InB("a.txt"), InA("sub"), InA("sub/b.bin"), kCopy + InB("sub/b.bin"),
                        InA("sub/deeper"), InA("sub/deeper/c"), kCopy + InB("sub/deeper/c"), InA("empty")});
     }
-
-    std::string A, B;
 };
 
 TEST_F(MirrorReliabilityTest, ASourceFileVanishingBeforeItsCopyLeavesBAsItWas) {
