@@ -1,7 +1,7 @@
 #pragma once
 // What the event log suites share: a temporary folder per test that also takes the lock files of
 // machine-wide mutexes, the test's own log clock in place of the real one, a fresh registry after each
-// test, and a log file's text split into its lines.
+// test, a log file's text split into its lines, and threads that log at the same time.
 
 #include "log/core/SimpleLog.h"
 #include "platform/core/Exceptions.h"
