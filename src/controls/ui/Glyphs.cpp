@@ -14,14 +14,22 @@ QPixmap NewImage() {
     return image;
 }
 
+// The closed outline through the given corners, in order.
+QPainterPath Outline(std::initializer_list<QPointF> corners) {
+    QPainterPath path;
+    for (const QPointF& corner : corners) {
+        if (path.elementCount() == 0) {
+            path.moveTo(corner);
+        } else {
+            path.lineTo(corner);
+        }
+    }
+    path.closeSubpath();
+    return path;
+}
+
 void DrawSheet(QPainter& p) {
-    QPainterPath sheet;
-    sheet.moveTo(3.5, 1.5);
-    sheet.lineTo(9.5, 1.5);
-    sheet.lineTo(12.5, 4.5);
-    sheet.lineTo(12.5, 14.5);
-    sheet.lineTo(3.5, 14.5);
-    sheet.closeSubpath();
+    const QPainterPath sheet = Outline({{3.5, 1.5}, {9.5, 1.5}, {12.5, 4.5}, {12.5, 14.5}, {3.5, 14.5}});
     p.setPen(QColor(96, 96, 96));
     p.setBrush(Qt::white);
     p.drawPath(sheet);
@@ -45,32 +53,15 @@ void DrawMagnifier(QPainter& p, QPointF centre, qreal radius) {
 void DrawFolder(QPainter& p) {
     p.setPen(QColor(160, 120, 20));
     p.setBrush(QColor(240, 200, 80));
-    QPainterPath back;
-    back.moveTo(1.5, 3.5);
-    back.lineTo(6.5, 3.5);
-    back.lineTo(7.5, 5.5);
-    back.lineTo(14.5, 5.5);
-    back.lineTo(14.5, 13.5);
-    back.lineTo(1.5, 13.5);
-    back.closeSubpath();
-    p.drawPath(back);
+    p.drawPath(Outline({{1.5, 3.5}, {6.5, 3.5}, {7.5, 5.5}, {14.5, 5.5}, {14.5, 13.5}, {1.5, 13.5}}));
     p.setBrush(QColor(255, 220, 110));
     p.drawRect(QRectF(1.5, 7.5, 13, 6));
 }
 
 void DrawArrow(QPainter& p) {
-    QPainterPath arrow;
-    arrow.moveTo(7, 8);
-    arrow.lineTo(11, 8);
-    arrow.lineTo(11, 6);
-    arrow.lineTo(15, 10);
-    arrow.lineTo(11, 14);
-    arrow.lineTo(11, 12);
-    arrow.lineTo(7, 12);
-    arrow.closeSubpath();
     p.setPen(QColor(20, 110, 20));
     p.setBrush(QColor(60, 190, 60));
-    p.drawPath(arrow);
+    p.drawPath(Outline({{7, 8}, {11, 8}, {11, 6}, {15, 10}, {11, 14}, {11, 12}, {7, 12}}));
 }
 
 void DrawDots(QPainter& p, const QColor& colour) {

@@ -583,7 +583,8 @@ private:
         if (depth > 0) NextToken();
     }
 
-    void Property(int depth) {
+    // A name and its dotted parts ("Font.Style"), from the current token on.
+    std::string DottedName() {
         CheckIdent();
         std::string name = FTokenText;
         NextToken();
@@ -593,6 +594,11 @@ private:
             name += "." + FTokenText;
             NextToken();
         }
+        return name;
+    }
+
+    void Property(int depth) {
+        const std::string name = DottedName();
         CheckSymbol('=');
         NextToken();
         FWriter.WriteStr(name);
@@ -602,18 +608,9 @@ private:
     void Value(int depth) {
         if (depth > MaxNestingDepth) Error("Invalid property value");
         switch (FToken) {
-        case Tok::Ident: {
-            std::string name = FTokenText;
-            NextToken();
-            while (IsSymbol('.')) {
-                NextToken();
-                CheckIdent();
-                name += "." + FTokenText;
-                NextToken();
-            }
-            FWriter.WriteIdent(name);
+        case Tok::Ident:
+            FWriter.WriteIdent(DottedName());
             return;
-        }
         case Tok::String: {
             std::u16string text = FTokenString;
             NextToken();

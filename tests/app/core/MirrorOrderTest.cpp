@@ -4,21 +4,15 @@
 
 #include "app/core/Mirror.h"
 
-#include "app/core/FileRoutines.h"
-#include "app/core/TestCoreSupport.h"
+#include "app/core/TestMirrorSupport.h"
 #include "platform/core/FileSystem.h"
 #include "platform/core/Path.h"
-
-#include <algorithm>
 
 namespace pardova {
 namespace {
 
 using namespace pardova::testing;
 using namespace pardova::platform;
-using Lines = std::vector<std::string>;
-
-const std::string kCopy = "  копирую -> ";
 
 // The walk in its plainest form, without side effects: the lines a pass over the present trees writes.
 void ReferenceWalk(const std::string& sourceFolder, const std::string& destFolder, Lines& lines) {

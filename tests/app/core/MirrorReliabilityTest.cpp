@@ -4,9 +4,8 @@
 
 #include "app/core/Mirror.h"
 
-#include "app/core/FileRoutines.h"
 #include "app/core/SyncRun.h"
-#include "app/core/TestCoreSupport.h"
+#include "app/core/TestMirrorSupport.h"
 #include "app/core/TestTreeSnapshot.h"
 #include "platform/core/Exceptions.h"
 #include "platform/core/FileSystem.h"
@@ -30,9 +29,6 @@ namespace {
 
 using namespace pardova::testing;
 using namespace pardova::platform;
-using Lines = std::vector<std::string>;
-
-const std::string kCopy = "  копирую -> ";
 
 // Forwards every call to the native file system, except those a test has chosen to fail.
 class FaultFs final : public ForwardingFs {
@@ -99,22 +95,17 @@ private:
     FileSystem* FPrevious;
 };
 
-class MirrorReliabilityTest : public CoreTest {
+class MirrorReliabilityTest : public MirrorFixture {
 protected:
     void SetUp() override {
-        CoreTest::SetUp();
+        MirrorFixture::SetUp();
         MakeDirs("A/sub/deeper");
         MakeDirs("A/empty");
         MakeDirs("B");
         WriteFile(InA("a.txt"), "alpha");
         WriteFile(InA("sub/b.bin"), std::string(3000, 'b'));
         WriteFile(InA("sub/deeper/c"), "gamma");
-        A = At("A");
-        B = At("B");
     }
-
-    std::string InA(const std::string& relative) const { return At("A/" + relative); }
-    std::string InB(const std::string& relative) const { return At("B/" + relative); }
 
     // Every folder and file of A is in B, each file with A's size, time and bytes.
     void ExpectUpToDate() const {
@@ -130,24 +121,11 @@ protected:
         }
     }
 
-    // The log's lines, sorted: sibling order is the platform's, which these tests leave open.
-    Lines SortedLogLines() const {
-        Lines lines = LogLines();
-        std::sort(lines.begin(), lines.end());
-        return lines;
-    }
-    static Lines Sorted(Lines lines) {
-        std::sort(lines.begin(), lines.end());
-        return lines;
-    }
-
     // The lines of a first pass over the fixture's A into an empty B.
     Lines FirstPassLines() const {
         return Sorted({InA("a.txt"), kCopy + InB("a.txt"), InA("sub"), InA("sub/b.bin"), kCopy + InB("sub/b.bin"),
                        InA("sub/deeper"), InA("sub/deeper/c"), kCopy + InB("sub/deeper/c"), InA("empty")});
     }
-
-    std::string A, B;
 };
 
 TEST_F(MirrorReliabilityTest, ASourceFileVanishingBeforeItsCopyLeavesBAsItWas) {

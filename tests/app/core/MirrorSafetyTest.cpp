@@ -4,9 +4,8 @@
 
 #include "app/core/Mirror.h"
 
-#include "app/core/FileRoutines.h"
 #include "app/core/SyncRun.h"
-#include "app/core/TestCoreSupport.h"
+#include "app/core/TestMirrorSupport.h"
 #include "app/core/TestTreeSnapshot.h"
 #include "platform/core/FileSystem.h"
 
@@ -24,19 +23,9 @@ namespace {
 
 using namespace pardova::testing;
 using namespace pardova::platform;
-using Lines = std::vector<std::string>;
 
-const std::string kCopy = "  копирую -> ";
-
-class MirrorSafetyTest : public CoreTest {
+class MirrorSafetyTest : public MirrorFixture {
 protected:
-    std::string InA(const std::string& relative) const { return At("A/" + relative); }
-    std::string InB(const std::string& relative) const { return At("B/" + relative); }
-
-    static bool Contains(const Lines& lines, const std::string& line) {
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
-    }
-
     // Creates a symbolic link; the error where the platform does not let the test make one.
     static std::error_code Link(const std::string& target, const std::string& link, bool folder) {
         std::error_code ec;

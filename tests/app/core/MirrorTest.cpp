@@ -2,8 +2,7 @@
 
 #include "app/core/Mirror.h"
 
-#include "app/core/FileRoutines.h"
-#include "app/core/TestCoreSupport.h"
+#include "app/core/TestMirrorSupport.h"
 #include "platform/core/Exceptions.h"
 #include "platform/core/FileSystem.h"
 
@@ -12,24 +11,14 @@ namespace {
 
 using namespace pardova::testing;
 using namespace pardova::platform;
-using Lines = std::vector<std::string>;
 
-const std::string kCopy = "  копирую -> ";
-
-class MirrorTest : public CoreTest {
+class MirrorTest : public MirrorFixture {
 protected:
     void SetUp() override {
-        CoreTest::SetUp();
+        MirrorFixture::SetUp();
         MakeDirs("A");
         MakeDirs("B");
-        A = At("A");
-        B = At("B");
     }
-    // A path below A or B with native separators.
-    std::string InA(const std::string& relative) const { return At("A/" + relative); }
-    std::string InB(const std::string& relative) const { return At("B/" + relative); }
-
-    std::string A, B;
 };
 
 TEST_F(MirrorTest, FirstPassCopiesEveryFileAndFolderDepthFirst) {

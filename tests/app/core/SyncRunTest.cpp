@@ -3,8 +3,7 @@
 
 #include "app/core/SyncRun.h"
 
-#include "app/core/FileRoutines.h"
-#include "app/core/TestCoreSupport.h"
+#include "app/core/TestMirrorSupport.h"
 #include "platform/core/Exceptions.h"
 #include "platform/core/FileSystem.h"
 
@@ -20,19 +19,16 @@ namespace {
 
 using namespace pardova::testing;
 using namespace pardova::platform;
-using Lines = std::vector<std::string>;
 
 const std::function<bool()> kNoStart = [] { return false; };
 const std::function<bool()> kStart = [] { return true; };
 
-class SyncRunTest : public CoreTest {
+class SyncRunTest : public MirrorFixture {
 protected:
     void SetUp() override {
-        CoreTest::SetUp();
+        MirrorFixture::SetUp();
         MakeDirs("A");
         WriteFile(At("A/f"), "payload");
-        A = At("A");
-        B = At("B");
     }
 
     // The message of the exception DoSync raises, or "(none)".
@@ -46,8 +42,6 @@ protected:
         }
         return "(none)";
     }
-
-    std::string A, B;
 };
 
 TEST_F(SyncRunTest, AMustBeAFolder) {

@@ -4,11 +4,8 @@
 
 #include "log/core/SimpleLog.h"
 
+#include "log/core/TestLogSupport.h"
 #include "platform/core/Exceptions.h"
-#include "platform/core/Path.h"
-#include "platform/core/TestProcessSupport.h"
-
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <map>
@@ -18,37 +15,18 @@
 namespace pardova {
 namespace {
 
-using pardova::testing::GetEnv;
-using pardova::testing::ReadAll;
-using pardova::testing::RunSelfChild;
-using pardova::testing::ScopedEnv;
-using pardova::testing::SetEnv;
-using pardova::testing::SortedNames;
-using pardova::testing::TempDir;
-using pardova::testing::Utf8;
-using pardova::testing::WriteAll;
+using namespace pardova::testing;
 
 constexpr int kThreads = 8;
 constexpr int kThreadLines = 2000;
 constexpr int kProcesses = 4;
 constexpr int kProcessLines = 2000;
-constexpr char kSep = platform::kNativePathStyle == platform::PathStyle::Windows ? '\\' : '/';
 
 // A clock that moves one second on every reading, so that each rotation gets a name of its own.
 std::atomic<int> gTicks{0};
 platform::LocalDateTime TickingClock() {
     const int t = gTicks.fetch_add(1);
     return {2024, 1, 1 + t / 86400, t / 3600 % 24, t / 60 % 60, t % 60, 0};
-}
-
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t pos; (pos = text.find("\r\n", start)) != std::string::npos; start = pos + 2) {
-        lines.push_back(text.substr(start, pos - start));
-    }
-    EXPECT_EQ(start, text.size()) << "text after the last CR LF";
-    return lines;
 }
 
 // The text every writer puts on its line: its number, the line's number and a filler that shows a cut.
@@ -111,46 +89,15 @@ std::map<int, std::vector<int>> LinesPerWriter(const std::vector<std::string>& l
     return perWriter;
 }
 
-class LogStressTest : public ::testing::Test {
+class LogStressTest : public LogFolderTest {
 protected:
     void SetUp() override {
         gTicks = 0;
-        FPreviousClock = SetLogClock(&TickingClock);
-    }
-    void TearDown() override {
-        SetLogClock(FPreviousClock);
-        FreeSimpleLog();
+        UseClock(&TickingClock);
     }
 
     // The threads start together and each writes its lines; returns the number of events that raised.
-    static int WriteFromThreads() {
-        std::atomic<int> ready{0};
-        std::atomic<int> failures{0};
-        std::vector<std::thread> threads;
-        for (int t = 0; t < kThreads; ++t) {
-            threads.emplace_back([t, &ready, &failures] {
-                ++ready;
-                while (ready.load() < kThreads) {
-                    std::this_thread::yield();
-                }
-                for (int i = 0; i < kThreadLines; ++i) {
-                    try {
-                        SimpleLog().LogInfo("log", LineText(t, i));
-                    } catch (const Exception&) {
-                        ++failures;
-                    }
-                }
-            });
-        }
-        for (auto& thread : threads) {
-            thread.join();
-        }
-        return failures.load();
-    }
-
-    TempDir Dir;
-    ScopedEnv FTmp{"TMPDIR", Utf8(Dir.Path())};
-    LogClock FPreviousClock = nullptr;
+    static int WriteFromThreads() { return LogFromThreads(kThreads, kThreadLines, LineText); }
 };
 
 // The rotation settings each case runs with: the size limit in KiB and the number of rotated files kept.

@@ -1,12 +1,9 @@
 #include "log/core/SimpleLog.h"
 
+#include "log/core/TestLogSupport.h"
 #include "platform/core/Exceptions.h"
 #include "platform/core/Locale.h"
-#include "platform/core/Path.h"
 #include "platform/core/TestForwardingFs.h"
-#include "platform/core/TestProcessSupport.h"
-
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <map>
@@ -27,17 +24,9 @@
 namespace pardova {
 namespace {
 
-using pardova::testing::Exists;
-using pardova::testing::GetEnv;
-using pardova::testing::ReadAll;
-using pardova::testing::RunSelfChild;
-using pardova::testing::SetEnv;
-using pardova::testing::SortedNames;
-using pardova::testing::TempDir;
-using pardova::testing::WriteAll;
+using namespace pardova::testing;
 
 constexpr int kChildLines = 3000;
-constexpr char kSep = platform::kNativePathStyle == platform::PathStyle::Windows ? '\\' : '/';
 
 platform::LocalDateTime gNow{2024, 1, 31, 9, 5, 7, 42};
 platform::LocalDateTime FixedClock() { return gNow; }
@@ -45,26 +34,12 @@ platform::LocalDateTime FixedClock() { return gNow; }
 // The timestamp of gNow as a line shows it, with this machine's regional separators.
 std::string Stamp() { return FormatLogTimestamp(gNow, platform::DateSeparator(), platform::TimeSeparator()); }
 
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t pos; (pos = text.find("\r\n", start)) != std::string::npos; start = pos + 2) {
-        lines.push_back(text.substr(start, pos - start));
-    }
-    EXPECT_EQ(start, text.size()) << "text after the last CR LF";
-    return lines;
-}
-
 // A fresh registry, a fixed clock and a temporary folder for every test.
-class LogTest : public ::testing::Test {
+class LogTest : public LogFolderTest {
 protected:
     void SetUp() override {
         gNow = {2024, 1, 31, 9, 5, 7, 42};
-        FPreviousClock = SetLogClock(&FixedClock);
-    }
-    void TearDown() override {
-        SetLogClock(FPreviousClock);
-        FreeSimpleLog();
+        UseClock(&FixedClock);
     }
 
     // This system's own configuration: "log", limit in KiB, file count, timestamp and type, " | ".
@@ -74,11 +49,6 @@ protected:
         return log;
     }
     std::string InfoLine(const std::string& text) const { return Stamp() + " | Info | " + text + "\r\n"; }
-
-    TempDir Dir;
-    // Lock files of machine-wide mutexes (POSIX) stay inside the test's folder.
-    pardova::testing::ScopedEnv FTmp{"TMPDIR", pardova::testing::Utf8(Dir.Path())};
-    LogClock FPreviousClock = nullptr;
 };
 
 TEST(LogTimestampTest, LaysOutEveryFieldZeroPadded) {
@@ -643,30 +613,12 @@ TEST_F(LogTest, ThreadsUnderProcessLockWriteWholeLines) {
     RegisterStandard(file, 4, 100); // small enough that the threads also rotate while they write
     constexpr int kThreads = 4;
     constexpr int kLines = 1500;
-    std::atomic<int> ready{0};
-    std::atomic<int> failures{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([t, &ready, &failures] {
-            // All threads start writing together, so that their events really meet.
-            ++ready;
-            while (ready.load() < kThreads) {
-                std::this_thread::yield();
-            }
-            for (int i = 0; i < kLines; ++i) {
-                try {
-                    SimpleLog().LogInfo("log", "thread " + std::to_string(t) + " line " + std::to_string(i) + " " +
-                                                   std::string(40, static_cast<char>('a' + t)));
-                } catch (const Exception&) {
-                    ++failures;
-                }
-            }
-        });
-    }
-    for (auto& t : threads) {
-        t.join();
-    }
-    EXPECT_EQ(failures.load(), 0);
+    EXPECT_EQ(LogFromThreads(kThreads, kLines,
+                             [](int t, int i) {
+                                 return "thread " + std::to_string(t) + " line " + std::to_string(i) + " " +
+                                        std::string(40, static_cast<char>('a' + t));
+                             }),
+              0);
     std::string all;
     for (const auto& name : SortedNames(Dir.Path())) {
         all += ReadAll(Dir / name);

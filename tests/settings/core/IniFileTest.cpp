@@ -9,8 +9,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <random>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -24,26 +22,14 @@ using ::testing::HasSubstr;
 
 namespace fs = std::filesystem;
 
-class TempDir : public ::testing::Test {
+class TempDir : public pardova::testing::TempFolderTest {
 protected:
-    void SetUp() override {
-        std::random_device rd;
-        FDir = fs::temp_directory_path() / ("pardova-ini-" + std::to_string(rd()) + std::to_string(rd()));
-        fs::create_directories(FDir);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(FDir, ec);
-    }
-    std::string PathOf(const std::string& name) const { return (FDir / name).string(); }
+    std::string PathOf(const std::string& name) const { return At(name); }
+    fs::path NativePathOf(const std::string& name) const { return pardova::testing::PathFromUtf8(At(name)); }
     void WriteBytes(const std::string& name, const std::string& bytes) const {
-        std::ofstream(FDir / name, std::ios::binary) << bytes;
+        pardova::testing::WriteFile(At(name), bytes);
     }
-    std::string ReadBytes(const std::string& name) const {
-        std::ifstream in(FDir / name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    fs::path FDir;
+    std::string ReadBytes(const std::string& name) const { return pardova::testing::ReadFile(At(name)); }
 };
 
 TEST(IniDocumentRead, TrimsDropsCommentsAndLinesBeforeTheFirstSection) {
@@ -192,7 +178,7 @@ TEST_F(TempDir, ShorterContentLeavesNoTailOfTheOldFile) {
 }
 
 TEST_F(TempDir, FolderInPlaceOfTheFileReadsEmptyAndFailsToWrite) {
-    fs::create_directory(FDir / "settings.ini");
+    fs::create_directory(NativePathOf("settings.ini"));
     TMemIniFile ini(PathOf("settings.ini"));
     EXPECT_TRUE(ini.ReadSections().empty());
     ini.WriteString("S", "k", "v");
@@ -257,7 +243,7 @@ TEST_F(TempDir, ASaveThatCannotBeCompletedLeavesThePreviousFileWhole) {
     WriteBytes("settings.ini.tmp", "left over from a save that was cut short");
     ini.UpdateFile();
     EXPECT_THAT(ReadBytes("settings.ini"), HasSubstr(std::string(1 << 20, 'x')));
-    EXPECT_FALSE(fs::exists(FDir / "settings.ini.tmp"));
+    EXPECT_FALSE(fs::exists(NativePathOf("settings.ini.tmp")));
 }
 
 #ifndef _WIN32
@@ -265,12 +251,12 @@ TEST_F(TempDir, OnlyARegularFileOfSensibleSizeIsRead) {
     // A named pipe would block the start for ever, a device would never end, and a file far larger than any
     // settings file is not one: each is refused as unreadable, at once.
     ASSERT_EQ(::mkfifo(PathOf("pipe.ini").c_str(), 0600), 0);
-    fs::create_symlink("/dev/zero", FDir / "zero.ini");
+    fs::create_symlink("/dev/zero", NativePathOf("zero.ini"));
     {
-        std::ofstream huge(FDir / "huge.ini", std::ios::binary);
+        std::ofstream huge(NativePathOf("huge.ini"), std::ios::binary);
         huge << "[S]\r\nk=v\r\n";
     }
-    fs::resize_file(FDir / "huge.ini", std::uintmax_t{65} << 20);
+    fs::resize_file(NativePathOf("huge.ini"), std::uintmax_t{65} << 20);
     for (const char* name : {"pipe.ini", "zero.ini", "huge.ini"}) {
         SCOPED_TRACE(name);
         try {

@@ -1,5 +1,7 @@
 #include "settings/core/ObjectStream.h"
 
+#include "settings/core/TestStreamBytes.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,18 +11,8 @@
 namespace pardova {
 namespace {
 
-std::string Bytes(std::initializer_list<int> values) {
-    std::string out;
-    for (int v : values) out.push_back(static_cast<char>(v));
-    return out;
-}
-
-template <typename F> std::string Written(F&& write) {
-    TMemoryStream stream;
-    TWriter writer(stream);
-    write(writer);
-    return stream.ToString();
-}
+using pardova::testing::Bytes;
+using pardova::testing::Written;
 
 TEST(MemoryStream, ReadWriteSeekAndSize) {
     TMemoryStream s;
@@ -263,7 +255,7 @@ TEST(Reader, MalformedDataRaisesReadError) {
         Bytes({22}),
     };
     for (const auto& bytes : cases) {
-        SCOPED_TRACE(testing::PrintToString(bytes));
+        SCOPED_TRACE(::testing::PrintToString(bytes));
         TMemoryStream in(bytes);
         TReader r(in);
         EXPECT_THROW(r.SkipValue(), EReadError);

@@ -1,5 +1,6 @@
 #include "settings/core/ObjectText.h"
 #include "settings/core/ObjectStream.h"
+#include "settings/core/TestStreamBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -9,11 +10,8 @@
 namespace pardova {
 namespace {
 
-std::string Bytes(std::initializer_list<int> values) {
-    std::string out;
-    for (int v : values) out.push_back(static_cast<char>(v));
-    return out;
-}
+using pardova::testing::Bytes;
+using pardova::testing::Written;
 
 std::string TextToBinary(const std::string& text) {
     TMemoryStream in(text), out;
@@ -39,16 +37,15 @@ std::string WithProperty(const std::string& line) { return Lines({"object F: TF"
 
 // The stream of a root object TF named F with one property P written by `write`.
 template <typename W> std::string StreamWithProperty(W&& write) {
-    TMemoryStream stream;
-    TWriter w(stream);
-    w.WriteSignature();
-    w.WriteStr("TF");
-    w.WriteStr("F");
-    w.WriteStr("P");
-    write(w);
-    w.WriteValue(vaNull);
-    w.WriteValue(vaNull);
-    return stream.ToString();
+    return Written([&](TWriter& w) {
+        w.WriteSignature();
+        w.WriteStr("TF");
+        w.WriteStr("F");
+        w.WriteStr("P");
+        write(w);
+        w.WriteValue(vaNull);
+        w.WriteValue(vaNull);
+    });
 }
 
 const std::string SettingsText = Lines({
@@ -284,7 +281,7 @@ TEST(ObjectText, DetectsTheStoredForm) {
         {"[TMainForm]", sofUnknown},
     };
     for (const auto& [bytes, format] : cases) {
-        SCOPED_TRACE(testing::PrintToString(bytes));
+        SCOPED_TRACE(::testing::PrintToString(bytes));
         TMemoryStream stream("xy" + bytes);
         stream.SetPosition(2);
         EXPECT_EQ(DetectObjectStreamFormat(stream), format);
@@ -372,10 +369,10 @@ TEST(ObjectText, InvalidUtf8InNamesIsRefused) {
          "Identifier expected on line 1"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.text));
+        SCOPED_TRACE(::testing::PrintToString(c.text));
         try {
             const std::string binary = TextToBinary(c.text);
-            ADD_FAILURE() << "converted to " << testing::PrintToString(binary);
+            ADD_FAILURE() << "converted to " << ::testing::PrintToString(binary);
             // Whatever was made must at least read back.
             TextToBinary(BinaryToText(binary));
         } catch (const EParserError& e) {
@@ -399,7 +396,7 @@ TEST(ObjectText, NamesOfEveryScriptRoundTrip) {
         longName,
     };
     for (const std::string& name : names) {
-        SCOPED_TRACE(testing::PrintToString(name));
+        SCOPED_TRACE(::testing::PrintToString(name));
         const std::string text = mark + Lines({"object " + name + ": T" + name, "  " + name + " = " + name, "end"});
         const std::string binary = TextToBinary(text);
         const std::string back = BinaryToText(binary);
@@ -463,7 +460,7 @@ TEST(ObjectText, MalformedStreamsRaiseReadErrors) {
         {header.substr(0, 7), "Stream read error"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.text));
+        SCOPED_TRACE(::testing::PrintToString(c.text));
         try {
             BinaryToText(c.text);
             ADD_FAILURE() << "no exception";

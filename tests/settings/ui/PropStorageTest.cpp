@@ -1,24 +1,17 @@
 // The settings store with the INI manager: settings.ini byte for byte, the window's load and save cycle,
 // and stored data that must never crash, block the start or be overwritten.
+#include "settings/ui/TestIniStore.h"
 #include "settings/ui/TestPropFiler.h"
 #include "settings/ui/TestSettingsExample.h"
 
 #include "platform/core/PrivateProfile.h"
-#include "platform/ui/Application.h"
 #include "settings/core/IniFile.h"
 #include "settings/core/ObjectText.h"
-#include "settings/ui/PropStorage.h"
 
-#include <QCoreApplication>
 #include <QMessageBox>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
 
 namespace pardova {
 namespace {
@@ -26,8 +19,6 @@ namespace {
 using fixture::TMainForm;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-
-namespace fs = std::filesystem;
 
 const std::string& kExampleFile = pardova::testing::kExampleSettingsFile;
 
@@ -42,48 +33,7 @@ void FillExample(TMainForm& form) {
     form.ExeEdit->SetText(kProgram);
 }
 
-// A temporary folder with settings.ini, an INI manager on it installed as the default, and every failure
-// box answered and recorded.
-class SettingsStore : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::random_device rd;
-        FDir = fs::temp_directory_path() / ("pardova-settings-" + std::to_string(rd()) + std::to_string(rd()));
-        fs::create_directories(FDir);
-        FManager = new TIniPropStorageManEh();
-        FManager->SetIniFileName(IniPath());
-        FPrevious = InstallDefaultStorageManager(FManager);
-        Application->SetMessageBoxHook([this](TShownBox& box) { FBoxes.push_back(box.Text().toStdString()); });
-    }
-    void TearDown() override {
-        Application->SetMessageBoxHook(nullptr);
-        InstallDefaultStorageManager(FPrevious);
-        delete FManager;
-        std::error_code ec;
-        fs::remove_all(FDir, ec);
-    }
-
-    std::string IniPath() const { return (FDir / "settings.ini").string(); }
-    std::string ReadIni() const {
-        std::ifstream in(FDir / "settings.ini", std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    void WriteIni(const std::string& bytes) const { std::ofstream(FDir / "settings.ini", std::ios::binary) << bytes; }
-    bool IniExists() const { return fs::exists(FDir / "settings.ini"); }
-
-    // A window built as the program builds it: the storage hooks the window while it is loaded.
-    static std::unique_ptr<TMainForm> OpenWindow() {
-        std::unique_ptr<TMainForm> form(TForm::Create<TMainForm>());
-        form->show();
-        QCoreApplication::processEvents();
-        return form;
-    }
-
-    fs::path FDir;
-    TIniPropStorageManEh* FManager = nullptr;
-    TPropStorageManagerEh* FPrevious = nullptr;
-    std::vector<std::string> FBoxes;
-};
+class SettingsStore : public pardova::testing::IniStoreTest<TMainForm> {};
 
 // ---- settings.ini -----------------------------------------------------------------------------------
 
@@ -410,7 +360,7 @@ TEST_F(SettingsStore, DestroyedManagerFallsBackToTheDefault) {
     WriteIni(kExampleFile);
     TMainForm form;
     auto* own = new TIniPropStorageManEh();
-    own->SetIniFileName((FDir / "other.ini").string());
+    own->SetIniFileName(At("other.ini"));
     form.PropStorage1->SetStorageManager(own);
     form.PropStorage1->LoadProperties();
     EXPECT_EQ(form.DirEdit2->Text(), "") << "the own manager's file does not exist";
@@ -421,7 +371,7 @@ TEST_F(SettingsStore, DestroyedManagerFallsBackToTheDefault) {
 }
 
 TEST_F(SettingsStore, SaveFailureIsShownTheWindowClosesAndTheDestroyHandlerTriesOnceMore) {
-    FManager->SetIniFileName((FDir / "missing" / "settings.ini").string());
+    FManager->SetIniFileName(At("missing/settings.ini"));
     auto form = OpenWindow();
     EXPECT_TRUE(form->close());
     ASSERT_EQ(FBoxes.size(), 1u);

@@ -1,0 +1,48 @@
+#pragma once
+// What the mirror suites share: the folders A and B in each test's temporary folder, paths below them, and
+// the run log's lines compared in any order or by membership.
+
+#include "app/core/FileRoutines.h"
+#include "app/core/TestCoreSupport.h"
+#include "platform/core/FileSystem.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace pardova::testing {
+
+using Lines = std::vector<std::string>;
+
+// The run log's text before the destination of each copy.
+inline const std::string kCopy = "  копирую -> ";
+
+// A and B are only named here; each suite creates what it needs of them.
+class MirrorFixture : public CoreTest {
+protected:
+    void SetUp() override {
+        CoreTest::SetUp();
+        A = At("A");
+        B = At("B");
+    }
+
+    // A path below A or B with native separators.
+    std::string InA(const std::string& relative) const { return At("A/" + relative); }
+    std::string InB(const std::string& relative) const { return At("B/" + relative); }
+
+    static bool Contains(const Lines& lines, const std::string& line) {
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+
+    static Lines Sorted(Lines lines) {
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    }
+
+    // The log's lines, sorted: for tests that leave the order of siblings, which is the platform's, open.
+    Lines SortedLogLines() const { return Sorted(LogLines()); }
+
+    std::string A, B;
+};
+
+} // namespace pardova::testing
