@@ -23,11 +23,14 @@ static long entries;
 static void LogLine(const char* text) {
     char line[8192];
     int n = snprintf(line, sizeof line, "10.12.2026 01:02:03:004 | Info | %s\r\n", text);
+    if (n < 0) return;
+    if ((size_t)n >= sizeof line) n = (int)sizeof line - 1; /* a longer path is cut, never read past */
     if (mode == 3) return;
+    /* As in Pardova, the outcome of the write is not looked at; the file is closed either way. */
     if (mode == 2) {
         int fd = open(logPath, O_WRONLY | O_APPEND | O_CLOEXEC);
         if (fd < 0) return;
-        if (write(fd, line, (size_t)n) != n) return;
+        (void)!write(fd, line, (size_t)n);
         close(fd);
         return;
     }
@@ -35,7 +38,7 @@ static void LogLine(const char* text) {
     if (fd < 0) return;
     if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
         lseek(fd, 0, SEEK_END);
-        if (write(fd, line, (size_t)n) != n) return;
+        (void)!write(fd, line, (size_t)n);
         if (mode == 0) flock(fd, LOCK_UN);
     }
     close(fd);
