@@ -157,4 +157,33 @@ close_program
 [ "$(saved Text | head -n1)" = "'$work/A'" ] || fail "folder A is $(saved Text | head -n1)"
 grep -q "Запускаю $work/after.sh" "$work/app/log.txt" || fail "the log has no start of the program"
 echo "Tab reached all six controls in order; Enter on the focused button ran a pass"
+# ---- A failed silent pass where a user can see it: the box waits for the user, then the window opens ----
+{
+  echo "[TMainForm]$crlf"
+  echo "Line0='object MainForm: TMainForm'$crlf"
+  echo "Line1='  Left = $left'$crlf"
+  echo "Line2='  Top = $top'$crlf"
+  echo "Line3='  object DirEdit1: TsDirectoryEdit'$crlf"
+  echo "Line4='    Text = ''$work/nosuch'''$crlf"
+  echo "Line5='  end'$crlf"
+  echo "Line6='end'$crlf"
+  echo "$crlf"
+} >"$work/app/settings.ini"
+# The toolkit's platform left to the program, as a user's desktop session leaves it.
+(cd "$work" && exec env -u QT_QPA_PLATFORM "$work/app/pardova" /s) >"$work/app.out" 2>&1 &
+app_pid=$!
+pids+=("$app_pid")
+box=
+find_box() { box=$(xdotool search --onlyvisible --pid "$app_pid" --name '^pardova$' 2>/dev/null | head -n1); [ -n "$box" ]; }
+poll 30 find_box || fail "a failed silent pass under a display showed no box: $(cat "$work/app.out")"
+kill -0 "$app_pid" 2>/dev/null || fail "the program ended while its box waited for the user"
+xdotool windowactivate "$box" 2>/dev/null
+box_active() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$box" ]; }
+poll 10 box_active || fail "the box could not be activated"
+xdotool key --clearmodifiers Return
+find_window() { window=$(xdotool search --onlyvisible --pid "$app_pid" --name '^Pardova, 1\.0$' 2>/dev/null | head -n1); [ -n "$window" ]; }
+poll 30 find_window || fail "the window did not open after the box was answered"
+close_program
+grep -q "Папка не найдена" "$work/app.out" && fail "the failure shown in a box went to standard error too"
+echo "a failed silent pass under a display showed its box, waited, and then opened the window"
 echo "1 passed, 0 failed"

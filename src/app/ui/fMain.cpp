@@ -131,8 +131,10 @@ void TMainForm::FormCreate(QObject*) {
 
 void TMainForm::FormDestroy(QObject*) { AddToLog("finish"); }
 
+bool TMainForm::IsSilentSwitch(const std::string& firstArgument) { return platform::LowerCase(firstArgument) == "/s"; }
+
 void TMainForm::FormShow(QObject*) {
-    if (platform::LowerCase(Application->ParamStr(1)) == "/s") {
+    if (IsSilentSwitch(Application->ParamStr(1))) {
         sButton1->Click();
         Application->Halt(0);
     }

@@ -32,6 +32,9 @@ public:
     Q_INVOKABLE void sButton1Click(QObject* Sender);
     Q_INVOKABLE void FormShow(QObject* Sender);
 
+    // Whether the first command-line argument asks for one unattended pass: "/s" in any letter case.
+    static bool IsSilentSwitch(const std::string& firstArgument);
+
     // One synchronisation pass; the start flag is the check box, read at each point the pass asks.
     void DoSync(const std::string& A, const std::string& B, const std::string& ProgramPath);
 

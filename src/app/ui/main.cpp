@@ -17,6 +17,10 @@ int main(int argc, char** argv) {
     platform::RaiseOpenFileLimit();
     // Read before Qt takes its own options out of argv.
     auto arguments = platform::ProcessArguments(argc, argv);
+    // A silent pass runs where no display is (cron, a system timer, ssh) and prints nothing when it works.
+    if (!Application->PrepareWindowSystem(TMainForm::IsSilentSwitch(arguments.empty() ? "" : arguments.front()))) {
+        return 1;
+    }
     QApplication qtApplication(argc, argv);
 
     // The units, in order of initialisation; their clean-ups run in reverse order at exit, after the

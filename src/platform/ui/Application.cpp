@@ -1,11 +1,14 @@
 #include "platform/ui/Application.h"
 
 #include "platform/core/Exceptions.h"
+#include "platform/core/Path.h"
 #include "platform/core/Process.h"
+#include "platform/core/Session.h"
 #include "platform/core/Units.h"
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 
 #include <algorithm>
 #include <cstdio>
@@ -13,15 +16,46 @@
 #include <exception>
 #include <iostream>
 
+#ifdef _WIN32
+#include "win32/WindowSystem.inc"
+#else
+#include "posix/WindowSystem.inc"
+#endif
+
 namespace pardova {
 
 namespace {
+
 TApplication TheApplication;
+
+// A silent run prints nothing when it succeeds: the toolkit's warnings (a missing runtime folder, fonts,
+// the display-less platform) stay off standard error. A fatal one still says why the process ends.
+void QuietMessageHandler(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtFatalMsg) {
+        const QByteArray text = message.toLocal8Bit();
+        std::fprintf(stderr, "%s\n", text.constData());
+    }
+}
+
+bool IsDisplaylessPlatform() {
+    const QString name = QGuiApplication::platformName();
+    return name == QLatin1String("offscreen") || name == QLatin1String("minimal");
+}
+
 } // namespace
 
 TApplication* const Application = &TheApplication;
 
+bool TApplication::PrepareWindowSystem(bool silent) {
+    FSilent = silent;
+    if (silent) {
+        qInstallMessageHandler(QuietMessageHandler);
+    }
+    return PrepareNativeWindowSystem(silent, FUserCanSee);
+}
+
 void TApplication::Initialize() {
+    FNobodyToAnswer = FSilent && (!FUserCanSee || IsDisplaylessPlatform());
     // The main form ends the message loop when it closes; a message box or dialog that closes while the
     // main form is hidden (a failed silent run) must not.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -69,6 +103,7 @@ int TApplication::Run() {
 }
 
 void TApplication::Halt(int exitCode) {
+    FHalting = true;
     DestroyForms();
     RunFinalizers();
     std::cout.flush();
@@ -76,7 +111,7 @@ void TApplication::Halt(int exitCode) {
     std::fflush(nullptr);
     // Nothing of the program is left to tear down, and Qt's own process-wide objects must not be torn
     // down under a caller that never returns: the process ends here.
-    std::_Exit(exitCode);
+    std::_Exit(FFailedUnattended ? 1 : exitCode);
 }
 
 void TApplication::DestroyForms() {
@@ -114,6 +149,16 @@ void TApplication::HandleException(QObject*) {
 }
 
 void TApplication::ShowException(const std::string& message) {
+    if (FNobodyToAnswer && !FMessageBoxHook) {
+        platform::ReportUnattendedFailure(Title(), ErrorBoxText(message));
+        FFailedUnattended = true;
+        // A failure while the process is ending already (saving the settings, the closing line) only
+        // changes the exit code; the shutdown goes on.
+        if (!FHalting) {
+            Halt(1);
+        }
+        return;
+    }
     ShowPlatformErrorBox(QString::fromStdString(Title()), QString::fromStdString(ErrorBoxText(message)),
                          FMessageBoxHook);
 }

@@ -44,7 +44,18 @@ public:
     TApplication(const TApplication&) = delete;
     TApplication& operator=(const TApplication&) = delete;
 
+    // Before the toolkit starts. A silent run needs no display: where there is none, the toolkit runs on its
+    // display-less platform, and in a silent run the toolkit's own diagnostics never reach standard error.
+    // False when an interactive start has no display to show its window on; a line on standard error has
+    // then said so, and the program ends with a non-zero code.
+    bool PrepareWindowSystem(bool silent);
+
+    // After the toolkit has started. In a silent run that no user can see (no display, a display-less
+    // platform, or on Windows a window station that is not visible), a failure is not shown in a box that
+    // would wait for ever: its text goes to ReportUnattendedFailure and the process ends through the
+    // normal shutdown with exit code 1.
     void Initialize();
+    bool NobodyToAnswer() const { return FNobodyToAnswer; }
 
     // The main window carries the taskbar button. With Qt every window without a parent is a top-level
     // window of its own, so the main window already does; the flag is kept for the start-up sequence.
@@ -71,8 +82,8 @@ public:
     int Run();
 
     // Ends the process at once with the exit code through the normal shutdown: the forms are destroyed,
-    // then the finalisers run, then the process exits. Safe to call from inside a form's event handler:
-    // it never returns.
+    // then the finalisers run, then the process exits (with code 1 instead when a failure that nobody could
+    // answer was reported on the way). Safe to call from inside a form's event handler: it never returns.
     [[noreturn]] void Halt(int exitCode);
 
     // Destroys every form, the last created first.
@@ -111,6 +122,11 @@ private:
 
     std::string FTitle;
     std::vector<std::string> FArguments;
+    bool FSilent = false;
+    bool FUserCanSee = true;
+    bool FNobodyToAnswer = false;
+    bool FHalting = false;
+    bool FFailedUnattended = false;
     std::vector<TForm*> FForms;
     TForm* FMainForm = nullptr;
     TMessageBoxHook FMessageBoxHook;
