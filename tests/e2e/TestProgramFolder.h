@@ -144,14 +144,18 @@ protected:
     }
 
 #ifdef _WIN32
-    // Starts the shipped program from the temporary folder.
-    Process Start(const std::vector<std::string>& arguments) {
+    // Starts the shipped program from the temporary folder; on the given "station\desktop" when one is named.
+    Process Start(const std::vector<std::string>& arguments, const std::wstring& desktop = {}) {
         std::wstring commandLine = L"\"" + Executable.wstring() + L"\"";
         for (const std::string& argument : arguments) {
             commandLine += L" " + fs::u8path(argument).wstring();
         }
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
+        std::wstring desktopName = desktop;
+        if (!desktopName.empty()) {
+            startup.lpDesktop = desktopName.data();
+        }
         PROCESS_INFORMATION info{};
         const BOOL started = CreateProcessW(Executable.wstring().c_str(), commandLine.data(), nullptr, nullptr, FALSE,
                                             0, nullptr, Dir.wstring().c_str(), &startup, &info);

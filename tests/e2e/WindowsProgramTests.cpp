@@ -132,6 +132,30 @@ TEST_F(WindowsProgram, ASilentStartWithNothingSavedShowsTheSystemBoxThenTheWindo
     EXPECT_FALSE(fs::exists(Dir / "B"));
 }
 
+// A task that runs whether or not a user is logged on gets a window station that no user sees: a failed
+// silent pass there shows no box that would wait for ever, and ends through its normal shutdown with code 1.
+TEST_F(WindowsProgram, AFailedSilentPassOnAWindowStationNobodySeesEndsWithOne) {
+    const std::wstring stationName = L"PardovaTask" + std::to_wstring(GetCurrentProcessId());
+    HWINSTA station = CreateWindowStationW(stationName.c_str(), 0, WINSTA_ALL_ACCESS, nullptr);
+    ASSERT_NE(station, nullptr) << GetLastError();
+    HWINSTA own = GetProcessWindowStation();
+    ASSERT_TRUE(SetProcessWindowStation(station)) << GetLastError();
+    HDESK desktop = CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    SetProcessWindowStation(own);
+    ASSERT_NE(desktop, nullptr) << GetLastError();
+
+    const auto started = std::chrono::steady_clock::now();
+    HANDLE process = Start({"/s"}, stationName + L"\\Default");
+    ASSERT_NE(process, nullptr);
+    EXPECT_EQ(Wait(process), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+    EXPECT_THAT(LogTexts(), ElementsAre(kStartLine, "finish"));
+    // The settings saved as after any silent run: nothing was saved before, the empty fields now are.
+    EXPECT_NE(ReadFile(Dir / "app" / "settings.ini").find("DirEdit1"), std::string::npos);
+    CloseDesktop(desktop);
+    CloseWindowStation(station);
+}
+
 TEST_F(WindowsProgram, TheWindowClosedByTheUserSavesAndTheNextStartRestoresTheFields) {
     SaveFields((Dir / "A").string(), (Dir / "B").string());
     const std::string saved = ReadFile(Dir / "app" / "settings.ini");
