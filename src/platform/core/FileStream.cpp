@@ -14,13 +14,19 @@ std::string FullPathOf(const std::string& path) {
     return full.empty() ? path : full;
 }
 
-// The file layer's two refusals, with the file's full path and the platform's reason.
-[[noreturn]] void RaiseCreateError(const std::string& path, const std::string& reason) {
-    throw EFCreateError("Cannot create file \"" + FullPathOf(path) + "\". " + reason);
+// The file layer's two refusals, with the file's full path, the platform's error code and its text.
+[[noreturn]] void RaiseCreateError(const std::string& path, uint32_t error) {
+    std::string full = FullPathOf(path);
+    std::string reason = SysErrorMessage(error);
+    std::string message = "Cannot create file \"" + full + "\". " + reason;
+    throw EFCreateError(std::move(message), std::move(full), error, std::move(reason));
 }
 
-[[noreturn]] void RaiseOpenError(const std::string& path, const std::string& reason) {
-    throw EFOpenError("Cannot open file \"" + FullPathOf(path) + "\". " + reason);
+[[noreturn]] void RaiseOpenError(const std::string& path, uint32_t error) {
+    std::string full = FullPathOf(path);
+    std::string reason = SysErrorMessage(error);
+    std::string message = "Cannot open file \"" + full + "\". " + reason;
+    throw EFOpenError(std::move(message), std::move(full), error, std::move(reason));
 }
 
 } // namespace

@@ -22,18 +22,25 @@ inline constexpr uint32_t kAttrSystem = 0x04;
 inline constexpr uint32_t kAttrDirectory = 0x10;
 inline constexpr uint32_t kAttrReparsePoint = 0x400;
 
-// Error codes (Windows numbering; POSIX errors are mapped onto them).
+// Error codes (Windows numbering). On POSIX one table (posix/PosixSupport.h) maps the errno values that
+// the rules above this layer compare onto these codes (ENOENT 2, ENOTDIR 3, EACCES and EPERM 5, EBUSY and
+// EWOULDBLOCK 32, EEXIST 183, ENOSPC 112, ENAMETOOLONG, ELOOP and EINVAL 123, ...); every other errno e
+// keeps a code of its own, kErrErrnoBase | e, in the range that Windows leaves to applications (its
+// "customer" bit), so that SysErrorMessage gives the platform's own text for it.
 inline constexpr uint32_t kErrFileNotFound = 2;
 inline constexpr uint32_t kErrPathNotFound = 3;
 inline constexpr uint32_t kErrAccessDenied = 5;
 inline constexpr uint32_t kErrNotReady = 21;
 inline constexpr uint32_t kErrSharingViolation = 32;
+inline constexpr uint32_t kErrLockViolation = 33;
 inline constexpr uint32_t kErrBadNetPath = 53;
 inline constexpr uint32_t kErrFileExists = 80;
 inline constexpr uint32_t kErrDiskFull = 112;
 inline constexpr uint32_t kErrInvalidName = 123;
 inline constexpr uint32_t kErrAlreadyExists = 183;
-inline constexpr uint32_t kErrOther = 0xFFFF; // any error without a Windows counterpart
+inline constexpr uint32_t kErrErrnoBase = 0x20000000;
+// A code that no platform call gives: what stands for "some other error" where one is made up.
+inline constexpr uint32_t kErrOther = 0xFFFF;
 
 // One entry of a directory search.
 struct DirEntry {
@@ -109,6 +116,14 @@ public:
     virtual size_t Read(void* data, size_t count) = 0;
     // Makes what was written durable on the storage; false when that fails.
     virtual bool Flush() { return true; }
+    // Cuts or extends the file to `size` bytes; false when that fails.
+    virtual bool SetSize(int64_t size) { return size == Size(); }
+    // Gives this (new) file the permission bits of the file at `path` (and, for root, its owner and group),
+    // so that replacing a file opens it to nobody new. True where the platform keeps no such bits.
+    virtual bool TakePermissionsOf(const std::string& path) {
+        (void)path;
+        return true;
+    }
 };
 
 enum class StreamMode {
@@ -185,7 +200,8 @@ FileSystem& Fs();
 // Puts another implementation in place (null restores the native one); returns the previous one.
 FileSystem* SetFs(FileSystem* fs);
 
-// The platform's message text for an error code (FormatMessage on Windows, strerror on POSIX).
+// The platform's message text for an error code (FormatMessage on Windows, strerror on POSIX, in the
+// user's language where the platform has one). "Unknown error N" only for a code no platform call gives.
 std::string SysErrorMessage(uint32_t error);
 
 } // namespace pardova::platform

@@ -4,10 +4,12 @@
 #include "platform/core/FileSystem.h"
 #include "platform/core/Locale.h"
 #include "platform/core/PrivateProfile.h"
+#include "platform/core/Process.h"
 #include "platform/core/ScopeGuard.h"
 #include "platform/core/Text.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace pardova {
 
@@ -72,7 +74,54 @@ bool IsExistingFile(const std::string& path) {
 constexpr int64_t kMaxFileSize = int64_t{64} << 20;
 
 [[noreturn]] void RaiseTooLarge(const std::string& path) {
-    throw EFOpenError("Cannot open file \"" + path + "\". The file is too large.");
+    std::string reason = "The file is too large.";
+    throw EFOpenError("Cannot open file \"" + path + "\". " + reason, path, 0, reason);
+}
+
+TIniFileContent ContentOf(std::string_view bytes) {
+    uint64_t hash = 14695981039346656037ull;
+    for (const char c : bytes) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    return {static_cast<int64_t>(bytes.size()), hash};
+}
+
+// The file layer's refusal to create the settings file, naming the file, with the system's code and reason.
+[[noreturn]] void RaiseCannotCreate(const std::string& path, uint32_t error, const std::string& reason) {
+    std::string full = platform::Fs().GetFullPath(path);
+    if (full.empty()) {
+        full = path;
+    }
+    std::string message = "Cannot create file \"" + full + "\". " + reason;
+    throw EFCreateError(std::move(message), std::move(full), error, reason);
+}
+
+[[noreturn]] void RaiseCannotWrite(const std::string& path) {
+    throw EFileStreamError("Unable to write to " + path, path);
+}
+
+// Writes all of bytes, then makes them durable; raises when the file refuses either.
+void WriteAllDurably(platform::FileStream& stream, const std::string& bytes, const std::string& path) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const size_t wrote = stream.Write(bytes.data() + done, bytes.size() - done);
+        if (wrote == 0) {
+            RaiseCannotWrite(path);
+        }
+        done += wrote;
+    }
+    if (!stream.Flush()) {
+        RaiseCannotWrite(path);
+    }
+}
+
+// A temporary name beside the file that belongs to this save alone: the process and a count of the saves
+// it made, so that neither another running copy of the program nor a user's own file of a similar name is
+// ever touched. It is created exclusively; a name that is taken all the same is passed over.
+std::string TemporaryNameFor(const std::string& path, uint32_t attempt) {
+    static std::atomic<uint32_t> saves{0};
+    return path + ".~" + std::to_string(platform::CurrentProcessId()) + "-" + std::to_string(++saves) + "-" +
+           std::to_string(attempt) + ".tmp";
 }
 
 std::string ReadWholeFile(const std::string& path) {
@@ -103,8 +152,15 @@ std::string ReadWholeFile(const std::string& path) {
 
 TMemIniFile::TMemIniFile(std::string FileName) : FFileName(std::move(FileName)) {
     if (!FFileName.empty() && IsExistingFile(FFileName)) {
-        LoadFromBytes(ReadWholeFile(FFileName));
+        const std::string bytes = ReadWholeFile(FFileName);
+        FContent = ContentOf(bytes);
+        LoadFromBytes(bytes);
     }
+}
+
+void TMemIniFile::Clear() {
+    FSections.clear();
+    FEncoding = TIniEncoding::Ansi;
 }
 
 void TMemIniFile::LoadFromBytes(std::string_view Bytes) {
@@ -184,28 +240,23 @@ std::string TMemIniFile::SaveToBytes() const {
     return platform::Utf8ToAnsi(text);
 }
 
-// The file layer's refusal to create the settings file, naming the file and the system's reason.
-[[noreturn]] void RaiseCannotCreate(const std::string& path, const std::string& reason) {
-    std::string full = platform::Fs().GetFullPath(path);
-    throw EFCreateError("Cannot create file \"" + (full.empty() ? path : full) + "\". " + reason);
-}
-
-void TMemIniFile::UpdateFile() {
-    // The whole new file is written and made durable under a temporary name beside it, then put in its place
-    // in one step: a kill or a full disk at any moment leaves the old file or the new one, never neither.
+void TMemIniFile::UpdateFile(const std::string& KeepOldAs) {
     const std::string bytes = SaveToBytes();
-    const std::string partial = FFileName + ".tmp";
     platform::FileSystem& fs = platform::Fs();
-    // A leftover of an earlier save that was cut short; a link there is removed, never written through.
-    fs.RemoveFile(partial);
+    std::string partial;
     std::unique_ptr<platform::FileStream> stream;
-    try {
-        stream = fs.OpenStream(partial, platform::StreamMode::CreateNewNoShare);
-    } catch (const EFCreateError& e) {
-        // The refusal names the settings file itself, with the system's reason.
-        const std::string& message = e.Message();
-        const size_t cut = message.find("\". ");
-        RaiseCannotCreate(FFileName, cut == std::string::npos ? message : message.substr(cut + 3));
+    for (uint32_t attempt = 0; !stream; ++attempt) {
+        partial = TemporaryNameFor(FFileName, attempt);
+        try {
+            stream = fs.OpenStream(partial, platform::StreamMode::CreateNewNoShare);
+        } catch (const EFCreateError& e) {
+            const bool taken =
+                e.ErrorCode() == platform::kErrAlreadyExists || e.ErrorCode() == platform::kErrFileExists;
+            if (!taken || attempt >= 100) {
+                RewriteInPlace(bytes, e);
+                return;
+            }
+        }
     }
     {
         // A write that fails leaves nothing behind under the temporary name.
@@ -213,25 +264,54 @@ void TMemIniFile::UpdateFile() {
             stream.reset();
             fs.RemoveFile(partial);
         });
-        size_t done = 0;
-        while (done < bytes.size()) {
-            const size_t wrote = stream->Write(bytes.data() + done, bytes.size() - done);
-            if (wrote == 0) {
-                throw EFileStreamError("Unable to write to " + FFileName);
-            }
-            done += wrote;
+        // Before any byte is written, so that the data is never readable to more people than before.
+        if (IsExistingFile(FFileName)) {
+            stream->TakePermissionsOf(FFileName);
         }
-        if (!stream->Flush()) {
-            throw EFileStreamError("Unable to write to " + FFileName);
-        }
+        WriteAllDurably(*stream, bytes, FFileName);
         stream.reset();
         removePartial.Dismiss();
     }
+    if (!KeepOldAs.empty() && IsExistingFile(FFileName)) {
+        fs.MoveReplacing(FFileName, KeepOldAs);
+    }
     uint32_t error = 0;
     if (!fs.MoveReplacing(partial, FFileName, &error)) {
-        const std::string reason = platform::SysErrorMessage(error);
         fs.RemoveFile(partial);
-        RaiseCannotCreate(FFileName, reason);
+        RaiseCannotCreate(FFileName, error, platform::SysErrorMessage(error));
+    }
+}
+
+// The fallback where the folder takes no new file: a plain file under the name gets the new bytes over its
+// old ones and is cut to their length. A kill in the middle can leave it incomplete, which is why this is
+// only the fallback. With no such file, or one that does not open for writing, the refusal to make the
+// temporary file is the answer, naming the settings file.
+void TMemIniFile::RewriteInPlace(const std::string& Bytes, const EFileStreamError& Refusal) {
+    platform::FileSystem& fs = platform::Fs();
+    uint32_t error = 0;
+    const auto attributes = fs.GetAttributes(FFileName, &error);
+    if (!attributes || (*attributes & (platform::kAttrDirectory | platform::kAttrReparsePoint)) != 0) {
+        RaiseCannotCreate(FFileName, Refusal.ErrorCode(), Refusal.Reason());
+    }
+    std::unique_ptr<platform::FileStream> stream;
+    try {
+        stream = fs.OpenStream(FFileName, platform::StreamMode::OpenReadWriteDenyWrite);
+    } catch (const EFileStreamError&) {
+        RaiseCannotCreate(FFileName, Refusal.ErrorCode(), Refusal.Reason());
+    }
+    if (stream->Seek(0, platform::SeekOrigin::Begin) != 0) {
+        RaiseCannotWrite(FFileName);
+    }
+    size_t done = 0;
+    while (done < Bytes.size()) {
+        const size_t wrote = stream->Write(Bytes.data() + done, Bytes.size() - done);
+        if (wrote == 0) {
+            RaiseCannotWrite(FFileName);
+        }
+        done += wrote;
+    }
+    if (!stream->SetSize(static_cast<int64_t>(Bytes.size())) || !stream->Flush()) {
+        RaiseCannotWrite(FFileName);
     }
 }
 

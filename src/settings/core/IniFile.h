@@ -6,13 +6,23 @@
 //
 // TIniFile is the per-entry file access of hex mode: every write goes straight to the file.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace pardova {
 
+class EFileStreamError;
+
 enum class TIniEncoding { Ansi, Utf8, Utf16LE, Utf16BE };
+
+// What tells one content of a file from another: its length and a hash of its bytes. Size -1: no file read.
+struct TIniFileContent {
+    int64_t Size = -1;
+    uint64_t Hash = 0;
+    friend bool operator==(const TIniFileContent&, const TIniFileContent&) = default;
+};
 
 class TMemIniFile {
 public:
@@ -22,6 +32,10 @@ public:
 
     const std::string& FileName() const { return FFileName; }
     TIniEncoding Encoding() const { return FEncoding; }
+    // The content of the file as it was read; Size -1 when no file was read.
+    const TIniFileContent& Content() const { return FContent; }
+    // Empties the document, as if no file had been there: the next UpdateFile writes a new file.
+    void Clear();
 
     // True when the section exists and holds at least one entry.
     bool SectionExists(std::string_view Section) const;
@@ -39,11 +53,16 @@ public:
     // Removes the first section of that name with all its entries.
     void EraseSection(std::string_view Section);
 
-    // Writes the whole document to FileName, created anew: "[name]", the entries and an empty line per
-    // section, every line ended by CR LF, in the encoding that was read (ANSI without a mark for a new
-    // file). A file that cannot be created raises the file layer's exception; a write that the file
-    // refuses part-way raises EFileStreamError naming the file.
-    void UpdateFile();
+    // Writes the whole document to FileName: "[name]", the entries and an empty line per section, every
+    // line ended by CR LF, in the encoding that was read (ANSI without a mark for a new file). The new file
+    // is written and made durable under a temporary name of its own beside FileName (created exclusively,
+    // with the old file's permission bits), then renamed over it, so a kill leaves the old file or the new
+    // one. Where no new file can be made in the folder (a folder that is read-only or has no free inodes)
+    // an existing file is rewritten in place instead. With KeepOldAs, the old file is moved to that name
+    // (replacing what was there) right before the new one takes its place; where that cannot be done, the
+    // old file is replaced all the same. A file that cannot be created raises the file layer's
+    // EFCreateError naming FileName; a write that the file refuses part-way raises EFileStreamError.
+    void UpdateFile(const std::string& KeepOldAs = {});
 
     // The document's parsing and serialisation alone, without the file.
     void LoadFromBytes(std::string_view Bytes);
@@ -56,9 +75,11 @@ private:
     };
     const Section* FindSection(std::string_view Name) const;
     Section* FindSection(std::string_view Name);
+    void RewriteInPlace(const std::string& Bytes, const EFileStreamError& Refusal);
 
     std::string FFileName;
     TIniEncoding FEncoding = TIniEncoding::Ansi;
+    TIniFileContent FContent;
     std::vector<Section> FSections;
 };
 

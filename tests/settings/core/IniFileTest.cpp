@@ -2,16 +2,25 @@
 #include "settings/core/IniFile.h"
 
 #include "platform/core/Exceptions.h"
+#include "platform/core/ScopeGuard.h"
+#include "platform/core/TestForwardingFs.h"
 #include "platform/core/TestFsSupport.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+#endif
+#ifdef __linux__
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #endif
 
 namespace pardova {
@@ -30,6 +39,15 @@ protected:
         pardova::testing::WriteFile(At(name), bytes);
     }
     std::string ReadBytes(const std::string& name) const { return pardova::testing::ReadFile(At(name)); }
+    // The names in the folder, sorted.
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(pardova::testing::PathFromUtf8(Root()))) {
+            names.push_back(pardova::testing::Utf8FromPath(entry.path().filename()));
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
 };
 
 TEST(IniDocumentRead, TrimsDropsCommentsAndLinesBeforeTheFirstSection) {
@@ -239,12 +257,105 @@ TEST_F(TempDir, ASaveThatCannotBeCompletedLeavesThePreviousFileWhole) {
     });
     EXPECT_EQ(ReadBytes("settings.ini"), previous);
 #endif
-    // Whatever a save left beside the file, the next one completes and leaves nothing else behind.
-    WriteBytes("settings.ini.tmp", "left over from a save that was cut short");
+    // The next save completes; it leaves nothing of its own behind, and the user's own files beside it,
+    // whatever their names, stay as they are.
+    WriteBytes("settings.ini.tmp", "the user's own file");
     ini.UpdateFile();
     EXPECT_THAT(ReadBytes("settings.ini"), HasSubstr(std::string(1 << 20, 'x')));
-    EXPECT_FALSE(fs::exists(NativePathOf("settings.ini.tmp")));
+    EXPECT_EQ(ReadBytes("settings.ini.tmp"), "the user's own file");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"settings.ini", "settings.ini.tmp"}));
 }
+
+#ifndef _WIN32
+TEST_F(TempDir, ASaveKeepsTheFilesPermissionBits) {
+    for (const ::mode_t mode : {0600, 0640, 0604, 0660}) {
+        SCOPED_TRACE(mode);
+        WriteBytes("settings.ini", "[S]\r\nk=old\r\n");
+        ASSERT_EQ(::chmod(PathOf("settings.ini").c_str(), mode), 0);
+        TMemIniFile ini(PathOf("settings.ini"));
+        ini.WriteString("S", "k", "new");
+        ini.UpdateFile();
+        struct stat st {};
+        ASSERT_EQ(::stat(PathOf("settings.ini").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, mode);
+        EXPECT_EQ(ReadBytes("settings.ini"), "[S]\r\nk=new\r\n\r\n");
+    }
+}
+#endif
+
+// A file system on which no new file can be made (a read-only folder, no free inodes): every exclusive
+// create is refused, everything else goes to the real files.
+class NoNewFileFs : public pardova::testing::ForwardingFs {
+public:
+    std::unique_ptr<platform::FileStream> OpenStream(const std::string& path, platform::StreamMode mode) override {
+        if (mode == platform::StreamMode::CreateNewNoShare || mode == platform::StreamMode::CreateNoShare) {
+            ++Refused;
+            throw EFCreateError("Cannot create file \"" + path + "\". No room.", path, platform::kErrDiskFull,
+                                "No room.");
+        }
+        return ForwardingFs::OpenStream(path, mode);
+    }
+    int Refused = 0;
+};
+
+TEST_F(TempDir, WhereNoNewFileCanBeMadeAnExistingFileIsRewrittenInPlace) {
+    NoNewFileFs noNewFile;
+    platform::FileSystem* previous = platform::SetFs(&noNewFile);
+    const platform::ScopeGuard restore([previous] { platform::SetFs(previous); });
+    // Longer and shorter than what the file held: no tail of the old content survives either way.
+    for (const size_t oldLength : {size_t{10}, size_t{5000}}) {
+        SCOPED_TRACE(oldLength);
+        WriteBytes("settings.ini", "[S]\r\nk=" + std::string(oldLength, 'o') + "\r\n");
+        TMemIniFile ini(PathOf("settings.ini"));
+        ini.WriteString("S", "k", std::string(100, 'n'));
+        const int refusedBefore = noNewFile.Refused;
+        ini.UpdateFile();
+        EXPECT_GT(noNewFile.Refused, refusedBefore) << "the save never tried a new file";
+        EXPECT_EQ(ReadBytes("settings.ini"), "[S]\r\nk=" + std::string(100, 'n') + "\r\n\r\n");
+        EXPECT_EQ(Names(), std::vector<std::string>{"settings.ini"});
+    }
+    // With no file to rewrite, the refusal to make one is the answer, naming the settings file.
+    TMemIniFile missing(PathOf("other.ini"));
+    missing.WriteString("S", "k", "v");
+    try {
+        missing.UpdateFile();
+        ADD_FAILURE() << "a file was made";
+    } catch (const EFCreateError& e) {
+        EXPECT_EQ(e.Message(), "Cannot create file \"" + PathOf("other.ini") + "\". No room.");
+        EXPECT_EQ(e.Path(), PathOf("other.ini"));
+        EXPECT_EQ(e.ErrorCode(), platform::kErrDiskFull);
+    }
+    EXPECT_EQ(Names(), std::vector<std::string>{"settings.ini"});
+}
+
+#ifdef __linux__
+// The same with a real folder that takes no new entry while its file stays writable (immutable, which root
+// may set on the usual file systems; elsewhere the case is skipped).
+TEST_F(TempDir, AnImmutableFolderStillGetsItsSettingsSaved) {
+    WriteBytes("settings.ini", "[S]\r\nk=old\r\n");
+    const int folder = ::open(Root().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folder, 0);
+    int flags = 0;
+    if (::ioctl(folder, FS_IOC_GETFLAGS, &flags) != 0) {
+        ::close(folder);
+        GTEST_SKIP() << "the file system keeps no file flags";
+    }
+    const int immutable = flags | FS_IMMUTABLE_FL;
+    if (::ioctl(folder, FS_IOC_SETFLAGS, &immutable) != 0) {
+        ::close(folder);
+        GTEST_SKIP() << "the folder cannot be made immutable here (needs root)";
+    }
+    const platform::ScopeGuard restore([&] {
+        ::ioctl(folder, FS_IOC_SETFLAGS, &flags);
+        ::close(folder);
+    });
+    TMemIniFile ini(PathOf("settings.ini"));
+    ini.WriteString("S", "k", "new");
+    ini.UpdateFile();
+    EXPECT_EQ(ReadBytes("settings.ini"), "[S]\r\nk=new\r\n\r\n");
+    EXPECT_EQ(Names(), std::vector<std::string>{"settings.ini"});
+}
+#endif
 
 #ifndef _WIN32
 TEST_F(TempDir, OnlyARegularFileOfSensibleSizeIsRead) {

@@ -1,10 +1,15 @@
 #pragma once
-// What every POSIX part of the platform layer shares: an owned file descriptor, closed on every path, and
-// the one place where a call interrupted by a signal is tried again.
+// What every POSIX part of the platform layer shares: an owned file descriptor, closed on every path, the
+// one place where a call interrupted by a signal is tried again, and the one table between errno and the
+// Windows-numbered error codes.
 
+#include "platform/core/FileSystem.h"
 #include "platform/core/ScopeGuard.h"
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <string>
 #include <unistd.h>
 
 namespace pardova::platform {
@@ -30,5 +35,83 @@ struct FdTraits {
 
 // A file descriptor that one owner closes.
 using UniqueFd = UniqueResource<FdTraits>;
+
+// The error code of an errno value. The errno values whose meaning the rules above this layer test get
+// the Windows code of that meaning; every other one keeps a code of its own (kErrErrnoBase | e) that
+// ErrnoFromErrorCode turns back into it, so no reason is ever lost to a catch-all code.
+inline uint32_t ErrorCodeFromErrno(int e) {
+    switch (e) {
+    case 0:
+        return 0;
+    case ENOENT:
+        return kErrFileNotFound;
+    case ENOTDIR:
+        return kErrPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+        return kErrAccessDenied;
+    case EBUSY:
+    case ETXTBSY:
+    case EWOULDBLOCK:
+        return kErrSharingViolation;
+    case EEXIST:
+        return kErrAlreadyExists;
+    case ENOSPC:
+        return kErrDiskFull;
+    case ENAMETOOLONG:
+    case ELOOP:
+    case EINVAL:
+        return kErrInvalidName;
+    default:
+        return e > 0 ? kErrErrnoBase | static_cast<uint32_t>(e) : kErrErrnoBase;
+    }
+}
+
+// The errno that an error code stands for when its text is asked for; -1 for a code no call gives here.
+inline int ErrnoFromErrorCode(uint32_t code) {
+    if ((code & kErrErrnoBase) != 0) {
+        return static_cast<int>(code & ~kErrErrnoBase);
+    }
+    switch (code) {
+    case 0:
+        return 0;
+    case kErrFileNotFound:
+        return ENOENT;
+    case kErrPathNotFound:
+        return ENOTDIR;
+    case kErrAccessDenied:
+        return EACCES;
+    case kErrNotReady:
+        return ENOMEDIUM;
+    case kErrSharingViolation:
+    case kErrLockViolation:
+        return EWOULDBLOCK;
+    case kErrBadNetPath:
+        return EHOSTUNREACH;
+    case kErrFileExists:
+    case kErrAlreadyExists:
+        return EEXIST;
+    case kErrDiskFull:
+        return ENOSPC;
+    case kErrInvalidName:
+        return EINVAL;
+    default:
+        return -1;
+    }
+}
+
+// The platform's text for an error code. A file held by another writer (a lock that is taken) reads as
+// what it is, not as the "try again" that errno says for it.
+inline std::string ErrorCodeText(uint32_t code) {
+    if (code == kErrSharingViolation || code == kErrLockViolation) {
+        return "The file is being used by another process.";
+    }
+    const int e = ErrnoFromErrorCode(code);
+    if (e < 0) {
+        return "Unknown error " + std::to_string(code);
+    }
+    return std::strerror(e);
+}
 
 } // namespace pardova::platform
