@@ -2,15 +2,20 @@
 
 #include "platform/core/FileSystem.h"
 
+#include "platform/core/Exceptions.h"
 #include "platform/core/TestForwardingFs.h"
 #include "platform/core/TestFsSupport.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
+#include <set>
 
 #ifdef _WIN32
 #include "platform/core/win32/WindowsSupport.h"
 #else
+#include "platform/core/posix/PosixSupport.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -381,6 +386,81 @@ TEST(SysErrorMessageTest, GivesThePlatformsTextForKnownCodes) {
         EXPECT_NE(text.back(), '\n') << code;
     }
     EXPECT_NE(SysErrorMessage(kErrFileNotFound), SysErrorMessage(kErrAccessDenied));
+}
+
+#ifndef _WIN32
+// Each errno either becomes the Windows code whose meaning the rules test, or keeps a code of its own that
+// reads back as the platform's text for it: no reason is lost to a catch-all code.
+struct ErrnoCase {
+    int Errno;
+    uint32_t Code; // 0: a code of its own
+};
+
+TEST(SysErrorMessageTest, EveryErrnoKeepsItsMeaningAndItsText) {
+    const ErrnoCase cases[] = {
+        {ENOENT, kErrFileNotFound},
+        {ENOTDIR, kErrPathNotFound},
+        {EACCES, kErrAccessDenied},
+        {EPERM, kErrAccessDenied},
+        {ENOSPC, kErrDiskFull},
+        {EEXIST, kErrAlreadyExists},
+        {ENAMETOOLONG, kErrInvalidName},
+        {ELOOP, kErrInvalidName},
+        {EINVAL, kErrInvalidName},
+        {EWOULDBLOCK, kErrSharingViolation},
+        {EIO, 0},
+        {EROFS, 0},
+        {EXDEV, 0},
+        {EMFILE, 0},
+        {EFBIG, 0},
+        {EDQUOT, 0},
+        {ENOTEMPTY, 0},
+        {ESTALE, 0},
+    };
+    std::set<uint32_t> ownCodes;
+    for (const ErrnoCase& c : cases) {
+        SCOPED_TRACE(std::strerror(c.Errno));
+        const uint32_t code = ErrorCodeFromErrno(c.Errno);
+        const std::string text = SysErrorMessage(code);
+        EXPECT_EQ(text.find("Unknown error"), std::string::npos) << text;
+        if (c.Code != 0) {
+            EXPECT_EQ(code, c.Code);
+            continue;
+        }
+        EXPECT_EQ(text, std::strerror(c.Errno));
+        EXPECT_TRUE(ownCodes.insert(code).second) << "two errno values share the code " << code;
+        for (const uint32_t windows : {kErrFileNotFound, kErrPathNotFound, kErrAccessDenied, kErrSharingViolation,
+                                       kErrDiskFull, kErrInvalidName, kErrAlreadyExists, kErrOther}) {
+            EXPECT_NE(code, windows);
+        }
+    }
+    // What a taken lock means, in words, rather than errno's "try again".
+    EXPECT_EQ(SysErrorMessage(kErrSharingViolation), "The file is being used by another process.");
+}
+#endif
+
+// A refused open or create carries the file's full path, the platform's code and its text as data, and the
+// message is made of them.
+TEST_F(NativeFsTest, AStreamErrorCarriesPathCodeAndReason) {
+    const std::string missing = At("missing.txt");
+    try {
+        NativeFs().OpenStream(missing, StreamMode::OpenReadShareRead);
+        ADD_FAILURE() << "opened a missing file";
+    } catch (const EFOpenError& e) {
+        EXPECT_EQ(e.Path(), missing);
+        EXPECT_EQ(e.ErrorCode(), kErrFileNotFound);
+        EXPECT_EQ(e.Reason(), SysErrorMessage(kErrFileNotFound));
+        EXPECT_EQ(e.Message(), "Cannot open file \"" + missing + "\". " + e.Reason());
+    }
+    const std::string inMissingFolder = At("no-such-folder/x.txt");
+    try {
+        NativeFs().OpenStream(inMissingFolder, StreamMode::CreateNewNoShare);
+        ADD_FAILURE() << "created a file in a missing folder";
+    } catch (const EFCreateError& e) {
+        EXPECT_EQ(e.Path(), inMissingFolder);
+        EXPECT_TRUE(e.ErrorCode() == kErrFileNotFound || e.ErrorCode() == kErrPathNotFound) << e.ErrorCode();
+        EXPECT_EQ(e.Message(), "Cannot create file \"" + inMissingFolder + "\". " + e.Reason());
+    }
 }
 
 } // namespace
