@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 namespace pardova {
 
@@ -224,24 +225,78 @@ std::unique_ptr<platform::NamedMutex> TLogInstance::AcquireLogMutex() {
     return platform::NamedMutex::Acquire(MutexName());
 }
 
+namespace {
+
+// Whether a refused open or create means that another writer holds the file at this moment.
+bool HeldByAnotherWriter(const EFileStreamError& e) {
+    return e.ErrorCode() == platform::kErrSharingViolation || e.ErrorCode() == platform::kErrLockViolation;
+}
+
+} // namespace
+
+// Another writer holds the file for one line at a time, which takes microseconds: the event waits for it,
+// looking again after pauses that grow from a tenth of a millisecond to two, so that it finds one of the
+// other writer's gaps between lines, and fails as the open does only when the file stays held past the
+// deadline.
 void TLogInstance::OpenLogFile() {
     if (!FHasFolder) {
         throw EInOutError("Unable to create directory", 0);
     }
+    try {
+        OpenLogFileOnce();
+        return;
+    } catch (const EFileStreamError& e) {
+        if (!HeldByAnotherWriter(e) || FHeldFileWait.count() <= 0) {
+            throw;
+        }
+    }
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + FHeldFileWait;
+    std::chrono::microseconds pause{100};
+    for (;;) {
+        const Clock::time_point now = Clock::now();
+        std::this_thread::sleep_for(
+            std::min<Clock::duration>(pause, deadline > now ? deadline - now : Clock::duration{}));
+        pause = std::min(pause * 2, std::chrono::microseconds{2000});
+        try {
+            OpenLogFileOnce();
+            return;
+        } catch (const EFileStreamError& e) {
+            if (!HeldByAnotherWriter(e) || Clock::now() >= deadline) {
+                throw;
+            }
+        }
+    }
+}
+
+void TLogInstance::OpenLogFileOnce() {
     platform::FileSystem& fs = platform::Fs();
     // The usual case is an existing file in an existing folder: open it straight away, and create the folder
     // chain and the file only when that fails because the file is not there.
     try {
         FFileStream = fs.OpenStream(FFileName, platform::StreamMode::OpenReadWriteDenyWrite);
-    } catch (const EFOpenError&) {
-        if (FileIsThere(fs)) {
+    } catch (const EFOpenError& e) {
+        // A file that was missing a moment ago and is there now was just started by another writer (after
+        // its rotation): it is opened below like any other.
+        if (e.ErrorCode() != platform::kErrFileNotFound && FileIsThere(fs)) {
             throw;
         }
         MakeFolderChain(platform::FolderPart(FFileName));
-        // Creating replaces; look again right before it, so that a file another process has just started
-        // in the meantime keeps its lines.
+        // A file that another writer has just started keeps its lines: the new file is made only where no
+        // entry stands. What stands there without being a file is a link whose target is missing, which is
+        // created through as the plain rules say (replacing nothing), or something that is no file, which
+        // that creation refuses.
         if (!FileIsThere(fs)) {
-            fs.OpenStream(FFileName, platform::StreamMode::CreateNoShare).reset();
+            try {
+                fs.OpenStream(FFileName, platform::StreamMode::CreateNewNoShare).reset();
+            } catch (const EFCreateError& e) {
+                if (e.ErrorCode() != platform::kErrAlreadyExists && e.ErrorCode() != platform::kErrFileExists) {
+                    throw;
+                }
+                if (!FileIsThere(fs)) {
+                    fs.OpenStream(FFileName, platform::StreamMode::CreateNoShare).reset();
+                }
+            }
         }
         FFileStream = fs.OpenStream(FFileName, platform::StreamMode::OpenReadWriteDenyWrite);
     }

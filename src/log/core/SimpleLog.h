@@ -5,6 +5,7 @@
 #include "platform/core/FileSystem.h"
 #include "platform/core/Process.h"
 
+#include <chrono>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
@@ -75,9 +76,16 @@ public:
     void SetLogDelimiter(const std::string& Value) { FLogDelimiter = Value; }
     // "CSL_MUTEX_" followed by the file name with every backslash removed.
     std::string MutexName() const;
+    // How long an event waits for a file that another writer holds (another process, or a stream of this
+    // one) before it fails with the open error: kHeldFileWait unless set.
+    std::chrono::milliseconds HeldFileWait() const { return FHeldFileWait; }
+    void SetHeldFileWait(std::chrono::milliseconds Value) { FHeldFileWait = Value; }
+
+    static constexpr std::chrono::milliseconds kHeldFileWait{5000};
 
 private:
     void OpenLogFile();
+    void OpenLogFileOnce();
     bool FileIsThere(platform::FileSystem& fs) const;
     void CloseLogFile();
     void CheckSizeLimit();
@@ -105,6 +113,7 @@ private:
     // whose buffer is kept from one event to the next.
     int64_t FOpenLength = -1;
     std::string FLine;
+    std::chrono::milliseconds FHeldFileWait = kHeldFileWait;
     // A rotation refused because this second's rotated name is already taken: until the second or the log
     // folder changes, another attempt would be refused again and the retention scan would find what it
     // found, so both are left out. The stamp of that second, and the folder's last-write time after the scan.

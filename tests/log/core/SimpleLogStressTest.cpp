@@ -8,6 +8,7 @@
 #include "platform/core/Exceptions.h"
 
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <optional>
 #include <thread>
@@ -145,10 +146,10 @@ INSTANTIATE_TEST_SUITE_P(Rotation, ThreadLoadTest,
                          [](const auto& info) { return std::string(info.param.Name); });
 
 // Child side of the process test: reports that it is ready, waits at the parent's gate so that all children
-// start together, then writes its lines under the machine-wide lock, rotating on the way.
+// start together, then writes its lines under the lock type it is given, rotating on the way.
 TEST(LogStressChild, DISABLED_WriteLines) {
     SimpleLog().RegisterLog("log", GetEnv("PARDOVA_TEST_LOG"), 8, 0, {lpType}, " | ");
-    SimpleLog().SetLockType(ltMachine);
+    SimpleLog().SetLockType(static_cast<TLogLockType>(std::stoi(GetEnv("PARDOVA_TEST_LOCK"))));
     const int writer = std::stoi(GetEnv("PARDOVA_TEST_WRITER"));
     WriteAll(GetEnv("PARDOVA_TEST_READY") + std::to_string(writer), "");
     platform::NamedMutex::Acquire(GetEnv("PARDOVA_TEST_GATE")).reset();
@@ -158,9 +159,14 @@ TEST(LogStressChild, DISABLED_WriteLines) {
     FreeSimpleLog();
 }
 
-TEST_F(LogStressTest, ProcessesUnderTheMachineLockLoseNoLineAcrossRotations) {
+// Under the machine-wide lock the processes take turns; under the process lock (this program's) each one
+// that finds the file held by another waits for it. Either way every line arrives whole, once, in order.
+class ProcessLoadTest : public LogStressTest, public ::testing::WithParamInterface<TLogLockType> {};
+
+TEST_P(ProcessLoadTest, ProcessesWritingAtOnceLoseNoLineAcrossRotations) {
     const std::string gate = "CSL_MUTEX_pardova-stress-gate-" + std::to_string(platform::CurrentProcessId());
     std::filesystem::create_directory(Dir.Path() / "ready");
+    SetEnv("PARDOVA_TEST_LOCK", std::to_string(static_cast<int>(GetParam())));
     SetEnv("PARDOVA_TEST_LOG", Dir / "log.txt");
     SetEnv("PARDOVA_TEST_READY", Dir / "ready" + std::string(1, kSep));
     SetEnv("PARDOVA_TEST_GATE", gate);
@@ -196,6 +202,9 @@ TEST_F(LogStressTest, ProcessesUnderTheMachineLockLoseNoLineAcrossRotations) {
     }
 }
 
+INSTANTIATE_TEST_SUITE_P(Locks, ProcessLoadTest, ::testing::Values(ltMachine, ltProcess),
+                         [](const auto& info) { return std::string(info.param == ltMachine ? "Machine" : "Process"); });
+
 // Child side: holds the log file as another writer would, until the parent opens the gate.
 TEST(LogHolderChild, DISABLED_HoldFile) {
     const auto holder =
@@ -212,7 +221,8 @@ TEST_F(LogStressTest, AFileHeldByAnotherProcessGivesTheOpenErrorAndWritesNothing
     SetEnv("PARDOVA_TEST_LOG", file);
     SetEnv("PARDOVA_TEST_READY", ready);
     SetEnv("PARDOVA_TEST_GATE", gate);
-    SimpleLog().RegisterLog("log", file, 2000, 5, {lpType}, " | ");
+    // A hold longer than the wait: every event gives up after it.
+    SimpleLog().RegisterLog("log", file, 2000, 5, {lpType}, " | ")->SetHeldFileWait(std::chrono::milliseconds(20));
     SimpleLog().SetLockType(ltProcess);
 
     auto gateHeld = platform::NamedMutex::Acquire(gate);

@@ -3,9 +3,11 @@
 #include "log/core/TestLogSupport.h"
 #include "platform/core/Exceptions.h"
 #include "platform/core/Locale.h"
+#include "platform/core/ScopeGuard.h"
 #include "platform/core/TestForwardingFs.h"
 
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <ostream>
@@ -229,10 +231,11 @@ TEST_F(LogTest, NoHandleHeldBetweenEvents) {
     EXPECT_NO_THROW(platform::OpenNativeStream(Dir / "log.txt", platform::StreamMode::OpenReadWriteDenyWrite));
 }
 
-TEST_F(LogTest, FileHeldByAnotherWriterGivesOpenErrorEveryTime) {
+TEST_F(LogTest, FileHeldByAnotherWriterPastTheWaitGivesOpenErrorEveryTime) {
     const std::string file = Dir / "log.txt";
     WriteAll(file, "old\r\n");
-    RegisterStandard(file);
+    EXPECT_EQ(RegisterStandard(file)->HeldFileWait(), TLogInstance::kHeldFileWait);
+    RegisterStandard(file)->SetHeldFileWait(std::chrono::milliseconds(20));
     {
         auto holder = platform::OpenNativeStream(file, platform::StreamMode::OpenReadWriteDenyWrite);
         for (int i = 0; i < 2; ++i) {
@@ -241,12 +244,51 @@ TEST_F(LogTest, FileHeldByAnotherWriterGivesOpenErrorEveryTime) {
                 ADD_FAILURE() << "wrote past another writer";
             } catch (const EFOpenError& e) {
                 EXPECT_EQ(e.Message().rfind("Cannot open file \"" + file + "\". ", 0), 0u) << e.Message();
+                EXPECT_EQ(e.Path(), file);
+                EXPECT_EQ(e.ErrorCode(), platform::kErrSharingViolation);
             }
         }
     }
     // The failed events released the log's lock and left nothing behind.
     SimpleLog().LogInfo("log", "free");
     EXPECT_EQ(ReadAll(file), "old\r\n" + InfoLine("free"));
+}
+
+// Lets another writer hold the log file until the log has found it held a given number of times, then
+// lets it go: the event that found it held must wait and write its line after it.
+class HeldForAMomentFs : public ForwardingFs {
+public:
+    std::unique_ptr<platform::FileStream> OpenStream(const std::string& p, platform::StreamMode m) override {
+        try {
+            return ForwardingFs::OpenStream(p, m);
+        } catch (const EFileStreamError& e) {
+            if (e.ErrorCode() == platform::kErrSharingViolation && ++FoundHeld == ReleaseAfter) {
+                Holder.reset();
+            }
+            throw;
+        }
+    }
+    std::unique_ptr<platform::FileStream> Holder;
+    int ReleaseAfter = 1;
+    int FoundHeld = 0;
+};
+
+TEST_F(LogTest, AFileHeldForAMomentByAnotherWriterIsWaitedFor) {
+    const std::string file = Dir / "log.txt";
+    RegisterStandard(file);
+    SimpleLog().LogInfo("log", "before");
+    HeldForAMomentFs fs;
+    platform::FileSystem* previous = platform::SetFs(&fs);
+    const platform::ScopeGuard restore([previous] { platform::SetFs(previous); });
+    for (const int times : {1, 5}) {
+        fs.ReleaseAfter = times;
+        fs.FoundHeld = 0;
+        fs.Holder = platform::OpenNativeStream(file, platform::StreamMode::OpenReadWriteDenyWrite);
+        EXPECT_NO_THROW(SimpleLog().LogInfo("log", "after " + std::to_string(times)));
+        EXPECT_EQ(fs.FoundHeld, times) << "the event did not meet the other writer";
+        EXPECT_EQ(fs.Holder, nullptr);
+    }
+    EXPECT_EQ(ReadAll(file), InfoLine("before") + InfoLine("after 1") + InfoLine("after 5"));
 }
 
 TEST_F(LogTest, UncreatableFileRaisesCreateErrorNamingIt) {
