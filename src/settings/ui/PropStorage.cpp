@@ -1,5 +1,6 @@
 #include "settings/ui/PropStorage.h"
 
+#include "platform/core/FileSystem.h"
 #include "platform/core/Locale.h"
 #include "platform/core/Text.h"
 #include "platform/core/Units.h"
@@ -400,7 +401,16 @@ void TPropStorageEh::LoadProperties() {
     }
     FSaved = false;
     if (TPropStorageManagerEh* manager = Manager()) {
-        manager->ReadProperties(this);
+        try {
+            manager->ReadProperties(this);
+        } catch (...) {
+            // Damaged stored data is replaced by the next save (the manager keeps it aside), so that what the
+            // user enters from now on survives; data that could not be read at all is left alone.
+            if (manager->LastReadWasDamaged()) {
+                FPropsLoaded = true;
+            }
+            throw;
+        }
     }
     if (AfterLoadProps) {
         AfterLoadProps(this);
@@ -484,7 +494,26 @@ void TPropStorageManagerEh::WritePropertiesText(TPropStorageEh*, const std::stri
 TIniPropStorageManEh::TIniPropStorageManEh(QObject* AOwner) : TPropStorageManagerEh(AOwner) {}
 
 void TIniPropStorageManEh::ReadProperties(TPropStorageEh* PropStorage) {
+    FLastReadDamaged = false;
     const TMemIniFile ini(FIniFileName);
+    try {
+        ReadPropertiesFrom(ini, PropStorage);
+    } catch (...) {
+        FLastReadDamaged = true;
+        FDamagedFile = FIniFileName;
+        FDamagedContent = ini.Content();
+        throw;
+    }
+}
+
+std::string TIniPropStorageManEh::DamagedFileToKeepAside(const TMemIniFile& Ini) const {
+    if (FDamagedContent.Size < 0 || FDamagedFile != FIniFileName || !(Ini.Content() == FDamagedContent)) {
+        return {};
+    }
+    return FIniFileName + ".bad";
+}
+
+void TIniPropStorageManEh::ReadPropertiesFrom(const TMemIniFile& ini, TPropStorageEh* PropStorage) {
     const std::string section = PropStorage->Section();
     if (!ini.SectionExists(section)) {
         return;
@@ -528,6 +557,10 @@ void TIniPropStorageManEh::ReadProperties(TPropStorageEh* PropStorage) {
 void TIniPropStorageManEh::WritePropertiesText(TPropStorageEh* PropStorage, const std::string& Text) {
     const std::vector<std::string> lines = SplitLines(Text);
     TMemIniFile ini(FIniFileName);
+    const std::string keepAside = DamagedFileToKeepAside(ini);
+    if (!keepAside.empty()) {
+        ini.Clear();
+    }
     const std::string section = PropStorage->Section();
     ini.EraseSection(section);
     std::string trimmed = Text;
@@ -541,10 +574,18 @@ void TIniPropStorageManEh::WritePropertiesText(TPropStorageEh* PropStorage, cons
         }
         ini.WriteString(section, "Line0", value);
     }
-    ini.UpdateFile();
+    ini.UpdateFile(keepAside);
+    FDamagedContent = {};
 }
 
 void TIniPropStorageManEh::WritePropertiesStream(TPropStorageEh* PropStorage, TStream& Stream) {
+    {
+        const std::string keepAside = DamagedFileToKeepAside(TMemIniFile(FIniFileName));
+        if (!keepAside.empty()) {
+            platform::Fs().MoveReplacing(FIniFileName, keepAside);
+        }
+        FDamagedContent = {};
+    }
     TIniFile ini(FIniFileName);
     const std::string section = PropStorage->Section();
     static constexpr char kDigits[] = "0123456789ABCDEF";

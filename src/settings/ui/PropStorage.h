@@ -4,6 +4,7 @@
 // and saves them when the window closes or is destroyed; a storage manager decides where they go.
 
 #include "platform/ui/Forms.h"
+#include "settings/core/IniFile.h"
 #include "settings/core/Stream.h"
 #include "settings/ui/PropFiler.h"
 
@@ -145,8 +146,14 @@ public:
     virtual void WritePropertiesStream(TPropStorageEh* PropStorage, TStream& Stream);
     virtual void WritePropertiesText(TPropStorageEh* PropStorage, const std::string& Text);
 
+    // Whether the last ReadProperties failed on stored data that it read but could not understand (as
+    // against data it could not read at all). The storage then counts the load as done, so that its next
+    // save replaces that data; the manager keeps the damaged data aside at that save.
+    bool LastReadWasDamaged() const { return FLastReadDamaged; }
+
 protected:
     bool FWriteAsText = true;
+    bool FLastReadDamaged = false;
 };
 
 // The value text of one raw INI entry: the entry without its name, the "=", the character after it and
@@ -156,7 +163,10 @@ std::string IniValueText(std::string_view entry);
 
 // Keeps each storage's text as one section of an INI file: entries "Line0", "Line1", ... each holding one
 // line of the text form between apostrophes. In hex mode the object stream is stored as hexadecimal
-// digits, 80 to an entry.
+// digits, 80 to an entry. A file that was read but whose stored data could not be understood is, at the
+// next save, moved aside as the file's name followed by ".bad" (replacing an older one) while a fresh file
+// takes its place; that happens only while the file still holds exactly what failed to load. A file that
+// could not be opened or read at all is never touched.
 class TIniPropStorageManEh : public TPropStorageManagerEh {
     Q_OBJECT
     Q_PROPERTY(QString IniFileName READ IniFileNameText WRITE SetIniFileNameText)
@@ -175,10 +185,16 @@ public:
     void WritePropertiesText(TPropStorageEh* PropStorage, const std::string& Text) override;
 
 private:
+    void ReadPropertiesFrom(const TMemIniFile& Ini, TPropStorageEh* PropStorage);
     QString IniFileNameText() const { return QString::fromStdString(FIniFileName); }
     void SetIniFileNameText(const QString& Value) { FIniFileName = Value.toStdString(); }
 
+    // The file whose stored data failed to load although it was read, and what it held then.
+    std::string DamagedFileToKeepAside(const TMemIniFile& Ini) const;
+
     std::string FIniFileName;
+    std::string FDamagedFile;
+    TIniFileContent FDamagedContent;
 };
 
 // Makes Manager the default and returns the previous default, neither freed nor changed. From then on the

@@ -10,6 +10,9 @@
 
 #include <QMessageBox>
 
+#include <filesystem>
+#include <fstream>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -416,21 +419,62 @@ std::string Huge() {
 
 class BadStoredData : public SettingsStore, public ::testing::WithParamInterface<BadData> {};
 
-TEST_P(BadStoredData, DropsTheLoadAndIsNeverOverwritten) {
+// Stored data that was read but not understood: the load is dropped, the window opens with what it had,
+// and the next save moves the damaged file aside as settings.ini.bad (replacing an older one) and writes a
+// fresh settings.ini, so that what the user enters survives.
+TEST_P(BadStoredData, DropsTheLoadAndIsSetAsideAtTheNextSave) {
     const std::string file = GetParam().File;
     WriteIni(file);
+    pardova::testing::WriteFile(At("settings.ini.bad"), "an older damaged file");
     std::unique_ptr<TMainForm> form(new TMainForm);
-    form->DirEdit1->SetText("kept");
     form->AfterConstruction();
     form->show();
-    EXPECT_EQ(form->DirEdit1->Text(), "kept");
-    EXPECT_FALSE(form->PropStorage1->PropsLoaded());
+    EXPECT_EQ(form->DirEdit1->Text(), "");
+    EXPECT_EQ(form->ExeEdit->Text(), "");
     EXPECT_TRUE(form->isVisible()) << "the start goes on";
+    EXPECT_EQ(ReadIni(), file) << "loading changes nothing";
     form->DirEdit1->SetText("typed later");
     EXPECT_TRUE(form->close());
     form.reset();
-    EXPECT_EQ(ReadIni(), file);
     EXPECT_TRUE(FBoxes.empty());
+    EXPECT_EQ(pardova::testing::ReadFile(At("settings.ini.bad")), file);
+    EXPECT_THAT(ReadIni(), HasSubstr("Line7='    Text = 'typed later''"));
+    EXPECT_EQ(ReadIni().rfind("[TMainForm]\r\n", 0), 0u) << "a fresh file holds the store's section alone";
+
+    TMainForm again;
+    again.PropStorage1->LoadProperties();
+    EXPECT_EQ(again.DirEdit1->Text(), "typed later");
+}
+
+// A damaged file that someone replaces while the window is open is not the damaged file any more: the save
+// works on what is there now and sets nothing aside.
+TEST_F(SettingsStore, AFileMendedWhileTheWindowIsOpenIsSavedIntoAsUsual) {
+    WriteIni(Truncated());
+    auto form = OpenWindow();
+    WriteIni("[Other]\r\nkeep=1\r\n");
+    form->DirEdit1->SetText("typed");
+    EXPECT_TRUE(form->close());
+    form.reset();
+    EXPECT_FALSE(pardova::testing::Exists(At("settings.ini.bad")));
+    EXPECT_EQ(ReadIni().rfind("[Other]\r\nkeep=1\r\n\r\n[TMainForm]\r\n", 0), 0u) << ReadIni();
+}
+
+// A settings.ini that cannot be read at all (no regular file, or far too large to be one this program
+// wrote) is never written over and never moved aside.
+TEST_F(SettingsStore, AFileThatCannotBeReadIsLeftAlone) {
+    {
+        std::ofstream huge(pardova::testing::PathFromUtf8(IniPath()), std::ios::binary);
+        huge << "[TMainForm]\r\n";
+    }
+    std::filesystem::resize_file(pardova::testing::PathFromUtf8(IniPath()), std::uintmax_t{65} << 20);
+    auto form = OpenWindow();
+    EXPECT_FALSE(form->PropStorage1->PropsLoaded());
+    form->DirEdit1->SetText("typed");
+    EXPECT_TRUE(form->close());
+    form.reset();
+    EXPECT_TRUE(FBoxes.empty());
+    EXPECT_EQ(std::filesystem::file_size(pardova::testing::PathFromUtf8(IniPath())), std::uintmax_t{65} << 20);
+    EXPECT_FALSE(pardova::testing::Exists(At("settings.ini.bad")));
 }
 
 INSTANTIATE_TEST_SUITE_P(
