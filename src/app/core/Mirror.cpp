@@ -68,7 +68,7 @@ private:
             if ((entry.Attributes & kAttrDirectory) != 0) {
                 MirrorSubfolder(sourceFolder, destFolder, entry.Name, sourcePath, destPath, destIsSource);
             } else {
-                AddToLog(sourcePath);
+                AddToLog(PathForLog(sourcePath));
                 MirrorFile(sourceFolder, destFolder, entry.Name, sourcePath, destPath, destIsSource);
             }
         }
@@ -81,7 +81,7 @@ private:
         if (IsDestination(name, sourcePath, sourceIdentity)) {
             return; // mirroring B into itself would nest without end
         }
-        AddToLog(sourcePath);
+        AddToLog(PathForLog(sourcePath));
         std::unique_ptr<FolderHandle> dest;
         bool subDestIsSource = false;
         if (destFolder != nullptr) {
@@ -123,7 +123,7 @@ private:
                 }
             }
         }
-        AddToLog("  копирую -> " + destPath);
+        AddToLog("  копирую -> " + PathForLog(destPath));
         if (destFolder != nullptr && !destIsSource) {
             destFolder->CopyFileHere(sourceFolder, name, sourcePath, name, destPath);
         }

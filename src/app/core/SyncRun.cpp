@@ -14,7 +14,7 @@ void DoSync(const std::string& A, const std::string& B, const std::string& Progr
         throw Exception("Папка не найдена\r" + A);
     }
     if (!FolderExists(B)) {
-        AddToLog("Папка не найдена, создаю " + B);
+        AddToLog("Папка не найдена, создаю " + platform::PathForLog(B));
         // Expanded first: a relative B of one missing component has no parent to create it under.
         MakeFolderPath(ExpandPath(B));
     }
@@ -23,7 +23,7 @@ void DoSync(const std::string& A, const std::string& B, const std::string& Progr
     }
     SyncFolder(A, B);
     if (StartFlag()) {
-        AddToLog("Запускаю " + ProgramPath);
+        AddToLog("Запускаю " + platform::PathForLog(ProgramPath));
         RunProgram(ProgramPath);
     }
 }

@@ -117,4 +117,76 @@ std::string ExtensionPart(std::string_view path, PathStyle style) {
     return std::string(path.substr(dot));
 }
 
+namespace {
+
+// The length of the valid UTF-8 sequence that starts at text[at] with a byte of 0x80 or above (shortest
+// form, no surrogates, at most U+10FFFF); 0 when none starts there.
+size_t Utf8SequenceAt(std::string_view text, size_t at) {
+    const auto byte = [&](size_t i) { return at + i < text.size() ? static_cast<unsigned char>(text[at + i]) : 0u; };
+    const auto continuation = [](unsigned b) { return b >= 0x80 && b <= 0xBF; };
+    const unsigned lead = byte(0);
+    unsigned low = 0x80, high = 0xBF; // the range the second byte must fall in
+    size_t length = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (byte(1) < low || byte(1) > high) {
+        return 0;
+    }
+    for (size_t i = 2; i < length; ++i) {
+        if (!continuation(byte(i))) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+void AppendEscape(std::string& out, unsigned char c) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    out += "\\x";
+    out += kDigits[c >> 4];
+    out += kDigits[c & 0x0F];
+}
+
+} // namespace
+
+std::string PathForLog(std::string_view path, PathStyle style) {
+    if (style == PathStyle::Windows) {
+        return std::string(path);
+    }
+    std::string out;
+    out.reserve(path.size());
+    for (size_t i = 0; i < path.size();) {
+        const auto c = static_cast<unsigned char>(path[i]);
+        if (c >= 0x80) {
+            const size_t length = Utf8SequenceAt(path, i);
+            if (length == 0) {
+                AppendEscape(out, c);
+                ++i;
+            } else {
+                out.append(path.substr(i, length));
+                i += length;
+            }
+            continue;
+        }
+        if (c < 0x20 || c == 0x7F || (c == '\\' && i + 1 < path.size() && path[i + 1] == 'x')) {
+            AppendEscape(out, c);
+        } else {
+            out += static_cast<char>(c);
+        }
+        ++i;
+    }
+    return out;
+}
+
 } // namespace pardova::platform

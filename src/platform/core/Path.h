@@ -48,4 +48,12 @@ bool SamePathText(std::string_view a, std::string_view b, PathStyle style = kNat
 // The extension of the last component, from its last "." ("" when there is none).
 std::string ExtensionPart(std::string_view path, PathStyle style = kNativePathStyle);
 
+// A path as a log line shows it. Windows: unchanged (its names hold no control characters, and the text is
+// UTF-8 made from UTF-16). POSIX, where a name is any bytes: every control character (0x00 to 0x1F and
+// 0x7F) and every byte that is not part of valid UTF-8 is written as "\x" and two upper-case hexadecimal
+// digits, and a backslash that is followed by "x" as "\x5C", so that a name can neither start a line of
+// its own nor make the log invalid UTF-8, and every "\x" in a logged path is an escape. Any other path,
+// valid UTF-8 without control characters, stays byte for byte.
+std::string PathForLog(std::string_view path, PathStyle style = kNativePathStyle);
+
 } // namespace pardova::platform

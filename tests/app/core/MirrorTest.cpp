@@ -137,6 +137,27 @@ TEST_F(MirrorTest, HiddenEntriesAreMirroredLikeAnyOther) {
     EXPECT_EQ(ReadFile(InB(".hiddenDir/.hiddenFile")), "h");
 }
 
+#ifndef _WIN32
+// A name is any bytes on POSIX: its control characters and the bytes that are not UTF-8 reach the log as
+// escapes, so a name can neither forge a line nor make log.txt invalid UTF-8, while the copy itself goes by
+// the real name.
+TEST_F(MirrorTest, NamesThatWouldBreakALogLineAreLoggedEscaped) {
+    const std::string forged = "x\r\n01/01/2024 00:00:00:000 | Info | finish";
+    MakeDirs("A/" + forged);
+    WriteFile(InA(forged + "/f\xFF\x01"), "data");
+    SyncFolder(A, B);
+    EXPECT_EQ(ReadFile(InB(forged + "/f\xFF\x01")), "data");
+    // The name is a chain of three folders, each logged as it is entered.
+    const std::string escaped = "x\\x0D\\x0A01";
+    const std::string deepest = escaped + "/01/2024 00:00:00:000 | Info | finish";
+    EXPECT_EQ(LogLines(), (Lines{InA(escaped), InA(escaped + "/01"), InA(deepest), InA(deepest + "/f\\xFF\\x01"),
+                                 kCopy + InB(deepest + "/f\\xFF\\x01")}));
+    const std::string text = ReadFile(At("log.txt"));
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 5);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 5);
+}
+#endif
+
 TEST_F(MirrorTest, FinalSeparatorsMakeNoDifference) {
     WriteFile(InA("f"), "x");
     std::vector<std::string> forms = {"", "/"};

@@ -169,5 +169,33 @@ TEST(PathTest, PathDelimiterFollowsTheStyle) {
     EXPECT_EQ(PathDelimiter(X), '/');
 }
 
+struct LogPathCase {
+    std::string Path;
+    std::string Logged;
+};
+
+TEST(PathTest, PathForLogEscapesWhatWouldBreakALineOnPosixOnly) {
+    const LogPathCase cases[] = {
+        {"/data/A/plain name.txt", "/data/A/plain name.txt"},
+        {"/data/Папка/файл €𝄞.txt", "/data/Папка/файл €𝄞.txt"},
+        {"/a/x\r\n01/01/2024 00:00:00:000 | Info | finish", "/a/x\\x0D\\x0A01/01/2024 00:00:00:000 | Info | finish"},
+        {std::string("/a/\0b\tc\x1F\x7F", 9), "/a/\\x00b\\x09c\\x1F\\x7F"},
+        {"/a/\xFF\xFE", "/a/\\xFF\\xFE"},                   // bytes that never start UTF-8
+        {"/a/\xC0\xAF", "/a/\\xC0\\xAF"},                   // an over-long "/"
+        {"/a/\xED\xA0\x80", "/a/\\xED\\xA0\\x80"},          // a UTF-16 surrogate
+        {"/a/\xE2\x82", "/a/\\xE2\\x82"},                   // a sequence cut short
+        {"/a/\xF4\x90\x80\x80", "/a/\\xF4\\x90\\x80\\x80"}, // past U+10FFFF
+        {"/a/\x80z", "/a/\\x80z"},                          // a lone continuation byte
+        {"/a/back\\slash\\", "/a/back\\slash\\"},           // a backslash stays itself...
+        {"/a/\\x41", "/a/\\x5Cx41"},                        // ...unless it would read as an escape
+    };
+    for (const LogPathCase& c : cases) {
+        SCOPED_TRACE(c.Logged);
+        EXPECT_EQ(PathForLog(c.Path, PathStyle::Posix), c.Logged);
+        // Windows names hold no control characters and come from UTF-16: the text stays byte for byte.
+        EXPECT_EQ(PathForLog(c.Path, PathStyle::Windows), c.Path);
+    }
+}
+
 } // namespace
 } // namespace pardova::platform
