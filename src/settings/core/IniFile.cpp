@@ -272,13 +272,21 @@ void TMemIniFile::UpdateFile(const std::string& KeepOldAs) {
         stream.reset();
         removePartial.Dismiss();
     }
-    if (!KeepOldAs.empty() && IsExistingFile(FFileName)) {
-        fs.MoveReplacing(FFileName, KeepOldAs);
-    }
+    // The old file to keep first steps aside under a name of this save, and takes KeepOldAs (and the place
+    // of what was there) only once the new file stands: a refusal in between puts it back, and nothing is
+    // lost at any moment.
+    const std::string old = partial + ".old";
+    const bool keptOld = !KeepOldAs.empty() && IsExistingFile(FFileName) && fs.MoveNoReplace(FFileName, old);
     uint32_t error = 0;
     if (!fs.MoveReplacing(partial, FFileName, &error)) {
         fs.RemoveFile(partial);
+        if (keptOld) {
+            fs.MoveNoReplace(old, FFileName);
+        }
         RaiseCannotCreate(FFileName, error, platform::SysErrorMessage(error));
+    }
+    if (keptOld) {
+        fs.MoveReplacing(old, KeepOldAs);
     }
 }
 

@@ -61,6 +61,17 @@ TEST_F(SyncRunTest, AMissingBIsLoggedCreatedAndFilled) {
               (Lines{"Папка не найдена, создаю " + deepB, At("A/f"), "  копирую -> " + IncludeSlash(deepB) + "f"}));
 }
 
+#ifndef _WIN32
+// The run's own path lines escape what would break a log line, as the mirror's do.
+TEST_F(SyncRunTest, AMissingBWithALineBreakInItsNameIsLoggedEscaped) {
+    const std::string b = At("B\r\nforged");
+    DoSync(A, b, "", kNoStart);
+    EXPECT_EQ(ReadFile(At("B\r\nforged/f")), "payload");
+    const std::string logged = At("B\\x0D\\x0Aforged");
+    EXPECT_EQ(LogLines(), (Lines{"Папка не найдена, создаю " + logged, At("A/f"), "  копирую -> " + logged + "/f"}));
+}
+#endif
+
 TEST_F(SyncRunTest, ARelativeMissingBIsCreatedAgainstTheCurrentFolder) {
     const std::string saved = Fs().GetCurrentDir();
     ASSERT_TRUE(Fs().SetCurrentDir(Root()));

@@ -266,6 +266,46 @@ TEST_F(TempDir, ASaveThatCannotBeCompletedLeavesThePreviousFileWhole) {
     EXPECT_EQ(Names(), (std::vector<std::string>{"settings.ini", "settings.ini.tmp"}));
 }
 
+// A file whose new content must not be written into it: the old one goes aside under the given name
+// (replacing an older one there) as the new one takes its place; when the new one cannot take it, the old
+// one is back under its own name.
+class RefusingRenameOntoFs : public pardova::testing::ForwardingFs {
+public:
+    explicit RefusingRenameOntoFs(std::string target) : FTarget(std::move(target)) {}
+    bool MoveReplacing(const std::string& from, const std::string& to, uint32_t* error) override {
+        if (to == FTarget && from.find(".tmp") != std::string::npos) {
+            if (error != nullptr) {
+                *error = platform::kErrAccessDenied;
+            }
+            return false;
+        }
+        return ForwardingFs::MoveReplacing(from, to, error);
+    }
+
+private:
+    std::string FTarget;
+};
+
+TEST_F(TempDir, AnOldFileKeptAsideMakesRoomForTheNewOneOrComesBack) {
+    WriteBytes("settings.ini", "damaged");
+    WriteBytes("settings.ini.bad", "an older damaged file");
+    TMemIniFile ini(PathOf("settings.ini"));
+    ini.Clear();
+    ini.WriteString("S", "k", "v");
+    ini.UpdateFile(PathOf("settings.ini.bad"));
+    EXPECT_EQ(ReadBytes("settings.ini"), "[S]\r\nk=v\r\n\r\n");
+    EXPECT_EQ(ReadBytes("settings.ini.bad"), "damaged");
+
+    WriteBytes("settings.ini", "damaged again");
+    RefusingRenameOntoFs refusing(PathOf("settings.ini"));
+    platform::FileSystem* previous = platform::SetFs(&refusing);
+    const platform::ScopeGuard restore([previous] { platform::SetFs(previous); });
+    EXPECT_THROW(ini.UpdateFile(PathOf("settings.ini.bad")), EFCreateError);
+    EXPECT_EQ(ReadBytes("settings.ini"), "damaged again");
+    EXPECT_EQ(ReadBytes("settings.ini.bad"), "damaged");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"settings.ini", "settings.ini.bad"}));
+}
+
 #ifndef _WIN32
 TEST_F(TempDir, ASaveKeepsTheFilesPermissionBits) {
     for (const ::mode_t mode : {0600, 0640, 0604, 0660}) {
