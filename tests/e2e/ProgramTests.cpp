@@ -7,7 +7,13 @@
 #ifndef _WIN32
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
+#endif
+#ifdef __linux__
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #endif
 
 #include <chrono>
@@ -66,6 +72,36 @@ TEST_F(Program, TheSwitchInAnyCaseRunsOnePassWithTheSavedFieldsAndExitsWithZero)
         EXPECT_EQ(ReadFile(Dir / "app" / "settings.ini"), SettingsWithFields((Dir / "A").string(), B.string()));
     }
 }
+
+#ifdef __linux__
+// A silent pass from a program folder that takes no new file (made immutable here, which root may do where
+// the file system keeps such flags) still saves settings.ini, in place, and ends with 0 instead of waiting
+// on a box for ever.
+TEST_F(Program, ASilentPassFromAFolderThatTakesNoNewFileStillSavesAndEnds) {
+    const fs::path B = Dir / "B";
+    const fs::path settings = Dir / "app" / "settings.ini";
+    SaveFields((Dir / "A").string(), B.string());
+    ASSERT_EQ(Run({"/s"}, false), 0); // log.txt is there from now on
+    // The save drops a comment line: the file shows whether the next save wrote it.
+    WriteFile(settings, "; a comment\r\n" + SettingsWithFields((Dir / "A").string(), B.string()));
+    const int folder = ::open((Dir / "app").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folder, 0);
+    int flags = 0;
+    bool immutableMade = ::ioctl(folder, FS_IOC_GETFLAGS, &flags) == 0;
+    int immutable = flags | FS_IMMUTABLE_FL;
+    immutableMade = immutableMade && ::ioctl(folder, FS_IOC_SETFLAGS, &immutable) == 0;
+    if (!immutableMade) {
+        ::close(folder);
+        GTEST_SKIP() << "the folder cannot be made immutable here (needs root and a file system with flags)";
+    }
+    const int code = Run({"/s"}, false);
+    ::ioctl(folder, FS_IOC_SETFLAGS, &flags);
+    ::close(folder);
+    EXPECT_EQ(code, 0) << "a silent pass that saved nothing waits on its box until the guard";
+    EXPECT_EQ(ReadFile(settings), SettingsWithFields((Dir / "A").string(), B.string()));
+    EXPECT_EQ(LogTexts().back(), "finish");
+}
+#endif
 
 #ifndef _WIN32
 // The end-to-end suites once had the program close its own window when an environment variable asked for
