@@ -227,9 +227,11 @@ std::unique_ptr<platform::NamedMutex> TLogInstance::AcquireLogMutex() {
 
 namespace {
 
-// Whether a refused open or create means that another writer holds the file at this moment.
+// Whether a refused open or create means that another writer has the file at this moment: holds it, or has
+// just rotated away the file that this event created or found a moment before.
 bool HeldByAnotherWriter(const EFileStreamError& e) {
-    return e.ErrorCode() == platform::kErrSharingViolation || e.ErrorCode() == platform::kErrLockViolation;
+    return e.ErrorCode() == platform::kErrSharingViolation || e.ErrorCode() == platform::kErrLockViolation ||
+           (e.ErrorCode() == platform::kErrFileNotFound && dynamic_cast<const EFOpenError*>(&e) != nullptr);
 }
 
 } // namespace
@@ -282,26 +284,36 @@ void TLogInstance::OpenLogFileOnce() {
             throw;
         }
         MakeFolderChain(platform::FolderPart(FFileName));
-        // A file that another writer has just started keeps its lines: the new file is made only where no
-        // entry stands. What stands there without being a file is a link whose target is missing, which is
-        // created through as the plain rules say (replacing nothing), or something that is no file, which
-        // that creation refuses.
-        if (!FileIsThere(fs)) {
-            try {
-                fs.OpenStream(FFileName, platform::StreamMode::CreateNewNoShare).reset();
-            } catch (const EFCreateError& e) {
-                if (e.ErrorCode() != platform::kErrAlreadyExists && e.ErrorCode() != platform::kErrFileExists) {
-                    throw;
-                }
-                if (!FileIsThere(fs)) {
-                    fs.OpenStream(FFileName, platform::StreamMode::CreateNoShare).reset();
-                }
-            }
-        }
+        CreateLogFileIfMissing(fs);
+        // Refused as missing when another writer has rotated the file away in between: OpenLogFile looks again.
         FFileStream = fs.OpenStream(FFileName, platform::StreamMode::OpenReadWriteDenyWrite);
     }
     // The end is the file's length at this moment, which the size check needs: no second look at it.
     FOpenLength = FFileStream->Seek(0, platform::SeekOrigin::End);
+}
+
+// A file that another writer has just started keeps its lines: the new file is made only where no entry
+// stands, and nothing that is a file, or was a moment ago, is ever created over (which would empty it).
+// What stands there without being a file is a link whose target is missing, which is created through as the
+// plain rules say, or something that is no file (a folder), whose creation is refused.
+void TLogInstance::CreateLogFileIfMissing(platform::FileSystem& fs) const {
+    if (FileIsThere(fs)) {
+        return;
+    }
+    try {
+        fs.OpenStream(FFileName, platform::StreamMode::CreateNewNoShare).reset();
+    } catch (const EFCreateError& e) {
+        if (e.ErrorCode() != platform::kErrAlreadyExists && e.ErrorCode() != platform::kErrFileExists) {
+            throw;
+        }
+        const auto data = fs.GetAttributeData(FFileName);
+        const bool notAFile =
+            data && ((data->Attributes & platform::kAttrDirectory) != 0 ||
+                     ((data->Attributes & platform::kAttrReparsePoint) != 0 && !fs.GetIdentity(FFileName).has_value()));
+        if (notAFile) {
+            fs.OpenStream(FFileName, platform::StreamMode::CreateNoShare).reset();
+        }
+    }
 }
 
 // Whether a file (not a folder) stands under the log's name. A link counts by what it leads to: one whose

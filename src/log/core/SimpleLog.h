@@ -87,6 +87,7 @@ private:
     void OpenLogFile();
     void OpenLogFileOnce();
     bool FileIsThere(platform::FileSystem& fs) const;
+    void CreateLogFileIfMissing(platform::FileSystem& fs) const;
     void CloseLogFile();
     void CheckSizeLimit();
     void DeleteOldLogFiles();
