@@ -603,7 +603,10 @@ void TIniPropStorageManEh::WritePropertiesStream(TPropStorageEh* PropStorage, TS
     }
     size_t i = 0;
     for (size_t pos = 0; pos < hex.size(); pos += 80, ++i) {
-        ini.WriteString(section, "Line" + std::to_string(i), "'" + hex.substr(pos, 80) + "'");
+        std::string value = "'";
+        value.append(hex, pos, 80);
+        value += '\'';
+        ini.WriteString(section, "Line" + std::to_string(i), value);
     }
     for (;; ++i) {
         const std::string name = "Line" + std::to_string(i);
