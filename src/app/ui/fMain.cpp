@@ -134,7 +134,7 @@ void TMainForm::FormDestroy(QObject*) { AddToLog("finish"); }
 void TMainForm::FormShow(QObject*) {
     if (platform::LowerCase(Application->ParamStr(1)) == "/s") {
         sButton1->Click();
-        Application->Halt(0);
+        Application->Halt(LastSyncFailures() > 0 ? 2 : 0);
     }
 }
 

@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
     using namespace pardova;
     // A deep tree keeps one directory search open per level.
     platform::RaiseOpenFileLimit();
+    platform::IgnoreFileSizeSignal();
     // Read before Qt takes its own options out of argv.
     auto arguments = platform::ProcessArguments(argc, argv);
     QApplication qtApplication(argc, argv);

@@ -57,13 +57,16 @@ public:
         }
         return std::make_unique<Search>(std::move(inner), pattern, AfterEntry);
     }
-    bool CopyFileReplacing(const std::string& source, const std::string& target) override {
+    bool CopyFileReplacing(const std::string& source, const std::string& target, uint32_t* error) override {
         if (Copy) {
             if (const std::optional<bool> result = Copy(source, target)) {
+                if (!*result && error != nullptr) {
+                    *error = kErrDiskFull; // an injected failure reads as a full disk
+                }
                 return *result;
             }
         }
-        return ForwardingFs::CopyFileReplacing(source, target);
+        return ForwardingFs::CopyFileReplacing(source, target, error);
     }
     bool MakeDirectory(const std::string& path) override {
         if (RefuseMakeDirectory && RefuseMakeDirectory(path)) {
