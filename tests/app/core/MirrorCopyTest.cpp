@@ -35,6 +35,10 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace pardova {
 namespace {
 
@@ -165,6 +169,41 @@ TEST_F(MirrorCopyTest, ARunCountsItsFailures) {
     EXPECT_EQ(DoSyncCounting(A, B, "", [] { return false; }), 0);
     EXPECT_EQ(LastSyncFailures(), 0);
 }
+
+#ifdef _WIN32
+// A copy that is read-only and hidden because its source is, is updated like any other and gets that state
+// again; while the replacement is written it is hidden, and none is left. A target read-only while its
+// source is not stays as it is.
+TEST_F(MirrorCopyTest, AReadOnlyHiddenCopyOfAReadOnlyHiddenSourceIsUpdated) {
+    constexpr DWORD kState = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
+    const auto attributes = [](const std::string& path) {
+        return ::GetFileAttributesW(PathFromUtf8(path).wstring().c_str());
+    };
+    const auto set = [](const std::string& path, DWORD value) {
+        return ::SetFileAttributesW(PathFromUtf8(path).wstring().c_str(), value) != 0;
+    };
+    WriteFile(InA("state"), "version 1");
+    ASSERT_TRUE(set(InA("state"), kState));
+    SyncFolder(A, B);
+    ASSERT_EQ(ReadFile(InB("state")), "version 1");
+    EXPECT_EQ(attributes(InB("state")) & kState, kState);
+
+    ASSERT_TRUE(set(InA("state"), FILE_ATTRIBUTE_NORMAL));
+    WriteFile(InA("state"), "version 2, longer");
+    ShiftWriteTime(InA("state"), std::chrono::seconds(30));
+    ASSERT_TRUE(set(InA("state"), kState));
+    EXPECT_EQ(SyncFolderCounting(A, B), 0);
+    EXPECT_EQ(ReadFile(InB("state")), "version 2, longer");
+    EXPECT_EQ(attributes(InB("state")) & kState, kState);
+    EXPECT_TRUE(PartialsIn(B).empty());
+
+    ASSERT_TRUE(set(InA("state"), FILE_ATTRIBUTE_NORMAL));
+    WriteFile(InA("state"), "version 3");
+    EXPECT_EQ(SyncFolderCounting(A, B), 1);
+    EXPECT_EQ(ReadFile(InB("state")), "version 2, longer");
+    set(InB("state"), FILE_ATTRIBUTE_NORMAL); // so that the test's folder can be removed
+}
+#endif
 
 #ifndef _WIN32
 // What the tests as root need: root itself, and a helper to run something in a child process.
