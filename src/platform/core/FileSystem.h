@@ -204,8 +204,7 @@ public:
     // whose read-only (hidden, system) state is also its source's is replaced and gets that state again.
     // The copy's data is flushed to the disk before it gets its time or its place. Only a regular file is
     // ever opened, on either side. On failure *error (when given) receives the platform's error code.
-    virtual bool CopyFileReplacing(const std::string& source, const std::string& target,
-                                   uint32_t* error = nullptr) = 0;
+    virtual bool CopyFileReplacing(const std::string& source, const std::string& target, uint32_t* error = nullptr) = 0;
     // Creates one folder whose parent exists.
     virtual bool MakeDirectory(const std::string& path) = 0;
     // Renames without ever replacing an existing target.

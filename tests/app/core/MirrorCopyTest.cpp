@@ -16,8 +16,8 @@
 #ifndef _WIN32
 #include <fcntl.h>
 #include <grp.h>
-#include <sys/inotify.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -105,9 +105,8 @@ TEST_F(MirrorCopyTest, ACopyThatFailsIsFollowedByItsReasonAndCounted) {
     WriteFile(InA("3-good"), "copied too");
     MakeDirs("B/2-clash");
     EXPECT_EQ(SyncFolderCounting(A, B), 1);
-    EXPECT_EQ(Sorted(LogLines()), Sorted({InA("1-good"), kCopy + InB("1-good"), InA("2-clash"),
-                                          kCopy + InB("2-clash"), FailureLine(kErrAccessDenied), InA("3-good"),
-                                          kCopy + InB("3-good")}));
+    EXPECT_EQ(Sorted(LogLines()), Sorted({InA("1-good"), kCopy + InB("1-good"), InA("2-clash"), kCopy + InB("2-clash"),
+                                          FailureLine(kErrAccessDenied), InA("3-good"), kCopy + InB("3-good")}));
     const Lines lines = LogLines();
     const auto copyLine = std::find(lines.begin(), lines.end(), kCopy + InB("2-clash"));
     ASSERT_NE(copyLine, lines.end());

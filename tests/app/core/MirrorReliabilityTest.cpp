@@ -127,8 +127,9 @@ protected:
     // The lines of a first pass over the fixture's A into an empty B, with the failure lines of the
     // entries that failed (for the errors given, in any order).
     Lines FirstPassLines(const std::vector<uint32_t>& failures = {}) const {
-        Lines lines{InA("a.txt"),    kCopy + InB("a.txt"), InA("sub"), InA("sub/b.bin"), kCopy + InB("sub/b.bin"),
-                    InA("sub/deeper"), InA("sub/deeper/c"), kCopy + InB("sub/deeper/c"), InA("empty")};
+        Lines lines{InA("a.txt"),        kCopy + InB("a.txt"),        InA("sub"),
+                    InA("sub/b.bin"),    kCopy + InB("sub/b.bin"),    InA("sub/deeper"),
+                    InA("sub/deeper/c"), kCopy + InB("sub/deeper/c"), InA("empty")};
         for (const uint32_t error : failures) {
             lines.push_back(FailureLine(error));
         }
