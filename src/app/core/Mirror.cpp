@@ -123,6 +123,10 @@ private:
         if (search == nullptr) {
             return;
         }
+        if (destFolder != nullptr && !destIsSource) {
+            // What killed attempts left here is cleaned up by the next pass that comes by.
+            destFolder->RemoveStaleTemporaries(sourceFolder);
+        }
         const std::string source = IncludeSlash(sourceFolderPath);
         const std::string dest = IncludeSlash(destFolderPath);
         // Each entry's full paths are composed in these, so that a folder's entries reuse their storage.

@@ -140,6 +140,10 @@ public:
     virtual bool CopyFileHere(FolderHandle& source, const std::string& sourceName, const std::string& sourcePath,
                               const std::string& name, const std::string& path, uint32_t* error = nullptr,
                               CopyBatch* batch = nullptr, uint64_t tag = 0) = 0;
+    // Removes from this folder the temporaries that attempts now dead left there (see PartialCopyOwner), but
+    // never a file that `source`, the folder it mirrors, also holds. Nothing where the platform cleans up
+    // otherwise.
+    virtual void RemoveStaleTemporaries(FolderHandle& /*source*/) {}
     // Takes away from the existing entry `name` (source data `source`, its own data `own`) the access that
     // its source no longer grants, so that a copy never stays more open than its source; this folder
     // itself when `name` is empty. Nothing where the platform has no permission bits.
