@@ -16,6 +16,7 @@
 #include <sys/ioctl.h>
 #endif
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -102,6 +103,27 @@ TEST_F(Program, ASilentPassFromAFolderThatTakesNoNewFileStillSavesAndEnds) {
     EXPECT_EQ(LogTexts().back(), "finish");
 }
 #endif
+
+// A silent pass that ran to its end with a copy that failed exits with code 2, the failure's reason in the
+// log right after its copy line; once nothing fails it exits with 0 again.
+TEST_F(Program, ASilentPassWithAFailedCopyEndsWithCodeTwo) {
+    const fs::path B = Dir / "B";
+    fs::create_directories(B / "f.txt"); // a folder where A has a file: that copy cannot happen
+    SaveFields((Dir / "A").string(), B.string());
+    ASSERT_EQ(Run({"/s"}, false), 2);
+    const auto texts = LogTexts();
+    const auto copy = std::find(texts.begin(), texts.end(), "  копирую -> " + (B / "f.txt").string());
+    ASSERT_NE(copy, texts.end());
+    ASSERT_NE(copy + 1, texts.end());
+    EXPECT_EQ((copy + 1)->rfind("  ошибка: ", 0), 0u) << *(copy + 1);
+    EXPECT_GT((copy + 1)->size(), std::string("  ошибка: ").size());
+    EXPECT_EQ(ReadFile(B / "sub" / "g.txt"), "more");
+    EXPECT_EQ(texts.back(), "finish");
+
+    fs::remove(B / "f.txt");
+    ASSERT_EQ(Run({"/s"}, false), 0);
+    EXPECT_EQ(ReadFile(B / "f.txt"), "payload");
+}
 
 #ifndef _WIN32
 // The end-to-end suites once had the program close its own window when an environment variable asked for

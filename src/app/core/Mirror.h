@@ -8,13 +8,18 @@ namespace pardova {
 
 // Walks Source depth first in the platform's order, logging every entry's source path; recreates each
 // sub-folder in Dest and copies each file that Dest lacks or that differs in last-write time or size
-// ("  копирую -> " + destination). Failures to create or copy pass in silence; only the event log's
-// exceptions leave it. What it writes stays below Dest: below Dest it never enters or writes through a link,
-// never writes into a folder that is one of the source folders on its path, and never writes an existing
-// file's data (a replaced file is written under a temporary name and renamed over it). Dest itself, met
-// among Source's entries under any name, is passed over, and a linked folder that leads back onto the
-// walk's own path is not entered again.
+// ("  копирую -> " + destination). A copy or a sub-folder that fails gets one more line, "  ошибка: " and the
+// reason, and the walk goes on; only the event log's exceptions leave it. A copy's data is on the disk before
+// it gets its source's time or its place over an old version, and it is never more open than its source. What it writes
+// stays below Dest: below Dest it never enters or writes through a link, never writes into a folder that is one of the
+// source folders on its path, and never writes an existing file's data (a replaced file is written under a temporary
+// name and renamed over it). Dest itself, met among Source's entries under any name, is passed over, and a linked
+// folder that leads back onto the walk's own path is not entered again.
 void SyncFolder(const std::string& Source, const std::string& Dest);
+
+// SyncFolder, giving how many entries failed: copies that did not happen (each followed in the log by
+// "  ошибка: " and the system's text for the reason) and sub-folders of Dest that could not be created.
+int SyncFolderCounting(const std::string& Source, const std::string& Dest);
 
 // True only when both files' last-write times can be read and are equal to the 100 nanoseconds.
 bool SameWriteTime(const std::string& FileA, const std::string& FileB);

@@ -8,8 +8,20 @@
 
 namespace pardova {
 
+namespace {
+int gLastFailures = 0;
+} // namespace
+
 void DoSync(const std::string& A, const std::string& B, const std::string& ProgramPath,
             const std::function<bool()>& StartFlag) {
+    (void)DoSyncCounting(A, B, ProgramPath, StartFlag);
+}
+
+int LastSyncFailures() { return gLastFailures; }
+
+int DoSyncCounting(const std::string& A, const std::string& B, const std::string& ProgramPath,
+                   const std::function<bool()>& StartFlag) {
+    gLastFailures = 0;
     if (!FolderExists(A)) {
         throw Exception("Папка не найдена\r" + A);
     }
@@ -21,11 +33,13 @@ void DoSync(const std::string& A, const std::string& B, const std::string& Progr
     if (StartFlag() && !PlainFileExists(ProgramPath)) {
         throw Exception("Файл не найден\r" + ProgramPath);
     }
-    SyncFolder(A, B);
+    const int failures = SyncFolderCounting(A, B);
     if (StartFlag()) {
         AddToLog("Запускаю " + platform::PathForLog(ProgramPath));
         RunProgram(ProgramPath);
     }
+    gLastFailures = failures;
+    return failures;
 }
 
 void RunProgram(const std::string& FileName) { platform::ShellOpen(FileName, platform::FolderPart(FileName)); }

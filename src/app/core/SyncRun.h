@@ -15,6 +15,14 @@ namespace pardova {
 void DoSync(const std::string& A, const std::string& B, const std::string& ProgramPath,
             const std::function<bool()>& StartFlag);
 
+// DoSync, giving how many entries of the mirror failed (see SyncFolderCounting).
+int DoSyncCounting(const std::string& A, const std::string& B, const std::string& ProgramPath,
+                   const std::function<bool()>& StartFlag);
+
+// How many entries failed in the last run that ended normally (0 before any run); a run that raised leaves
+// it at 0.
+int LastSyncFailures();
+
 // Opens the file through the shell in its own folder, with an empty parameter text; the outcome is not
 // examined.
 void RunProgram(const std::string& FileName);

@@ -136,7 +136,7 @@ bool TMainForm::IsSilentSwitch(const std::string& firstArgument) { return platfo
 void TMainForm::FormShow(QObject*) {
     if (IsSilentSwitch(Application->ParamStr(1))) {
         sButton1->Click();
-        Application->Halt(0);
+        Application->Halt(LastSyncFailures() > 0 ? 2 : 0);
     }
 }
 

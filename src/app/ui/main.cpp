@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
     using namespace pardova;
     // A deep tree keeps one directory search open per level.
     platform::RaiseOpenFileLimit();
+    platform::IgnoreFileSizeSignal();
     // Read before Qt takes its own options out of argv.
     auto arguments = platform::ProcessArguments(argc, argv);
     // A silent pass runs where no display is (cron, a system timer, ssh) and prints nothing when it works.

@@ -4,9 +4,13 @@
 #include "platform/core/FileSystem.h"
 
 #include "platform/core/Path.h"
+#include "platform/core/Process.h"
 
 #include <atomic>
+#include <charconv>
 #include <chrono>
+#include <cstdio>
+#include <random>
 
 namespace pardova::platform {
 
@@ -17,9 +21,20 @@ constexpr int64_t kUnixEpochIn1601Seconds = 11644473600;
 constexpr int64_t kTicksPerSecond = 10000000;
 
 [[maybe_unused]] uint64_t TicksFromUnixTime(int64_t seconds, int64_t nanoseconds) {
-    const int64_t ticks = (seconds + kUnixEpochIn1601Seconds) * kTicksPerSecond + nanoseconds / 100;
-    // A time before 1601 has no representation in the platform's numbering; it reads as the earliest one.
-    return ticks < 0 ? 0 : static_cast<uint64_t>(ticks);
+    // A time outside the 64-bit count's range (before 1601, after 30,828) reads as its nearest end; times are
+    // compared in their exact form, never in this one.
+    if (seconds < -kUnixEpochIn1601Seconds) {
+        return 0;
+    }
+    if (seconds > INT64_MAX - kUnixEpochIn1601Seconds) {
+        return UINT64_MAX;
+    }
+    const uint64_t whole = static_cast<uint64_t>(seconds + kUnixEpochIn1601Seconds);
+    const uint64_t fraction = static_cast<uint64_t>(nanoseconds / 100);
+    if (whole > UINT64_MAX / kTicksPerSecond || whole * kTicksPerSecond > UINT64_MAX - fraction) {
+        return UINT64_MAX;
+    }
+    return whole * kTicksPerSecond + fraction;
 }
 
 // Name matching of a directory search: "*" any run of characters, "?" any one character, every other
@@ -91,13 +106,21 @@ public:
         return std::make_unique<PathFolderHandle>(FFs, path);
     }
 
-    bool MakeSubfolder(const std::string&, const std::string& path, FolderHandle*) override {
-        return FFs.MakeDirectory(path);
+    bool MakeSubfolder(const std::string&, const std::string& path, FolderHandle*, uint32_t* error) override {
+        if (FFs.MakeDirectory(path)) {
+            return true;
+        }
+        if (error != nullptr) {
+            // The reason, as far as a path-based file system can tell it.
+            uint32_t readError = 0;
+            *error = FFs.GetAttributes(path, &readError) ? kErrAlreadyExists : readError;
+        }
+        return false;
     }
 
     bool CopyFileHere(FolderHandle&, const std::string&, const std::string& sourcePath, const std::string&,
-                      const std::string& path) override {
-        return FFs.CopyFileReplacing(sourcePath, path);
+                      const std::string& path, uint32_t* error, CopyBatch*, uint64_t) override {
+        return FFs.CopyFileReplacing(sourcePath, path, error);
     }
 
 private:
@@ -126,27 +149,75 @@ uint64_t CurrentFileTime() {
     return TicksFromUnixTime(nanoseconds / 1000000000, nanoseconds % 1000000000);
 }
 
+namespace {
+constexpr std::string_view kPartPrefix = ".~";
+constexpr std::string_view kPartSuffix = ".pardova-part";
+
+// A token per attempt: random per process (two machines writing one share may reuse a process id), and a
+// count within it.
+uint64_t NextPartialToken() {
+    static const uint64_t processPart = [] {
+        std::random_device random;
+        return static_cast<uint64_t>(random()) << 32;
+    }();
+    static std::atomic<uint32_t> count{0};
+    return processPart | count.fetch_add(1, std::memory_order_relaxed);
+}
+} // namespace
+
 std::string PartialCopyName(std::string_view name) {
-    static constexpr std::string_view kPrefix = ".~";
-    static constexpr std::string_view kSuffix = ".pardova-part";
+    return PartialCopyName(name, CurrentProcessId(), NextPartialToken());
+}
+
+std::string PartialCopyName(std::string_view name, uint32_t processId, uint64_t token) {
+    char owner[40];
+    const int ownerLength = std::snprintf(owner, sizeof owner, ".%u-%016llx", static_cast<unsigned>(processId),
+                                          static_cast<unsigned long long>(token));
+    const std::string_view ownerText(owner, static_cast<size_t>(ownerLength));
+    std::string result(kPartPrefix);
     // Names are at most 255 bytes on the usual file systems; a longer temporary name is made from a hash.
-    if (kPrefix.size() + name.size() + kSuffix.size() <= 255) {
-        std::string result;
-        result.reserve(kPrefix.size() + name.size() + kSuffix.size());
-        result.append(kPrefix).append(name).append(kSuffix);
-        return result;
+    if (kPartPrefix.size() + name.size() + ownerText.size() + kPartSuffix.size() <= 255) {
+        result.append(name);
+    } else {
+        uint64_t hash = 14695981039346656037ull;
+        for (const char c : name) {
+            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        }
+        static constexpr char kDigits[] = "0123456789abcdef";
+        for (int shift = 60; shift >= 0; shift -= 4) {
+            result += kDigits[(hash >> shift) & 0xF];
+        }
     }
-    uint64_t hash = 14695981039346656037ull;
-    for (const char c : name) {
-        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    }
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string result(kPrefix);
-    for (int shift = 60; shift >= 0; shift -= 4) {
-        result += kDigits[(hash >> shift) & 0xF];
-    }
-    result.append(kSuffix);
+    result.append(ownerText).append(kPartSuffix);
     return result;
+}
+
+std::optional<uint32_t> PartialCopyOwner(std::string_view name) {
+    if (name.size() <= kPartPrefix.size() + kPartSuffix.size() || name.substr(0, kPartPrefix.size()) != kPartPrefix ||
+        name.substr(name.size() - kPartSuffix.size()) != kPartSuffix) {
+        return std::nullopt;
+    }
+    name.remove_suffix(kPartSuffix.size());
+    const size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot < kPartPrefix.size()) {
+        return std::nullopt;
+    }
+    const std::string_view owner = name.substr(dot + 1);
+    const size_t dash = owner.find('-');
+    if (dash == std::string_view::npos || dash == 0 || owner.size() - dash - 1 != 16) {
+        return std::nullopt;
+    }
+    uint32_t processId = 0;
+    const auto [end, failure] = std::from_chars(owner.data(), owner.data() + dash, processId);
+    if (failure != std::errc() || end != owner.data() + dash) {
+        return std::nullopt;
+    }
+    for (const char c : owner.substr(dash + 1)) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) {
+            return std::nullopt;
+        }
+    }
+    return processId;
 }
 
 FileSystem& NativeFs() {

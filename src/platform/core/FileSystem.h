@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,6 +31,8 @@ inline constexpr uint32_t kAttrReparsePoint = 0x400;
 inline constexpr uint32_t kErrFileNotFound = 2;
 inline constexpr uint32_t kErrPathNotFound = 3;
 inline constexpr uint32_t kErrAccessDenied = 5;
+inline constexpr uint32_t kErrNotSameDevice = 17;
+inline constexpr uint32_t kErrWriteProtect = 19;
 inline constexpr uint32_t kErrNotReady = 21;
 inline constexpr uint32_t kErrSharingViolation = 32;
 inline constexpr uint32_t kErrLockViolation = 33;
@@ -38,6 +41,9 @@ inline constexpr uint32_t kErrFileExists = 80;
 inline constexpr uint32_t kErrDiskFull = 112;
 inline constexpr uint32_t kErrInvalidName = 123;
 inline constexpr uint32_t kErrAlreadyExists = 183;
+inline constexpr uint32_t kErrFileTooLarge = 223;
+inline constexpr uint32_t kErrIoDevice = 1117;
+inline constexpr uint32_t kErrDiskQuota = 1295;
 inline constexpr uint32_t kErrErrnoBase = 0x20000000;
 // A code that no platform call gives: what stands for "some other error" where one is made up.
 inline constexpr uint32_t kErrOther = 0xFFFF;
@@ -56,14 +62,48 @@ struct FileIdentity {
     friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
 
+// A last-write time as the platform keeps it, so that two times compare exactly over the platform's whole
+// range: seconds since 1970-01-01 UTC and nanoseconds on POSIX; on Windows Seconds is 0 and Fraction the
+// platform's own 64-bit count of 100 ns since 1601.
+struct ExactTime {
+    int64_t Seconds = 0;
+    uint64_t Fraction = 0;
+    friend bool operator==(const ExactTime&, const ExactTime&) = default;
+};
+
 // Last-write time in 100-nanosecond units since 1601-01-01 UTC, and the size in bytes.
 struct FileAttributeData {
     uint32_t Attributes = 0;
+    // Clamped to the 64-bit count's range where the platform's own range is wider; compare WriteTime.
     uint64_t LastWriteTime = 0;
     uint64_t Size = 0;
     // The identity of what the path leads to, where the same read gives it for free; all zero otherwise.
     FileIdentity Identity;
+    // The last-write time in the platform's own terms, compared exactly.
+    ExactTime WriteTime;
+    // POSIX permission bits, owner and group (links followed); 0 where the platform has none.
+    uint32_t Mode = 0;
+    uint32_t Owner = 0;
+    uint32_t Group = 0;
 };
+
+// Copies whose data is written but not yet known to be on the disk. A copy handed to a batch gets its
+// source's last-write time and its place over an old version only after one flush of the whole batch, so
+// that a power cut never leaves a copy that looks current with data that never reached the disk, nor a
+// replaced file without its old version. The batch is bounded in files and bytes; its owner finishes it
+// when it is full, at the end of a pass and before an exception leaves the pass.
+class CopyBatch {
+public:
+    virtual ~CopyBatch() = default;
+    virtual bool Empty() const = 0;
+    virtual bool Full() const = 0;
+    // Flushes every pending copy, then gives each its time and place; calls `failed(tag, error)` for each
+    // copy that failed there (its partial data is removed), in the order the copies were added.
+    virtual void Finish(const std::function<void(uint64_t tag, uint32_t error)>& failed) = 0;
+};
+
+// The platform's batch; one per pass.
+std::unique_ptr<CopyBatch> NewCopyBatch();
 
 // An open directory search; closing happens in the destructor, on every path.
 class DirectorySearch {
@@ -96,11 +136,26 @@ public:
     virtual std::unique_ptr<FolderHandle> OpenSubfolder(const std::string& name, const std::string& path,
                                                         bool followLinks) = 0;
     // Creates one sub-folder. Where the platform has permission bits, the new folder takes those of `like`
-    // (a folder of the same kind of handle) for its group and others, and full access for its owner.
-    virtual bool MakeSubfolder(const std::string& name, const std::string& path, FolderHandle* like) = 0;
+    // (a folder of the same kind of handle) for its group and others (never more open than `like`, and its
+    // group where the runner may set it), and full access for its owner; with no `like` it is private to
+    // its owner. On failure *error (when given) receives the platform's error code.
+    virtual bool MakeSubfolder(const std::string& name, const std::string& path, FolderHandle* like,
+                               uint32_t* error = nullptr) = 0;
     // Copies the file `sourceName` of folder `source` into this folder as `name`, as CopyFileReplacing does.
+    // With a batch the copy may be left pending there (true), to be finished with the batch under `tag`.
+    // On failure *error (when given) receives the platform's error code.
     virtual bool CopyFileHere(FolderHandle& source, const std::string& sourceName, const std::string& sourcePath,
-                              const std::string& name, const std::string& path) = 0;
+                              const std::string& name, const std::string& path, uint32_t* error = nullptr,
+                              CopyBatch* batch = nullptr, uint64_t tag = 0) = 0;
+    // Removes from this folder the temporaries that attempts now dead left there (see PartialCopyOwner), but
+    // never a file that `source`, the folder it mirrors, also holds. Nothing where the platform cleans up
+    // otherwise.
+    virtual void RemoveStaleTemporaries(FolderHandle& /*source*/) {}
+    // Takes away from the existing entry `name` (source data `source`, its own data `own`) the access that
+    // its source no longer grants, so that a copy never stays more open than its source; this folder
+    // itself when `name` is empty. Nothing where the platform has no permission bits.
+    virtual void RestrictLike(const std::string& /*name*/, const FileAttributeData& /*source*/,
+                              const FileAttributeData& /*own*/) {}
 };
 
 enum class SeekOrigin { Begin, Current, End };
@@ -164,8 +219,11 @@ public:
     // created under its own name, writable, with the source's permission bits and last-write time set last,
     // so a copy cut short never looks current and never blocks the next one. Fails, leaving the target as it
     // is, when the target is a folder, a link, a file of another kind, or read-only (on POSIX: lacks the
-    // owner's write bit, also for root; on Windows also hidden or system).
-    virtual bool CopyFileReplacing(const std::string& source, const std::string& target) = 0;
+    // owner's write bit, also for root; on Windows also hidden or system) while its source is not: a target
+    // whose read-only (hidden, system) state is also its source's is replaced and gets that state again.
+    // The copy's data is flushed to the disk before it gets its time or its place. Only a regular file is
+    // ever opened, on either side. On failure *error (when given) receives the platform's error code.
+    virtual bool CopyFileReplacing(const std::string& source, const std::string& target, uint32_t* error = nullptr) = 0;
     // Creates one folder whose parent exists.
     virtual bool MakeDirectory(const std::string& path) = 0;
     // Renames without ever replacing an existing target.
@@ -189,9 +247,13 @@ public:
 uint64_t CurrentFileTime();
 
 // The temporary name under which a copy onto an existing file `name` is written in the target's folder:
-// hidden, recognisable as the mirror's own, and the same for every attempt, so that what a copy cut short
-// left behind is replaced by the next attempt.
+// hidden, recognisable as the mirror's own, and unique to the attempt (the process's id and a token that
+// no other attempt of this process uses), so that two passes at once never share one.
 std::string PartialCopyName(std::string_view name);
+// What PartialCopyName gives for another attempt: the owner's process id and its token.
+std::string PartialCopyName(std::string_view name, uint32_t processId, uint64_t token);
+// The owner's process id of a name that PartialCopyName made; nullopt for any other name.
+std::optional<uint32_t> PartialCopyOwner(std::string_view name);
 
 FileSystem& NativeFs();
 // The native file streams, behind NativeFs().OpenStream.

@@ -50,4 +50,8 @@ ShellDesktop GetShellDesktop();
 // as high as allowed (or the platform has no such limit).
 bool RaiseOpenFileLimit();
 
+// Makes a write past the process's file-size limit fail like any other write instead of ending the process
+// (SIGXFSZ ignored on POSIX; nothing to do elsewhere). Called once at program start.
+void IgnoreFileSizeSignal();
+
 } // namespace pardova::platform

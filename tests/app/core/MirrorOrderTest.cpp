@@ -80,10 +80,14 @@ protected:
         WriteFile(At("B/clashDir"), "file in B");
     }
 
+    // What the plain walk logs, with the failure lines of the clashing names: the folder that cannot be
+    // made where B has a file, each copy below it, and the copy onto B's folder.
     Lines Reference() const {
         Lines lines;
         ReferenceWalk(At("A"), At("B"), lines);
-        return lines;
+        return WithFailures(lines, {{At("A/clashDir"), kErrAlreadyExists},
+                                    {kCopy + At("B/clashDir/inside"), kErrPathNotFound},
+                                    {kCopy + At("B/clashFile"), kErrAccessDenied}});
     }
 };
 

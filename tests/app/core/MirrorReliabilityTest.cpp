@@ -57,13 +57,16 @@ public:
         }
         return std::make_unique<Search>(std::move(inner), pattern, AfterEntry);
     }
-    bool CopyFileReplacing(const std::string& source, const std::string& target) override {
+    bool CopyFileReplacing(const std::string& source, const std::string& target, uint32_t* error) override {
         if (Copy) {
             if (const std::optional<bool> result = Copy(source, target)) {
+                if (!*result && error != nullptr) {
+                    *error = kErrDiskFull; // an injected failure reads as a full disk
+                }
                 return *result;
             }
         }
-        return ForwardingFs::CopyFileReplacing(source, target);
+        return ForwardingFs::CopyFileReplacing(source, target, error);
     }
     bool MakeDirectory(const std::string& path) override {
         if (RefuseMakeDirectory && RefuseMakeDirectory(path)) {
@@ -121,10 +124,16 @@ protected:
         }
     }
 
-    // The lines of a first pass over the fixture's A into an empty B.
-    Lines FirstPassLines() const {
-        return Sorted({InA("a.txt"), kCopy + InB("a.txt"), InA("sub"), InA("sub/b.bin"), kCopy + InB("sub/b.bin"),
-                       InA("sub/deeper"), InA("sub/deeper/c"), kCopy + InB("sub/deeper/c"), InA("empty")});
+    // The lines of a first pass over the fixture's A into an empty B, with the failure lines of the
+    // entries that failed (for the errors given, in any order).
+    Lines FirstPassLines(const std::vector<uint32_t>& failures = {}) const {
+        Lines lines{InA("a.txt"),        kCopy + InB("a.txt"),        InA("sub"),
+                    InA("sub/b.bin"),    kCopy + InB("sub/b.bin"),    InA("sub/deeper"),
+                    InA("sub/deeper/c"), kCopy + InB("sub/deeper/c"), InA("empty")};
+        for (const uint32_t error : failures) {
+            lines.push_back(FailureLine(error));
+        }
+        return Sorted(lines);
     }
 };
 
@@ -147,6 +156,7 @@ TEST_F(MirrorReliabilityTest, ASourceFileVanishingBeforeItsCopyLeavesBAsItWas) {
     for (const std::string name : {"gone-new", "gone-old"}) {
         expected.push_back(InA(name));
         expected.push_back(kCopy + InB(name));
+        expected.push_back(FailureLine(kErrFileNotFound));
     }
     EXPECT_EQ(SortedLogLines(), Sorted(expected));
     // A copy whose source is gone creates nothing and does not truncate what B held.
@@ -197,8 +207,9 @@ TEST_F(MirrorReliabilityTest, ADestinationFolderThatCannotBeCreatedIsWalkedAndLo
         fs.RefuseMakeDirectory = [this](const std::string& path) { return path == InB("sub"); };
         SyncFolder(A, B);
     }
-    // Every entry below the missing folder is still logged, each file with its (failing) copy.
-    EXPECT_EQ(SortedLogLines(), FirstPassLines());
+    // Every entry below the missing folder is still logged, each file with its (failing) copy; the folder
+    // and each of those copies have their failure lines.
+    EXPECT_EQ(SortedLogLines(), FirstPassLines({kErrFileNotFound, kErrPathNotFound, kErrPathNotFound}));
     EXPECT_FALSE(Exists(InB("sub")));
     EXPECT_EQ(ReadFile(InB("a.txt")), "alpha");
     EXPECT_EQ(Snapshot(A), before);
@@ -234,7 +245,8 @@ TEST_F(MirrorReliabilityTest, KindClashesInBLeaveBAloneAndHealOnceTheClashIsGone
     WriteFile(InB("sub"), "a file where A has a folder");
     const Tree before = Snapshot(A);
     SyncFolder(A, B);
-    EXPECT_EQ(SortedLogLines(), FirstPassLines());
+    EXPECT_EQ(SortedLogLines(),
+              FirstPassLines({kErrAccessDenied, kErrAlreadyExists, kErrPathNotFound, kErrPathNotFound}));
     EXPECT_EQ(ReadFile(InB("a.txt/inside")), "B's own");
     EXPECT_EQ(ReadFile(InB("sub")), "a file where A has a folder");
     EXPECT_EQ(Snapshot(A), before);
@@ -259,7 +271,7 @@ TEST_F(MirrorReliabilityTest, ACopyFailingHalfWayIsMadeAgainOnTheNextPass) {
         };
         SyncFolder(A, B);
     }
-    EXPECT_EQ(SortedLogLines(), FirstPassLines());
+    EXPECT_EQ(SortedLogLines(), FirstPassLines({kErrDiskFull}));
     ClearLog();
     SyncFolder(A, B);
     EXPECT_EQ(SortedLogLines(), Sorted({InA("a.txt"), InA("sub"), InA("sub/b.bin"), kCopy + InB("sub/b.bin"),

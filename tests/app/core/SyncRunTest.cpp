@@ -91,8 +91,9 @@ TEST_F(SyncRunTest, ABThatCannotBeCreatedStillWalksAAndLogsEveryCopy) {
     WriteFile(At("blocker"), "a file where B's parent should be");
     const std::string impossible = At("blocker/B");
     DoSync(A, impossible, "", kNoStart);
-    EXPECT_EQ(LogLines(), (Lines{"Папка не найдена, создаю " + impossible, At("A/f"),
-                                 "  копирую -> " + IncludeSlash(impossible) + "f"}));
+    EXPECT_EQ(LogLines(),
+              (Lines{"Папка не найдена, создаю " + impossible, At("A/f"),
+                     "  копирую -> " + IncludeSlash(impossible) + "f", FailureLine(platform::kErrPathNotFound)}));
     EXPECT_EQ(ReadFile(At("blocker")), "a file where B's parent should be");
 }
 

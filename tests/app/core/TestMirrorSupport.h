@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pardova::testing {
@@ -16,6 +17,24 @@ using Lines = std::vector<std::string>;
 
 // The run log's text before the destination of each copy.
 inline const std::string kCopy = "  копирую -> ";
+
+// The line that follows a copy or a folder that failed, for the platform's error code.
+inline std::string FailureLine(uint32_t error) { return "  ошибка: " + platform::SysErrorMessage(error); }
+
+// The lines with a failure line inserted after each line that `failed` names.
+inline std::vector<std::string> WithFailures(const std::vector<std::string>& lines,
+                                             const std::vector<std::pair<std::string, uint32_t>>& failed) {
+    std::vector<std::string> result;
+    for (const std::string& line : lines) {
+        result.push_back(line);
+        for (const auto& [after, error] : failed) {
+            if (after == line) {
+                result.push_back(FailureLine(error));
+            }
+        }
+    }
+    return result;
+}
 
 // A and B are only named here; each suite creates what it needs of them.
 class MirrorFixture : public CoreTest {

@@ -408,12 +408,12 @@ TEST(SysErrorMessageTest, EveryErrnoKeepsItsMeaningAndItsText) {
         {ELOOP, kErrInvalidName},
         {EINVAL, kErrInvalidName},
         {EWOULDBLOCK, kErrSharingViolation},
-        {EIO, 0},
-        {EROFS, 0},
-        {EXDEV, 0},
+        {EIO, kErrIoDevice},
+        {EROFS, kErrWriteProtect},
+        {EXDEV, kErrNotSameDevice},
+        {EFBIG, kErrFileTooLarge},
+        {EDQUOT, kErrDiskQuota},
         {EMFILE, 0},
-        {EFBIG, 0},
-        {EDQUOT, 0},
         {ENOTEMPTY, 0},
         {ESTALE, 0},
     };
@@ -433,6 +433,10 @@ TEST(SysErrorMessageTest, EveryErrnoKeepsItsMeaningAndItsText) {
                                        kErrDiskFull, kErrInvalidName, kErrAlreadyExists, kErrOther}) {
             EXPECT_NE(code, windows);
         }
+    }
+    // The codes of their own that a copy's failure line names read back as the platform's text.
+    for (const int e : {EIO, EROFS, EXDEV, EFBIG, EDQUOT}) {
+        EXPECT_EQ(SysErrorMessage(ErrorCodeFromErrno(e)), std::strerror(e));
     }
     // What a taken lock means, in words, rather than errno's "try again".
     EXPECT_EQ(SysErrorMessage(kErrSharingViolation), "The file is being used by another process.");

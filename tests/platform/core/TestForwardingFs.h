@@ -34,8 +34,8 @@ public:
     bool CanOpenForReading(const std::string& path, bool backupSemantics, uint32_t* error) override {
         return FInner.CanOpenForReading(path, backupSemantics, error);
     }
-    bool CopyFileReplacing(const std::string& source, const std::string& target) override {
-        return FInner.CopyFileReplacing(source, target);
+    bool CopyFileReplacing(const std::string& source, const std::string& target, uint32_t* error) override {
+        return FInner.CopyFileReplacing(source, target, error);
     }
     bool MakeDirectory(const std::string& path) override { return FInner.MakeDirectory(path); }
     bool MoveNoReplace(const std::string& from, const std::string& to) override {

@@ -63,6 +63,16 @@ inline uint32_t ErrorCodeFromErrno(int e) {
     case ELOOP:
     case EINVAL:
         return kErrInvalidName;
+    case EFBIG:
+        return kErrFileTooLarge;
+    case EIO:
+        return kErrIoDevice;
+    case EROFS:
+        return kErrWriteProtect;
+    case EDQUOT:
+        return kErrDiskQuota;
+    case EXDEV:
+        return kErrNotSameDevice;
     default:
         return e > 0 ? kErrErrnoBase | static_cast<uint32_t>(e) : kErrErrnoBase;
     }
@@ -96,6 +106,16 @@ inline int ErrnoFromErrorCode(uint32_t code) {
         return ENOSPC;
     case kErrInvalidName:
         return EINVAL;
+    case kErrFileTooLarge:
+        return EFBIG;
+    case kErrIoDevice:
+        return EIO;
+    case kErrWriteProtect:
+        return EROFS;
+    case kErrDiskQuota:
+        return EDQUOT;
+    case kErrNotSameDevice:
+        return EXDEV;
     default:
         return -1;
     }
