@@ -34,6 +34,16 @@ void MoveWindowFrame(QWidget* window, const QPoint& outer);
 // form's Left and Top report and the settings file stores.
 QPoint WindowFramePosition(const QWidget* window);
 
+// Where a top-level window's outer rectangle goes when it is restored to a saved corner: the corner itself
+// when the rectangle would overlap a monitor; otherwise (the monitor it was saved on has gone, the desktop
+// has become smaller) the nearest monitor's work area, the rectangle moved only as far as it must to lie in
+// it, as the system's own window placement does on Windows.
+QPoint PlaceOnAMonitor(const QWidget* window, const QPoint& outer);
+
+// The top-left corner that puts a rectangle of the frame's size inside the area, moved as little as
+// possible; a rectangle larger than the area keeps its left or top edge on the area's.
+QPoint FitInto(const QRect& frame, const QRect& area);
+
 using TNotifyEvent = std::function<void(QObject* Sender)>;
 using TCloseQueryEvent = std::function<void(QObject* Sender, bool& CanClose)>;
 
