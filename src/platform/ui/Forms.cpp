@@ -30,6 +30,7 @@ QFont TahomaFont() {
 }
 
 void MoveWindowFrame(QWidget* window, const QPoint& outer) {
+    // The system's own window, where there is one to place.
     if (PlaceNativeFrame(window, outer)) {
         return;
     }

@@ -27,7 +27,9 @@ QFont TahomaFont();
 // Places a top-level window so that its outer (frame) rectangle's top-left corner is at the point, the
 // position a form's Left and Top and the settings file speak of. A window whose platform window exists but
 // has never been framed (created, not yet shown) does not know its frame yet: it asks the window manager
-// to put the frame there when the window is first shown, so the window never has to move visibly.
+// to put the frame there when the window is first shown, so the window never has to move visibly. On
+// Windows the point is in the system's pixels, as GetWindowRect reports them at any DPI, and once the
+// platform window exists the system's window is put there directly.
 void MoveWindowFrame(QWidget* window, const QPoint& outer);
 
 // The top-left corner of a top-level window's outer rectangle, where MoveWindowFrame puts it: the point a
