@@ -167,28 +167,6 @@ TEST_F(WindowsProgram, TheNextStartRestoresTheWindowsPlace) {
     EXPECT_EQ(frame.top, 120);
 }
 
-// The window shows the program's icon in its title bar and on the taskbar.
-TEST_F(WindowsProgram, TheWindowCarriesAnIcon) {
-    SaveFields((Dir / "A").string(), (Dir / "B").string());
-    HANDLE process = Start({});
-    ASSERT_NE(process, nullptr);
-    HWND window = AwaitWindow(process, IsMainWindow);
-    ASSERT_NE(window, nullptr);
-    for (WPARAM kind : {ICON_SMALL, ICON_BIG}) {
-        const auto icon = reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, kind, 0));
-        ICONINFO info{};
-        EXPECT_TRUE(icon != nullptr && GetIconInfo(icon, &info)) << "no icon of kind " << kind;
-        if (info.hbmColor != nullptr) {
-            DeleteObject(info.hbmColor);
-        }
-        if (info.hbmMask != nullptr) {
-            DeleteObject(info.hbmMask);
-        }
-    }
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(Wait(process), 0);
-}
-
 // The resources of the built program, read as Explorer and the system read them: the icon group at every
 // size, the version information and the application manifest.
 class ProgramResources : public ::testing::Test {
