@@ -42,13 +42,18 @@ inline void WriteFile(const fs::path& path, const std::string& content) {
     std::ofstream(path, std::ios::binary) << content;
 }
 
-// settings.ini as the program writes it, holding folder A and folder B (paths of up to 64 characters,
-// without apostrophes, stay on one line of the text form) with the box not ticked and no program.
-inline std::string SettingsWithFields(const std::string& A, const std::string& B) {
+// settings.ini as the program writes it, holding the window's place, folder A and folder B (paths of up to
+// 64 characters, without apostrophes, stay on one line of the text form) with the box not ticked and no
+// program.
+inline std::string SettingsWithFields(const std::string& A, const std::string& B, int Left = 100, int Top = 120) {
     return "[TMainForm]\r\n"
            "Line0='object MainForm: TMainForm'\r\n"
-           "Line1='  Left = 100'\r\n"
-           "Line2='  Top = 120'\r\n"
+           "Line1='  Left = " +
+           std::to_string(Left) +
+           "'\r\n"
+           "Line2='  Top = " +
+           std::to_string(Top) +
+           "'\r\n"
            "Line3='  object CheckBox1: TsCheckBox'\r\n"
            "Line4='    Checked = False'\r\n"
            "Line5='  end'\r\n"
@@ -208,6 +213,25 @@ protected:
 
     int Run(const std::vector<std::string>& arguments, bool closeWhenIdle) {
         return Wait(Start(arguments), closeWhenIdle);
+    }
+
+    // Waits, while the program runs, until one of its windows passes the test; none when the program ends
+    // or the time runs out first.
+    template <class Test> HWND AwaitWindow(HANDLE process, Test test) {
+        const DWORD id = GetProcessId(process);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (std::chrono::steady_clock::now() < deadline) {
+            for (HWND window : WindowsOf(id)) {
+                if (test(window)) {
+                    return window;
+                }
+            }
+            // The program's end, or the next look.
+            if (WaitForSingleObject(process, 20) == WAIT_OBJECT_0) {
+                return nullptr;
+            }
+        }
+        return nullptr;
     }
 #else
     // Starts the program from the temporary folder: the shipped one, or with closeWhenIdle the suites'

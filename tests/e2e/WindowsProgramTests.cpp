@@ -8,7 +8,10 @@
 
 #include <windows.h>
 
+#include <winver.h>
+
 #include <chrono>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -49,25 +52,6 @@ protected:
     void SetUp() override {
         ProgramFolder::SetUp();
         MakeSmallA();
-    }
-
-    // Waits, while the program runs, until one of its windows passes the test; none when the program ends
-    // or the time runs out first.
-    template <class Test> HWND AwaitWindow(HANDLE process, Test test) {
-        const DWORD id = GetProcessId(process);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (std::chrono::steady_clock::now() < deadline) {
-            for (HWND window : WindowsOf(id)) {
-                if (test(window)) {
-                    return window;
-                }
-            }
-            // The program's end, or the next look.
-            if (WaitForSingleObject(process, 20) == WAIT_OBJECT_0) {
-                return nullptr;
-            }
-        }
-        return nullptr;
     }
 };
 
@@ -205,6 +189,138 @@ TEST_F(WindowsProgram, TheNextStartRestoresTheWindowsPlace) {
     // The saved place: Left 100, Top 120.
     EXPECT_EQ(frame.left, 100);
     EXPECT_EQ(frame.top, 120);
+}
+
+// The resources of the built program, read as Explorer and the system read them: the icon group at every
+// size, the version information and the application manifest.
+class ProgramResources : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FModule =
+            LoadLibraryExW(Executable().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        ASSERT_NE(FModule, nullptr) << "cannot load " << PARDOVA_EXECUTABLE << ": " << GetLastError();
+    }
+    void TearDown() override {
+        if (FModule != nullptr) {
+            FreeLibrary(FModule);
+        }
+    }
+
+    static std::wstring Executable() { return fs::u8path(PARDOVA_EXECUTABLE).wstring(); }
+
+    // The bytes of a resource; empty when there is none.
+    std::string Resource(LPCWSTR name, LPCWSTR type) const {
+        HRSRC found = FindResourceW(FModule, name, type);
+        if (found == nullptr) {
+            return {};
+        }
+        HGLOBAL loaded = LoadResource(FModule, found);
+        const auto* data = static_cast<const char*>(LockResource(loaded));
+        return data == nullptr ? std::string() : std::string(data, SizeofResource(FModule, found));
+    }
+
+    HMODULE FModule = nullptr;
+};
+
+TEST_F(ProgramResources, TheIconGroupHoldsEverySizeFrom16To256) {
+    const std::string group = Resource(L"IDI_ICON1", RT_GROUP_ICON);
+    ASSERT_GE(group.size(), 6u) << "no icon group IDI_ICON1";
+    const auto word = [&](size_t at) {
+        return static_cast<unsigned>(static_cast<unsigned char>(group[at]) | static_cast<unsigned char>(group[at + 1])
+                                                                                 << 8);
+    };
+    // The group's header (reserved, type 1 for icons, count), then 14 bytes for each image.
+    EXPECT_EQ(word(2), 1u);
+    const unsigned count = word(4);
+    ASSERT_EQ(group.size(), 6 + 14 * size_t{count});
+    std::vector<int> sizes;
+    for (unsigned i = 0; i < count; ++i) {
+        const size_t entry = 6 + 14 * size_t{i};
+        const int width = static_cast<unsigned char>(group[entry]);
+        const int height = static_cast<unsigned char>(group[entry + 1]);
+        EXPECT_EQ(width, height);
+        EXPECT_EQ(word(entry + 6), 32u) << "colour depth of image " << i;
+        // 0 stands for 256.
+        sizes.push_back(width == 0 ? 256 : width);
+        const std::string image = Resource(MAKEINTRESOURCEW(word(entry + 12)), RT_ICON);
+        EXPECT_FALSE(image.empty()) << "the image of size " << sizes.back() << " is missing";
+    }
+    EXPECT_THAT(sizes, ElementsAre(16, 24, 32, 48, 64, 128, 256));
+    // Loaded as the system loads a window's icon.
+    for (int size : {16, 32, 48, 256}) {
+        HANDLE icon = LoadImageW(FModule, L"IDI_ICON1", IMAGE_ICON, size, size, 0);
+        EXPECT_NE(icon, nullptr) << "size " << size;
+        if (icon != nullptr) {
+            DestroyIcon(static_cast<HICON>(icon));
+        }
+    }
+}
+
+TEST_F(ProgramResources, TheVersionInformationNamesPardovaAndItsVersion) {
+    const std::wstring path = Executable();
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    ASSERT_GT(size, 0u) << "no version information";
+    std::vector<char> block(size);
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, block.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+    EXPECT_EQ(fixed->dwFileVersionMS, static_cast<DWORD>(MAKELONG(PARDOVA_VERSION_MINOR, PARDOVA_VERSION_MAJOR)));
+    EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
+
+    struct Translation {
+        WORD Language, CodePage;
+    }* translations = nullptr;
+    ASSERT_TRUE(
+        VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translations), &length));
+    ASSERT_GE(length, sizeof(Translation));
+    wchar_t prefix[64];
+    swprintf(prefix, 64, L"\\StringFileInfo\\%04x%04x\\", translations->Language, translations->CodePage);
+    const auto value = [&](const std::wstring& name) {
+        wchar_t* text = nullptr;
+        UINT chars = 0;
+        if (!VerQueryValueW(block.data(), (prefix + name).c_str(), reinterpret_cast<void**>(&text), &chars) ||
+            text == nullptr) {
+            return std::string("(none)");
+        }
+        return Utf8(std::wstring(text, wcsnlen(text, chars)));
+    };
+    const std::string version = PARDOVA_VERSION;
+    EXPECT_EQ(value(L"ProductName"), "Pardova");
+    EXPECT_EQ(value(L"ProductVersion"), version);
+    EXPECT_EQ(value(L"FileVersion").rfind(version + ".", 0), 0u) << value(L"FileVersion");
+    EXPECT_EQ(value(L"OriginalFilename"), "pardova.exe");
+    for (const wchar_t* name : {L"FileDescription", L"CompanyName", L"LegalCopyright"}) {
+        const std::string text = value(name);
+        EXPECT_TRUE(text != "(none)" && !text.empty()) << Utf8(name) << " is missing";
+    }
+}
+
+TEST_F(ProgramResources, TheManifestAsksForCommonControls6PerMonitorV2LongPathsAndNoElevation) {
+    const std::string manifest = Resource(MAKEINTRESOURCEW(1), RT_MANIFEST);
+    ASSERT_FALSE(manifest.empty()) << "no application manifest";
+    // Each entry as one piece of text, whitespace between attributes aside.
+    const auto normalised = [](std::string text) {
+        std::string out;
+        for (char c : text) {
+            const bool space = c == ' ' || c == '\t' || c == '\r' || c == '\n';
+            if (!(space && (out.empty() || out.back() == ' '))) {
+                out += space ? ' ' : c;
+            }
+        }
+        return out;
+    }(manifest);
+    for (const char* entry :
+         {"name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"", "publicKeyToken=\"6595b64144ccf1df\"",
+          ">PerMonitorV2", ">true/pm</dpiAware>", ">true</longPathAware>",
+          // Windows 10 and 11.
+          "<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>",
+          "<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"}) {
+        EXPECT_NE(normalised.find(entry), std::string::npos) << entry << "\nin\n" << manifest;
+    }
 }
 
 } // namespace

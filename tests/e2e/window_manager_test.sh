@@ -66,17 +66,20 @@ printf 'more' >"$work/A/sub/g.txt"
 printf '#!/bin/sh\ntouch "%s/started"\n' "$work" >"$work/after.sh"
 chmod +x "$work/after.sh"
 
+crlf=$'\r'
+save_place() { # save_place LEFT TOP
+  {
+    echo "[TMainForm]$crlf"
+    echo "Line0='object MainForm: TMainForm'$crlf"
+    echo "Line1='  Left = $1'$crlf"
+    echo "Line2='  Top = $2'$crlf"
+    echo "Line3='end'$crlf"
+    echo "$crlf"
+  } >"$work/app/settings.ini"
+}
 left=212
 top=147
-crlf=$'\r'
-{
-  echo "[TMainForm]$crlf"
-  echo "Line0='object MainForm: TMainForm'$crlf"
-  echo "Line1='  Left = $left'$crlf"
-  echo "Line2='  Top = $top'$crlf"
-  echo "Line3='end'$crlf"
-  echo "$crlf"
-} >"$work/app/settings.ini"
+save_place $left $top
 
 app_pid=
 window=
@@ -136,6 +139,32 @@ for round in 1 2 3 4; do
   [ "$left,$top" = "212,147" ] || fail "start $round: closing saved $left,$top for a frame at 212,147"
 done
 echo "the frame stayed at 212,147 over four starts"
+
+# ---- The window's icon: the program's own, at the sizes the window manager picks from (up to 128 here) --
+start_program
+icons=$(xprop -id "$window" _NET_WM_ICON | grep -o 'Icon ([0-9]* x [0-9]*)' | tr '\n' ' ')
+for size in 16 32 48 128; do
+  case "$icons" in *"Icon ($size x $size)"*) ;; *) fail "the window's icon has no $size x $size image: $icons" ;; esac
+done
+close_program
+echo "the window carries the icon at 16, 32, 48 and 128 pixels"
+
+# ---- A place saved on a monitor that has gone opens on the screen ------------------------------------------
+screen_width=$(xwininfo -root | awk '/Width:/ {print $2}')
+save_place 2500 $top
+start_program
+# Before the window is first framed its frame's borders are not known: the frame's corner is placed so
+# that a rectangle of the window's own size lies on the screen, and the frame's border may reach past it.
+client_width() { xwininfo -id "$window" | awk '/Width:/ {print $2}'; }
+settled_on_screen() {
+  local x
+  x=$(frame_position | cut -d, -f1)
+  [ "$x" -ge 0 ] && [ $((x + $(client_width))) -le "$screen_width" ] && [ "$(frame_position | cut -d, -f2)" = "$top" ]
+}
+poll 5 settled_on_screen ||
+  fail "saved at 2500,$top, the frame is at $(frame_position), $(client_width) wide, on a $screen_width-pixel screen"
+close_program
+echo "a place off the screen opened at $(saved Left),$(saved Top)"
 
 # ---- Keys: Tab forward through all six controls, Enter on the start button ------------------------------
 start_program

@@ -1,6 +1,7 @@
 // The program's start and end.
 
 #include "app/core/FileRoutines.h"
+#include "app/ui/ProgramIcon.h"
 #include "app/ui/fMain.h"
 #include "log/core/SimpleLog.h"
 #include "platform/core/CommandLine.h"
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     QApplication qtApplication(argc, argv);
+    QApplication::setWindowIcon(ProgramIcon());
 
     // The units, in order of initialisation; their clean-ups run in reverse order at exit, after the
     // windows are destroyed.

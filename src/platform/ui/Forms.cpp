@@ -4,9 +4,12 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QShowEvent>
 #include <QWindow>
 
+#include <algorithm>
 #include <optional>
 
 #ifdef _WIN32
@@ -27,6 +30,10 @@ QFont TahomaFont() {
 }
 
 void MoveWindowFrame(QWidget* window, const QPoint& outer) {
+    // The system's own window, where there is one to place.
+    if (PlaceNativeFrame(window, outer)) {
+        return;
+    }
     QWindow* handle = window->windowHandle();
     const bool frameUnknown = window->frameGeometry() == window->geometry();
     // The widget counts as visible already while its show event runs; the platform window is shown after.
@@ -34,17 +41,45 @@ void MoveWindowFrame(QWidget* window, const QPoint& outer) {
         // Before the platform window exists the toolkit takes the position as the frame's, and a window
         // that has been framed knows its frame.
         window->move(outer);
-        PlaceNativeFrame(window, outer);
         return;
     }
     // The widget's record of its place first (as the client's, for now), so that showing does not place
     // the platform window again; then the platform window's position as the frame's.
     window->move(outer);
     handle->setFramePosition(outer);
-    PlaceNativeFrame(window, outer);
 }
 
 QPoint WindowFramePosition(const QWidget* window) { return NativeFramePosition(window).value_or(window->pos()); }
+
+QPoint FitInto(const QRect& frame, const QRect& area) {
+    const int x = std::max(area.left(), std::min(frame.left(), area.right() + 1 - frame.width()));
+    const int y = std::max(area.top(), std::min(frame.top(), area.bottom() + 1 - frame.height()));
+    return QPoint(x, y);
+}
+
+QPoint PlaceOnAMonitor(const QWidget* window, const QPoint& outer) {
+    if (const std::optional<QPoint> native = NativePlaceOnAMonitor(window, outer)) {
+        return *native;
+    }
+    const QRect frame(outer, window->frameGeometry().size());
+    const QScreen* nearest = nullptr;
+    qint64 nearestDistance = 0;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect monitor = screen->geometry();
+        if (monitor.intersects(frame)) {
+            return outer;
+        }
+        // The squared distance between the two rectangles, zero on each axis where they overlap.
+        const qint64 dx = std::max({0, monitor.left() - frame.right(), frame.left() - monitor.right()});
+        const qint64 dy = std::max({0, monitor.top() - frame.bottom(), frame.top() - monitor.bottom()});
+        const qint64 distance = dx * dx + dy * dy;
+        if (nearest == nullptr || distance < nearestDistance) {
+            nearest = screen;
+            nearestDistance = distance;
+        }
+    }
+    return nearest == nullptr ? outer : FitInto(frame, nearest->availableGeometry());
+}
 
 TComponent::TComponent(QObject* AOwner) : QObject(AOwner) {
     TForm* form = TForm::FormOf(AOwner);

@@ -27,12 +27,24 @@ QFont TahomaFont();
 // Places a top-level window so that its outer (frame) rectangle's top-left corner is at the point, the
 // position a form's Left and Top and the settings file speak of. A window whose platform window exists but
 // has never been framed (created, not yet shown) does not know its frame yet: it asks the window manager
-// to put the frame there when the window is first shown, so the window never has to move visibly.
+// to put the frame there when the window is first shown, so the window never has to move visibly. On
+// Windows the point is in the system's pixels, as GetWindowRect reports them at any DPI, and once the
+// platform window exists the system's window is put there directly.
 void MoveWindowFrame(QWidget* window, const QPoint& outer);
 
 // The top-left corner of a top-level window's outer rectangle, where MoveWindowFrame puts it: the point a
 // form's Left and Top report and the settings file stores.
 QPoint WindowFramePosition(const QWidget* window);
+
+// Where a top-level window's outer rectangle goes when it is restored to a saved corner: the corner itself
+// when the rectangle would overlap a monitor; otherwise (the monitor it was saved on has gone, the desktop
+// has become smaller) the nearest monitor's work area, the rectangle moved only as far as it must to lie in
+// it, as the system's own window placement does on Windows.
+QPoint PlaceOnAMonitor(const QWidget* window, const QPoint& outer);
+
+// The top-left corner that puts a rectangle of the frame's size inside the area, moved as little as
+// possible; a rectangle larger than the area keeps its left or top edge on the area's.
+QPoint FitInto(const QRect& frame, const QRect& area);
 
 using TNotifyEvent = std::function<void(QObject* Sender)>;
 using TCloseQueryEvent = std::function<void(QObject* Sender, bool& CanClose)>;

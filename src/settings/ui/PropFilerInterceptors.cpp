@@ -95,7 +95,8 @@ void TFormStoragePropertyInterceptor::Readed() {
         if (client != form->size() && client.isValid()) {
             form->resize(client);
         }
-        MoveWindowFrame(form, QPoint(FLeft, FTop));
+        // A place saved on a monitor that has gone since is brought onto the nearest one.
+        MoveWindowFrame(form, PlaceOnAMonitor(form, QPoint(FLeft, FTop)));
     };
     if (state & (Qt::WindowMinimized | Qt::WindowMaximized)) {
         // The restored rectangle is what the window returns to; it is set while the window is restored.

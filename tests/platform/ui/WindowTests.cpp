@@ -301,6 +301,26 @@ TEST_F(FormEvents, DialogBorderFixesTheClientSizeAndAnchorsFollowIt) {
     EXPECT_EQ(above->geometry(), QRect(0, 189, 500, 92));
 }
 
+// A frame brought into a monitor's work area moves as little as it must, on each axis on its own.
+TEST(FramePlacement, FitIntoMovesTheFrameOnlyAsFarAsItMust) {
+    const QRect area(0, 30, 1600, 1170); // a work area below a 30-pixel panel
+    struct Case {
+        QRect Frame;
+        QPoint Expected;
+    } cases[] = {
+        {{100, 200, 442, 323}, {100, 200}},    // inside: kept
+        {{2500, 200, 442, 323}, {1158, 200}},  // right of it: the right edges meet
+        {{-900, 200, 442, 323}, {0, 200}},     // left of it
+        {{100, 0, 442, 323}, {100, 30}},       // under the panel
+        {{2500, 5000, 442, 323}, {1158, 877}}, // beyond a corner: into that corner
+        {{100, 200, 2000, 1300}, {0, 30}},     // larger than the area: left and top edges on the area's
+        {{1158, 877, 442, 323}, {1158, 877}},  // exactly in the bottom right corner
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FitInto(c.Frame, area), c.Expected) << c.Frame.x() << "," << c.Frame.y();
+    }
+}
+
 TEST(Button, AUserClickShowsTheFailureAndAClickInCodeLetsItThrough) {
     BoxAnswerer answerer;
     TsButton button;

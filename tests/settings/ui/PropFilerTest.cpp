@@ -7,6 +7,8 @@
 #include "settings/ui/PropFiler.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -562,11 +564,37 @@ TEST(PropInterceptors, ZeroStoredDensityLeavesValuesUnscaled) {
     EXPECT_EQ(form.y(), 40);
 }
 
-TEST(PropInterceptors, OffScreenPositionIsKept) {
-    TMainForm form(false);
-    ReadText(&form, "object MainForm: TMainForm\r\n  Left = -5000\r\n  Top = 90000\r\nend\r\n");
-    EXPECT_EQ(form.x(), -5000);
-    EXPECT_EQ(form.y(), 90000);
+// A place saved on a monitor that has gone opens on the nearest one, moved only as far as it must; a place
+// that still overlaps a monitor, even by a little, is kept.
+TEST(PropInterceptors, APlaceOffEveryMonitorIsBroughtOntoTheNearestOne) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_NE(screen, nullptr);
+    ASSERT_EQ(QGuiApplication::screens().size(), 1) << "the cases below assume one monitor";
+    const QRect monitor = screen->geometry();
+    const QRect work = screen->availableGeometry();
+    TMainForm sizing(false);
+    const QSize frame = sizing.frameGeometry().size();
+    struct Case {
+        QPoint Saved;
+        QPoint Expected;
+    } cases[] = {
+        // Partly on the monitor: kept.
+        {{monitor.right() - 10, monitor.top() + 50}, {monitor.right() - 10, monitor.top() + 50}},
+        {{monitor.left() - frame.width() + 5, monitor.bottom() - 5},
+         {monitor.left() - frame.width() + 5, monitor.bottom() - 5}},
+        // Beyond the right edge, level with the monitor: only the left moves.
+        {{monitor.right() + 2500, work.top() + 40}, {work.right() + 1 - frame.width(), work.top() + 40}},
+        // Far below and to the left: into the nearest corner.
+        {{-5000, 90000}, {work.left(), work.bottom() + 1 - frame.height()}},
+        // Above: only the top moves.
+        {{work.left() + 30, -3000}, {work.left() + 30, work.top()}},
+    };
+    for (const Case& c : cases) {
+        TMainForm form(false);
+        ReadText(&form, "object MainForm: TMainForm\r\n  Left = " + std::to_string(c.Saved.x()) +
+                            "\r\n  Top = " + std::to_string(c.Saved.y()) + "\r\nend\r\n");
+        EXPECT_EQ(form.frameGeometry().topLeft(), c.Expected) << "saved " << c.Saved.x() << "," << c.Saved.y();
+    }
 }
 
 TEST(PropInterceptors, MaximisedWindowStoresItsRestoredRectangle) {
