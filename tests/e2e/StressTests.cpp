@@ -169,9 +169,11 @@ TEST_F(ProgramStress, ASilentPassKilledWhileCopyingNeverLeavesAFileThatPassesFor
         }
     };
 
-    // Deterministic kill points: the n-th copy of a pass has started and its target holds at least the
-    // given share of its bytes (0: as soon as its copy line is there), or the pass has already gone on to
-    // its next copy. Each pass completes at most a few files, so every pass still has copies to make.
+    // Deterministic kill points: the n-th file this pass writes into B (under its own name or a temporary
+    // one) is there and holds at least the given share of a big file's bytes (0: as soon as it is there), or
+    // the pass has already gone on to a later one. B is watched rather than the log: the log's lines of
+    // copies still waiting for their flush reach the file only with that flush. A file being written has
+    // this pass's time; a finished one has its source's, which is older.
     struct KillPoint {
         size_t Copy;
         double Share;
@@ -180,18 +182,26 @@ TEST_F(ProgramStress, ASilentPassKilledWhileCopyingNeverLeavesAFileThatPassesFor
     int killed = 0;
     for (size_t round = 0; round < points.size(); ++round) {
         const KillPoint point = points[round];
-        const size_t logStart = LogSize();
+        const auto passStart = fs::file_time_type::clock::now() - std::chrono::milliseconds(1);
+        std::vector<fs::path> seen; // the files being written, in the order they appeared
         const pid_t child = Start({"/s"}, false);
         int code = -1;
         const bool wasKilled = KillWhen(
             child,
             [&] {
-                const std::vector<std::string> copies = CopiesSince(logStart);
-                if (copies.size() != point.Copy) {
-                    return copies.size() > point.Copy;
-                }
                 std::error_code ec;
-                const auto size = fs::file_size(copies.back(), ec);
+                for (auto it = fs::recursive_directory_iterator(B, ec); !ec && it != fs::recursive_directory_iterator();
+                     it.increment(ec)) {
+                    std::error_code statEc;
+                    if (it->is_regular_file(statEc) && fs::last_write_time(it->path(), statEc) >= passStart &&
+                        !statEc && std::find(seen.begin(), seen.end(), it->path()) == seen.end()) {
+                        seen.push_back(it->path());
+                    }
+                }
+                if (seen.size() != point.Copy) {
+                    return seen.size() > point.Copy;
+                }
+                const auto size = fs::file_size(seen.back(), ec);
                 return point.Share == 0.0 || (!ec && static_cast<double>(size) >= point.Share * kBig);
             },
             &code);
