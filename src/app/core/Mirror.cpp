@@ -123,10 +123,9 @@ private:
         if (search == nullptr) {
             return;
         }
-        if (destFolder != nullptr && !destIsSource) {
-            // What killed attempts left here is cleaned up by the next pass that comes by.
-            destFolder->RemoveStaleTemporaries(sourceFolder);
-        }
+        // What killed attempts left in this folder of B is cleaned up before the first copy into it: a
+        // folder with nothing to copy is not read a second time.
+        bool staleRemoved = false;
         const std::string source = IncludeSlash(sourceFolderPath);
         const std::string dest = IncludeSlash(destFolderPath);
         // Each entry's full paths are composed in these, so that a folder's entries reuse their storage.
@@ -145,7 +144,7 @@ private:
                 MirrorSubfolder(sourceFolder, destFolder, entry.Name, sourcePath, destPath, destIsSource);
             } else {
                 FPass.Log(PathForLog(sourcePath));
-                MirrorFile(sourceFolder, destFolder, entry.Name, sourcePath, destPath, destIsSource);
+                MirrorFile(sourceFolder, destFolder, entry.Name, sourcePath, destPath, destIsSource, staleRemoved);
             }
         }
     }
@@ -198,7 +197,7 @@ private:
     // The three skip tests in their order, each file's attributes read once: the destination's serve both
     // the existence test and the comparisons.
     void MirrorFile(FolderHandle& sourceFolder, FolderHandle* destFolder, const std::string& name,
-                    const std::string& sourcePath, const std::string& destPath, bool destIsSource) {
+                    const std::string& sourcePath, const std::string& destPath, bool destIsSource, bool& staleRemoved) {
         if (destFolder != nullptr) {
             uint32_t error = 0;
             const std::optional<FileAttributeData> dest = destFolder->GetEntryData(name, destPath, &error);
@@ -220,6 +219,10 @@ private:
             // No folder of B's own to copy into (missing, not made, a link, or a folder being read).
             FPass.Failed(kErrPathNotFound);
         } else if (!destIsSource) {
+            if (!staleRemoved) {
+                destFolder->RemoveStaleTemporaries(sourceFolder);
+                staleRemoved = true;
+            }
             FPass.Copy(*destFolder, sourceFolder, name, sourcePath, destPath);
         }
     }
