@@ -82,7 +82,7 @@ long double BytesToExtended(const TExtendedBytes& bytes) {
 }
 
 TValueType StringValueType(std::string_view utf8) {
-    const size_t units = Utf16Length(utf8);
+    const size_t units = platform::Utf16Length(utf8);
     if (utf8.size() >= 2 * units) return vaWString;
     for (const char c : utf8)
         if (static_cast<unsigned char>(c) >= 0x80) return vaUTF8String;
@@ -132,7 +132,7 @@ void TWriter::WriteStr(std::string_view text) {
             size_t lead = cut;
             while (lead > 0 && cut - lead < 3 && continuation(lead)) --lead;
             const auto first = static_cast<unsigned char>(text[lead]);
-            if (lead + Utf8LengthFromLead(first) > cut) cut = lead;
+            if (lead + platform::Utf8LengthFromLead(first) > cut) cut = lead;
         }
         text = text.substr(0, cut);
     }
@@ -200,7 +200,7 @@ void TWriter::WriteString(std::string_view utf8) {
         Write(utf8.data(), utf8.size());
         break;
     default: {
-        const std::u16string units = Utf8ToUtf16(utf8);
+        const std::u16string units = platform::Utf8ToUtf16(utf8);
         if (units.size() > std::numeric_limits<uint32_t>::max()) throw EWriteError("Stream write error");
         WriteLE(static_cast<uint32_t>(units.size()));
         for (const char16_t unit : units) WriteLE(static_cast<uint16_t>(unit));
@@ -210,7 +210,7 @@ void TWriter::WriteString(std::string_view utf8) {
 }
 
 void TWriter::WriteUnicodeString(std::u16string_view text) {
-    const std::string utf8 = Utf16ToUtf8(text);
+    const std::string utf8 = platform::Utf16ToUtf8(text);
     if (StringValueType(utf8) != vaWString) {
         WriteString(utf8);
         return;
@@ -380,7 +380,7 @@ std::u16string TReader::ReadUnicodePayload(TValueType tag) {
     case vaUTF8String: {
         const uint32_t length = ReadLE<uint32_t>();
         const std::string bytes = ReadBytes(length);
-        return Utf8ToUtf16(bytes);
+        return platform::Utf8ToUtf16(bytes);
     }
     case vaWString: {
         const uint32_t count = ReadLE<uint32_t>();
@@ -411,7 +411,7 @@ std::string TReader::ReadString() {
         return bytes;
     }
     case vaWString:
-        return Utf16ToUtf8(ReadUnicodePayload(tag));
+        return platform::Utf16ToUtf8(ReadUnicodePayload(tag));
     default:
         InvalidValue();
     }

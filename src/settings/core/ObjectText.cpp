@@ -122,7 +122,7 @@ std::string FormatCurrency(int64_t value) {
 // The length of the valid UTF-8 sequence at the start of text (no overlong forms, no surrogates, nothing
 // above U+10FFFF), or 0 when none starts there.
 size_t ValidUtf8SequenceLength(std::string_view text) {
-    return text.empty() ? 0 : DecodeUtf8(text, 0, Utf8Check::Strict).Length;
+    return text.empty() ? 0 : platform::DecodeUtf8(text, 0, platform::Utf8Check::Strict).Length;
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -145,7 +145,7 @@ private:
         Indent(level);
     }
     void Name(std::string_view name) {
-        if (!IsAscii(name)) FNonAscii = true;
+        if (!platform::IsAscii(name)) FNonAscii = true;
         FOut += name;
     }
 
@@ -172,7 +172,7 @@ private:
             FOut += " = ";
             try {
                 Value(level + 1, 0);
-            } catch (const Exception& e) {
+            } catch (const platform::Exception& e) {
                 throw EReadError("Error reading " + objectName + "." + property + ": " + e.Message());
             }
             FOut += "\r\n";
@@ -523,7 +523,7 @@ private:
                 // With codes above ASCII present, quoted characters are taken by their byte values.
                 for (const char b : part.quoted) FTokenString += static_cast<char16_t>(static_cast<unsigned char>(b));
             } else {
-                FTokenString += Utf8ToUtf16(FUtf8 ? part.quoted : platform::AnsiToUtf8(part.quoted));
+                FTokenString += platform::Utf8ToUtf16(FUtf8 ? part.quoted : platform::AnsiToUtf8(part.quoted));
             }
         }
     }

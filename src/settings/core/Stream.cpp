@@ -75,13 +75,13 @@ int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
         break;
     }
     if ((offset < 0 && base + offset < 0) || (offset > 0 && base > std::numeric_limits<int64_t>::max() - offset))
-        throw EStreamError("Invalid stream position");
+        throw platform::EStreamError("Invalid stream position");
     FPosition = static_cast<size_t>(base + offset);
     return static_cast<int64_t>(FPosition);
 }
 
 void TMemoryStream::SetSize(int64_t size) {
-    if (size < 0) throw EStreamError("Invalid stream size");
+    if (size < 0) throw platform::EStreamError("Invalid stream size");
     FData.resize(static_cast<size_t>(size));
     if (FPosition > FData.size()) FPosition = FData.size();
 }
