@@ -23,7 +23,7 @@ int DoSyncCounting(const std::string& A, const std::string& B, const std::string
                    const std::function<bool()>& StartFlag) {
     gLastFailures = 0;
     if (!FolderExists(A)) {
-        throw Exception("Папка не найдена\r" + A);
+        throw platform::Exception("Папка не найдена\r" + A);
     }
     if (!FolderExists(B)) {
         AddToLog("Папка не найдена, создаю " + platform::PathForLog(B));
@@ -31,7 +31,7 @@ int DoSyncCounting(const std::string& A, const std::string& B, const std::string
         MakeFolderPath(ExpandPath(B));
     }
     if (StartFlag() && !PlainFileExists(ProgramPath)) {
-        throw Exception("Файл не найден\r" + ProgramPath);
+        throw platform::Exception("Файл не найден\r" + ProgramPath);
     }
     const int failures = SyncFolderCounting(A, B);
     if (StartFlag()) {

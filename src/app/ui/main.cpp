@@ -20,7 +20,8 @@ int main(int argc, char** argv) {
     // Read before Qt takes its own options out of argv.
     auto arguments = platform::ProcessArguments(argc, argv);
     // A silent pass runs where no display is (cron, a system timer, ssh) and prints nothing when it works.
-    if (!Application->PrepareWindowSystem(TMainForm::IsSilentSwitch(arguments.empty() ? "" : arguments.front()))) {
+    if (!platform::Application->PrepareWindowSystem(
+            TMainForm::IsSilentSwitch(arguments.empty() ? "" : arguments.front()))) {
         return 1;
     }
     QApplication qtApplication(argc, argv);
@@ -29,7 +30,7 @@ int main(int argc, char** argv) {
     // The units, in order of initialisation; their clean-ups run in reverse order at exit, after the
     // windows are destroyed.
     // The event log: its registry is created on first use and freed last.
-    RegisterFinalizer(FreeSimpleLog);
+    platform::RegisterFinalizer(FreeSimpleLog);
     // The settings store, then the main window's unit: the INI storage manager with IniFileName
     // GetAppDir() + "settings.ini", installed as the default storage manager, its release registered here.
     InitializePropStorage();
@@ -39,11 +40,11 @@ int main(int argc, char** argv) {
         InstallDefaultStorageManager(manager);
     }
 
-    Application->Initialize();
+    platform::Application->Initialize();
     // The window's own texts are Russian; what the toolkit draws itself follows the user's language.
-    LoadToolkitTranslations();
-    Application->MainFormOnTaskBar = true;
-    Application->SetArguments(std::move(arguments));
-    Application->CreateForm(MainForm);
-    return Application->Run();
+    platform::LoadToolkitTranslations();
+    platform::Application->MainFormOnTaskBar = true;
+    platform::Application->SetArguments(std::move(arguments));
+    platform::Application->CreateForm(MainForm);
+    return platform::Application->Run();
 }

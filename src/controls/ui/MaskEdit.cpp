@@ -43,7 +43,7 @@ void HandleControlException(const std::exception& error, QWidget* origin) {
         CurrentHandler()(error, origin);
         return;
     }
-    Application->HandleException(origin);
+    platform::Application->HandleException(origin);
 }
 
 // ---- mask edit ---------------------------------------------------------------------------------------

@@ -47,7 +47,7 @@ void ReportApplicationError(const QString& text) {
         Hooks().ApplicationError(text);
         return;
     }
-    Application->ShowException(text.toStdString());
+    platform::Application->ShowException(text.toStdString());
 }
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QRect& geometry) {
@@ -94,7 +94,7 @@ TPathDialogForm::TPathDialogForm(QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::CustomizeWindowHint);
     setWindowIcon(QIcon());
-    setFont(TahomaFont());
+    setFont(platform::TahomaFont());
     resize(kClientWidth, kClientHeight);
     setMinimumSize(kClientWidth, kClientHeight);
     setSizeGripEnabled(true);
@@ -103,7 +103,7 @@ TPathDialogForm::TPathDialogForm(QWidget* parent) : QDialog(parent) {
     sShellTreeView1 = new TsShellTreeView(this);
     sShellTreeView1->setObjectName(QStringLiteral("sShellTreeView1"));
     sShellTreeView1->setGeometry(15, 20, 345, 349);
-    sShellTreeView1->setFont(TahomaFont());
+    sShellTreeView1->setFont(platform::TahomaFont());
 
     sBitBtn1 = MakeButton(this, "sBitBtn1", QRect(204, 376, 75, 25));
     sBitBtn1->setDefault(true);
@@ -217,14 +217,14 @@ void TPathDialogForm::BtnOnClick() {
     if (QObject* button = sender()) {
         try {
             sShellTreeView1->SetRoot(button->property("root").toString());
-        } catch (const Exception& e) {
+        } catch (const platform::Exception& e) {
             ReportApplicationError(QString::fromStdString(e.Message()));
         }
     }
 }
 
 void TPathDialogForm::sShellTreeView1Change() {
-    const bool exists = platform::IsExistingFolder(sShellTreeView1->SelectedPath().toStdString());
+    const bool exists = IsExistingFolder(sShellTreeView1->SelectedPath().toStdString());
     sBitBtn1->setEnabled(exists);
     sBitBtn3->setEnabled(exists);
 }
@@ -282,7 +282,7 @@ void TPathDialogForm::sBitBtn3Click() {
     if (!path.empty()) {
         platform::Fs().MakeDirectory(path);
     }
-    if (path.empty() || !platform::IsExistingFolder(path)) {
+    if (path.empty() || !IsExistingFolder(path)) {
         ShowErrorBox(QStringLiteral("Directory ") + QString::fromStdString(path) +
                      QStringLiteral(" can`t be created!"));
         return;

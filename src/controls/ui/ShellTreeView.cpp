@@ -221,7 +221,7 @@ void TsShellTreeView::SetRoot(const QString& root) {
         resolved = attributes && (*attributes & platform::kAttrDirectory) != 0 && TShellFolderItem::ParsePath(full, id);
     }
     if (!resolved) {
-        throw Exception("Error Setting Path: " + ToStd(root));
+        throw platform::Exception("Error Setting Path: " + ToStd(root));
     }
     FRoot = root;
     Load(id);
@@ -441,7 +441,7 @@ void TsShellTreeView::SetSelectedPath(const QString& path) {
     const std::string full = path.isEmpty() ? std::string() : platform::Fs().GetFullPath(ToStd(path));
     TItemId target;
     if (!TShellFolderItem::ParsePath(full, target)) {
-        throw Exception("Error Setting Path");
+        throw platform::Exception("Error Setting Path");
     }
     if (TShellFolderItem* selected = SelectedFolder();
         selected && TShellFolderItem::SameId(selected->AbsoluteId(), target)) {
@@ -505,7 +505,7 @@ void TsShellTreeView::CommitEdit(const QModelIndex& index, const QString& text) 
     }
     try {
         RenameNode(node, text);
-    } catch (const Exception& e) {
+    } catch (const platform::Exception& e) {
         // Reported once the editor has closed, so that the message box does not take the focus from an
         // editor that is still committing.
         QMetaObject::invokeMethod(
@@ -520,7 +520,7 @@ void TsShellTreeView::RenameNode(TShellTreeNode* node, const QString& newName) {
     }
     const TItemId oldId = item->AbsoluteId();
     if (!item->Rename(ToStd(newName))) {
-        throw Exception("Rename to " + ToStd(newName) + " failed");
+        throw platform::Exception("Rename to " + ToStd(newName) + " failed");
     }
     const TItemId newId = item->AbsoluteId();
     node->setText(0, newName);

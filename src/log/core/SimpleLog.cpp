@@ -229,9 +229,9 @@ namespace {
 
 // Whether a refused open or create means that another writer has the file at this moment: holds it, or has
 // just rotated away the file that this event created or found a moment before.
-bool HeldByAnotherWriter(const EFileStreamError& e) {
+bool HeldByAnotherWriter(const platform::EFileStreamError& e) {
     return e.ErrorCode() == platform::kErrSharingViolation || e.ErrorCode() == platform::kErrLockViolation ||
-           (e.ErrorCode() == platform::kErrFileNotFound && dynamic_cast<const EFOpenError*>(&e) != nullptr);
+           (e.ErrorCode() == platform::kErrFileNotFound && dynamic_cast<const platform::EFOpenError*>(&e) != nullptr);
 }
 
 } // namespace
@@ -242,12 +242,12 @@ bool HeldByAnotherWriter(const EFileStreamError& e) {
 // deadline.
 void TLogInstance::OpenLogFile() {
     if (!FHasFolder) {
-        throw EInOutError("Unable to create directory", 0);
+        throw platform::EInOutError("Unable to create directory", 0);
     }
     try {
         OpenLogFileOnce();
         return;
-    } catch (const EFileStreamError& e) {
+    } catch (const platform::EFileStreamError& e) {
         if (!HeldByAnotherWriter(e) || FHeldFileWait.count() <= 0) {
             throw;
         }
@@ -263,7 +263,7 @@ void TLogInstance::OpenLogFile() {
         try {
             OpenLogFileOnce();
             return;
-        } catch (const EFileStreamError& e) {
+        } catch (const platform::EFileStreamError& e) {
             if (!HeldByAnotherWriter(e) || Clock::now() >= deadline) {
                 throw;
             }
@@ -277,7 +277,7 @@ void TLogInstance::OpenLogFileOnce() {
     // chain and the file only when that fails because the file is not there.
     try {
         FFileStream = fs.OpenStream(FFileName, platform::StreamMode::OpenReadWriteDenyWrite);
-    } catch (const EFOpenError& e) {
+    } catch (const platform::EFOpenError& e) {
         // A file that was missing a moment ago and is there now was just started by another writer (after
         // its rotation): it is opened below like any other.
         if (e.ErrorCode() != platform::kErrFileNotFound && FileIsThere(fs)) {
@@ -302,7 +302,7 @@ void TLogInstance::CreateLogFileIfMissing(platform::FileSystem& fs) const {
     }
     try {
         fs.OpenStream(FFileName, platform::StreamMode::CreateNewNoShare).reset();
-    } catch (const EFCreateError& e) {
+    } catch (const platform::EFCreateError& e) {
         if (e.ErrorCode() != platform::kErrAlreadyExists && e.ErrorCode() != platform::kErrFileExists) {
             throw;
         }
@@ -489,7 +489,7 @@ void TSimpleLog::UnRegisterLog(const std::string& LogName) {
 void TSimpleLog::LogEvent(const std::string& LogName, const std::string& Event, TLogType LogType) {
     TLogInstance* log = Find(LogName);
     if (log == nullptr) {
-        throw Exception("Log \"" + LogName + "\" is not registered");
+        throw platform::Exception("Log \"" + LogName + "\" is not registered");
     }
     // The lock released is the one taken, even if LockType were changed while the event runs.
     const TLogLockType lock = FLockType;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace pardova {
+namespace pardova::platform {
 
 size_t Utf8LengthFromLead(unsigned char lead) { return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1; }
 
@@ -110,4 +110,4 @@ size_t Utf16Length(std::string_view text) {
     return n;
 }
 
-} // namespace pardova
+} // namespace pardova::platform

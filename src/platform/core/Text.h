@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace pardova {
+namespace pardova::platform {
 
 // The length of the sequence a lead byte announces, by its value alone: 1 below 0xC0 (ASCII, and a stray
 // continuation byte standing for itself), 2 up to 0xDF, 3 up to 0xEF, 4 from 0xF0 on.
@@ -36,4 +36,4 @@ bool IsAscii(std::string_view text);
 // Number of UTF-16 code units the UTF-8 text takes.
 size_t Utf16Length(std::string_view text);
 
-} // namespace pardova
+} // namespace pardova::platform

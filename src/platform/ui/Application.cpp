@@ -22,7 +22,7 @@
 #include "posix/WindowSystem.inc"
 #endif
 
-namespace pardova {
+namespace pardova::platform {
 
 namespace {
 
@@ -163,4 +163,4 @@ void TApplication::ShowException(const std::string& message) {
                          FMessageBoxHook);
 }
 
-} // namespace pardova
+} // namespace pardova::platform

@@ -13,7 +13,7 @@
 
 class QObject;
 
-namespace pardova {
+namespace pardova::platform {
 
 class TForm;
 
@@ -135,11 +135,11 @@ private:
 // The one application object of the process; it exists from start to exit.
 extern TApplication* const Application;
 
-} // namespace pardova
+} // namespace pardova::platform
 
 #include "platform/ui/Forms.h"
 
-namespace pardova {
+namespace pardova::platform {
 
 template <class T> void TApplication::CreateForm(T*& reference) {
     T* form = new T();
@@ -147,4 +147,4 @@ template <class T> void TApplication::CreateForm(T*& reference) {
     AfterFormCreated(form);
 }
 
-} // namespace pardova
+} // namespace pardova::platform

@@ -15,7 +15,7 @@
 #include <functional>
 #include <vector>
 
-namespace pardova {
+namespace pardova::platform {
 
 class TForm;
 
@@ -165,4 +165,4 @@ private:
     std::vector<QWidget*> FBottomAligned;
 };
 
-} // namespace pardova
+} // namespace pardova::platform

@@ -14,8 +14,8 @@ namespace pardova {
 
 // Errors of the object stream filer: a read that finds truncated or malformed data, or a write that the
 // stream refuses.
-class EFilerError : public EStreamError {
-    using EStreamError::EStreamError;
+class EFilerError : public platform::EStreamError {
+    using platform::EStreamError::EStreamError;
 };
 class EReadError : public EFilerError {
     using EFilerError::EFilerError;

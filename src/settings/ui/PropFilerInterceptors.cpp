@@ -20,7 +20,7 @@ namespace {
 
 std::vector<std::pair<const QMetaObject*, const QMetaObject*>>& InterceptorRegistry() {
     static std::vector<std::pair<const QMetaObject*, const QMetaObject*>> registry = {
-        {&TForm::staticMetaObject, &TFormStoragePropertyInterceptor::staticMetaObject}};
+        {&platform::TForm::staticMetaObject, &TFormStoragePropertyInterceptor::staticMetaObject}};
     return registry;
 }
 
@@ -96,7 +96,7 @@ void TFormStoragePropertyInterceptor::Readed() {
             form->resize(client);
         }
         // A place saved on a monitor that has gone since is brought onto the nearest one.
-        MoveWindowFrame(form, PlaceOnAMonitor(form, QPoint(FLeft, FTop)));
+        platform::MoveWindowFrame(form, platform::PlaceOnAMonitor(form, QPoint(FLeft, FTop)));
     };
     if (state & (Qt::WindowMinimized | Qt::WindowMaximized)) {
         // The restored rectangle is what the window returns to; it is set while the window is restored.
@@ -120,7 +120,7 @@ QRect NormalFormRect(const QWidget* Form) {
                          normal.height() + (frame.height() - client.height()));
         }
     }
-    return QRect(WindowFramePosition(Form), frame.size());
+    return QRect(platform::WindowFramePosition(Form), frame.size());
 }
 
 int MulDiv(int Value, int Numerator, int Denominator) {
@@ -185,7 +185,7 @@ const QMetaObject* InterceptorClassFor(const QMetaObject* Class) {
 }
 
 void RegisterDefaultPropertyInterceptors() {
-    RegisterPropertyInterceptor(&TForm::staticMetaObject, &TFormStoragePropertyInterceptor::staticMetaObject);
+    RegisterPropertyInterceptor(&platform::TForm::staticMetaObject, &TFormStoragePropertyInterceptor::staticMetaObject);
 }
 
 std::unique_ptr<TStoragePropertyInterceptor> CreateInterceptor(const QMetaObject* InterceptorClass, QObject* Target) {
@@ -193,7 +193,7 @@ std::unique_ptr<TStoragePropertyInterceptor> CreateInterceptor(const QMetaObject
     auto* interceptor = qobject_cast<TStoragePropertyInterceptor*>(created);
     if (interceptor == nullptr) {
         delete created;
-        throw Exception("Cannot create property interceptor " + ClassNameOf(InterceptorClass));
+        throw platform::Exception("Cannot create property interceptor " + ClassNameOf(InterceptorClass));
     }
     return std::unique_ptr<TStoragePropertyInterceptor>(interceptor);
 }

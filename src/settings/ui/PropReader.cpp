@@ -158,7 +158,7 @@ void TPropReaderEh::ReadPropertyEntry(QObject* Object) {
         ApplyPropertySegments(Object, name);
     } catch (const EReadAbort&) {
         throw;
-    } catch (const Exception& e) {
+    } catch (const platform::Exception& e) {
         if (!FCanHandleExcepts) {
             const std::string objectName = NameOf(Object).empty() ? ClassNameOf(Object) : NameOf(Object);
             throw EReadAbort("Error reading " + objectName + "." + FPropName + ": " + e.Message());
@@ -183,7 +183,7 @@ void TPropReaderEh::ApplyPropertySegments(QObject* Object, const std::string& Na
             collection != nullptr && segment.starts_with("__Item")) {
             int index = -1;
             if (last || !ParseItemIndex(std::string_view(segment).substr(6), index) || index >= collection->Count()) {
-                throw Exception("Invalid property path");
+                throw platform::Exception("Invalid property path");
             }
             if (FCollectionList != nullptr &&
                 std::find(FCollectionList->begin(), FCollectionList->end(), collection) == FCollectionList->end()) {
@@ -196,11 +196,11 @@ void TPropReaderEh::ApplyPropertySegments(QObject* Object, const std::string& Na
         if (!last) {
             const QMetaProperty property = FindPublishedProperty(current, segment);
             if (!property.isValid()) {
-                throw Exception("Property " + segment + " does not exist");
+                throw platform::Exception("Property " + segment + " does not exist");
             }
             QObject* value = PropKindOf(property) == TPropKind::Object ? ObjectValue(current, property) : nullptr;
             if (value == nullptr) {
-                throw Exception("Invalid property path");
+                throw platform::Exception("Invalid property path");
             }
             current = value;
             continue;
@@ -241,7 +241,7 @@ void TPropReaderEh::ApplyPropertySegments(QObject* Object, const std::string& Na
             FCanHandleExcepts = true;
         }
         if (!FPropName.empty()) {
-            throw Exception("Property " + segment + " does not exist");
+            throw platform::Exception("Property " + segment + " does not exist");
         }
         return;
     }
@@ -251,7 +251,7 @@ void TPropReaderEh::ReadPropertyValue(QObject* Instance, const QMetaProperty& Pr
     const TPropKind kind = PropKindOf(Property);
     QObject* held = kind == TPropKind::Object ? ObjectValue(Instance, Property) : nullptr;
     if (!Property.isWritable() && !(kind == TPropKind::Object && IsSubComponent(held))) {
-        throw Exception("Property is read-only");
+        throw platform::Exception("Property is read-only");
     }
     const QMetaType type = Property.metaType();
     QVariant value;
@@ -341,7 +341,7 @@ void TPropReaderEh::ReadPropertyValue(QObject* Instance, const QMetaProperty& Pr
         break;
     case TPropKind::Event:
         SkipValue();
-        throw Exception("Unexpected Kind of Method: " + std::string(Property.name()));
+        throw platform::Exception("Unexpected Kind of Method: " + std::string(Property.name()));
     case TPropKind::Variant:
         value = ReadVariantValue();
         break;

@@ -19,10 +19,10 @@ namespace {
 
 // Whether the object is being built from its stored description.
 bool IsLoading(const QObject* object) {
-    if (const auto* form = qobject_cast<const TForm*>(object)) {
+    if (const auto* form = qobject_cast<const platform::TForm*>(object)) {
         return form->Loading();
     }
-    if (const auto* component = qobject_cast<const TComponent*>(object)) {
+    if (const auto* component = qobject_cast<const platform::TComponent*>(object)) {
         return component->Loading();
     }
     return false;
@@ -113,7 +113,7 @@ int HexDigit(char c) {
 // bytes that follow it, as many as the lead announces. A stray byte is a character of its own.
 size_t CharLengthAt(std::string_view text, size_t i) {
     const auto lead = static_cast<unsigned char>(text[i]);
-    const size_t want = Utf8LengthFromLead(lead);
+    const size_t want = platform::Utf8LengthFromLead(lead);
     size_t n = 1;
     while (n < want && i + n < text.size() && (static_cast<unsigned char>(text[i + n]) & 0xC0) == 0x80) {
         ++n;
@@ -201,7 +201,7 @@ bool TPropertyNamesEh::CheckPropertyPath(const std::string& S) const {
     std::string_view rest = S;
     for (;;) {
         if (rest.empty()) {
-            throw Exception("Invalide property path: \"" + S + "\"");
+            throw platform::Exception("Invalide property path: \"" + S + "\"");
         }
         const std::string_view segment = FirstPathSegment(rest);
         if (IsPropertyToken(segment)) {
@@ -220,7 +220,7 @@ void TPropertyNamesEh::RemoveInvalidPaths() {
         bool valid = false;
         try {
             valid = CheckPropertyPath(FStrings[static_cast<size_t>(i)]);
-        } catch (const Exception&) {
+        } catch (const platform::Exception&) {
             valid = false;
         }
         if (!valid) {
@@ -282,13 +282,13 @@ std::string DefaultSectionName(QObject* Owner) {
     if (Owner == nullptr) {
         return {};
     }
-    if (qobject_cast<TForm*>(Owner) != nullptr) {
+    if (qobject_cast<platform::TForm*>(Owner) != nullptr) {
         return ClassNameOf(Owner);
     }
     if (auto* control = qobject_cast<QWidget*>(Owner)) {
-        TForm* outermost = nullptr;
+        platform::TForm* outermost = nullptr;
         for (QObject* object = control->parent(); object != nullptr; object = object->parent()) {
-            if (auto* form = qobject_cast<TForm*>(object)) {
+            if (auto* form = qobject_cast<platform::TForm*>(object)) {
                 outermost = form;
             }
         }
@@ -300,7 +300,7 @@ std::string DefaultSectionName(QObject* Owner) {
         }
         return NameOf(Owner);
     }
-    if (auto* form = qobject_cast<TForm*>(Owner->parent())) {
+    if (auto* form = qobject_cast<platform::TForm*>(Owner->parent())) {
         return ClassNameOf(form) + "." + NameOf(Owner);
     }
     return NameOf(Owner);
@@ -308,12 +308,12 @@ std::string DefaultSectionName(QObject* Owner) {
 
 // ---- The storage ------------------------------------------------------------------------------------
 
-TPropStorageEh::TPropStorageEh(QObject* AOwner) : TComponent(AOwner), FStoredProps(AOwner) {}
+TPropStorageEh::TPropStorageEh(QObject* AOwner) : platform::TComponent(AOwner), FStoredProps(AOwner) {}
 
 TPropStorageEh::~TPropStorageEh() { UnhookOwnerEvents(); }
 
 void TPropStorageEh::Loaded() {
-    TComponent::Loaded();
+    platform::TComponent::Loaded();
     if (Loading()) {
         HookOwnerEvents();
     }
@@ -326,7 +326,7 @@ TPropStorageManagerEh* TPropStorageEh::Manager() const {
 }
 
 void TPropStorageEh::HookOwnerEvents() {
-    auto* form = qobject_cast<TForm*>(Owner());
+    auto* form = qobject_cast<platform::TForm*>(Owner());
     if (form == nullptr) {
         return;
     }
@@ -342,7 +342,7 @@ void TPropStorageEh::HookOwnerEvents() {
 void TPropStorageEh::UnhookOwnerEvents() {
     // While the owner itself is being destroyed it is no longer a form (its form part is gone), and
     // nothing is written back into it.
-    auto* form = qobject_cast<TForm*>(Owner());
+    auto* form = qobject_cast<platform::TForm*>(Owner());
     if (form == nullptr || !FHooked) {
         return;
     }
@@ -370,12 +370,12 @@ void TPropStorageEh::OwnerCloseQueryHandler(QObject* Sender, bool& CanClose) {
     if (FSaveFormCloseQuery) {
         FSaveFormCloseQuery(Sender, CanClose);
     }
-    auto* form = qobject_cast<TForm*>(Owner());
+    auto* form = qobject_cast<platform::TForm*>(Owner());
     if (CanClose && FActive && form != nullptr && form->HandleAllocated() && FPropsLoaded) {
         try {
             SaveProperties();
         } catch (...) {
-            Application->HandleException(this);
+            platform::Application->HandleException(this);
         }
     }
 }
@@ -386,7 +386,7 @@ void TPropStorageEh::OwnerDestroyHandler(QObject* Sender) {
         try {
             SaveProperties();
         } catch (...) {
-            Application->HandleException(this);
+            platform::Application->HandleException(this);
         }
         FDestroying = false;
     }
@@ -454,14 +454,14 @@ void TPropStorageEh::ReadPropValues(TStream& Stream) {
 
 // ---- Managers ---------------------------------------------------------------------------------------
 
-TPropStorageManagerEh::TPropStorageManagerEh(QObject* AOwner) : TComponent(AOwner) {}
+TPropStorageManagerEh::TPropStorageManagerEh(QObject* AOwner) : platform::TComponent(AOwner) {}
 
 void TPropStorageManagerEh::ReadProperties(TPropStorageEh*) {}
 
 void TPropStorageManagerEh::ReadPropertiesStream(TStream& Stream, TPropStorageEh* PropStorage) {
     const TStreamOriginalFormat format = DetectObjectStreamFormat(Stream);
     if (format == sofUnknown) {
-        throw Exception("Invalid stream format.");
+        throw platform::Exception("Invalid stream format.");
     }
     // Text that begins with the UTF-8 byte-order mark is converted like any other text.
     if (format == sofText || format == sofUTF8Text) {
@@ -625,7 +625,7 @@ TPropStorageManagerEh* InstallDefaultStorageManager(TPropStorageManagerEh* Manag
 
 TPropStorageManagerEh* DefaultStorageManager() { return DefaultManagerRef(); }
 
-void InitializePropStorage() { RegisterFinalizer(FinalizePropStorage); }
+void InitializePropStorage() { platform::RegisterFinalizer(FinalizePropStorage); }
 
 void FinalizePropStorage() {
     TPropStorageManagerEh* manager = DefaultManagerRef();

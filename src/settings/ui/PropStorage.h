@@ -67,7 +67,7 @@ using TWriteCustomPropsEventEh = std::function<void(QObject* Sender, TPropWriter
 using TReadPropEventEh =
     std::function<void(QObject* Sender, TPropReaderEh& Reader, const std::string& PropName, bool& Processed)>;
 
-class TPropStorageEh : public TComponent {
+class TPropStorageEh : public platform::TComponent {
     Q_OBJECT
     Q_PROPERTY(bool Active READ Active WRITE SetActive)
     Q_PROPERTY(QString Section READ SectionText WRITE SetSectionText)
@@ -89,10 +89,10 @@ public:
     const TPropertyNamesEh& StoredProps() const { return FStoredProps; }
     void SetStoredProps(const TPropertyNamesEh& Value) { FStoredProps.Assign(Value); }
 
-    TNotifyEvent AfterLoadProps;
-    TNotifyEvent AfterSaveProps;
-    TNotifyEvent BeforeLoadProps;
-    TNotifyEvent BeforeSaveProps;
+    platform::TNotifyEvent AfterLoadProps;
+    platform::TNotifyEvent AfterSaveProps;
+    platform::TNotifyEvent BeforeLoadProps;
+    platform::TNotifyEvent BeforeSaveProps;
     TWriteCustomPropsEventEh OnWriteCustomProps;
     TReadPropEventEh OnReadProp;
 
@@ -124,9 +124,9 @@ private:
     bool FPropsLoaded = false;
     bool FSaved = false;
     bool FHooked = false;
-    TCloseQueryEvent FSaveFormCloseQuery;
-    TNotifyEvent FSaveFormDestroy;
-    TNotifyEvent FSaveFormShow;
+    platform::TCloseQueryEvent FSaveFormCloseQuery;
+    platform::TNotifyEvent FSaveFormDestroy;
+    platform::TNotifyEvent FSaveFormShow;
     std::string FSection;
     QPointer<TPropStorageManagerEh> FStorageManager;
     TPropertyNamesEh FStoredProps;
@@ -134,7 +134,7 @@ private:
 
 // Decides where a storage's data goes. The base turns the storage's values into an object stream and,
 // in text mode (the default), into its text form.
-class TPropStorageManagerEh : public TComponent {
+class TPropStorageManagerEh : public platform::TComponent {
     Q_OBJECT
 public:
     explicit TPropStorageManagerEh(QObject* AOwner = nullptr);

@@ -149,7 +149,7 @@ void TPropWriterEh::WriteOwnerProperties(QObject* Owner, const std::vector<std::
 
     for (const std::string& path : paths) {
         if (path.find('.') == std::string::npos) {
-            throw Exception("Component name is empty.");
+            throw platform::Exception("Component name is empty.");
         }
         if (FirstPathSegment(path) == kPropertyToken) {
             SaveObjectProperyValue(Owner, std::string(RestAfterFirst(path)), path);
@@ -174,12 +174,12 @@ void TPropWriterEh::WriteOwnerProperties(QObject* Owner, const std::vector<std::
                 break;
             }
             if (segment.size() == rest.size()) {
-                throw Exception("Invalide property path: \"" + path + "\"");
+                throw platform::Exception("Invalide property path: \"" + path + "\"");
             }
             QObject* child = FindChildByName(parent, Owner, segment);
             if (child == nullptr) {
-                throw Exception("Component \"" + std::string(segment) + "\" of property path \"" + path +
-                                "\" does not exist.");
+                throw platform::Exception("Component \"" + std::string(segment) + "\" of property path \"" + path +
+                                          "\" does not exist.");
             }
             const size_t open = FCurRootsList.size();
             if (open < level) {
@@ -225,7 +225,7 @@ TStoragePropertyInterceptor* TPropWriterEh::InterceptorFor(QObject* Instance, co
 
 void TPropWriterEh::SaveObjectProperyValue(QObject* Instance, const std::string& APath, const std::string& AFullPath) {
     if (APath.empty()) {
-        throw Exception("Property name is empty.");
+        throw platform::Exception("Property name is empty.");
     }
     const std::string name(FirstPathSegment(APath));
     const std::string rest(RestAfterFirst(APath));
@@ -262,7 +262,7 @@ void TPropWriterEh::SaveObjectProperyValue(QObject* Instance, const std::string&
                     return;
                 }
             }
-            throw Exception("Invalide property name: " + name);
+            throw platform::Exception("Invalide property name: " + name);
         }
         WritePropertyValue(target, property, name, rest, AFullPath);
         return;
@@ -270,7 +270,7 @@ void TPropWriterEh::SaveObjectProperyValue(QObject* Instance, const std::string&
 
     auto* collection = qobject_cast<TCollection*>(Instance);
     if (collection == nullptr) {
-        throw Exception("Component type is not Collection.");
+        throw platform::Exception("Component type is not Collection.");
     }
     std::vector<int> selected;
     if (name == "<ForAllItems>") {
@@ -281,7 +281,7 @@ void TPropWriterEh::SaveObjectProperyValue(QObject* Instance, const std::string&
         int index = -1;
         if (!name.ends_with('>') || !ParseItemIndex(std::string_view(name).substr(5, name.size() - 6), index) ||
             index >= collection->Count()) {
-            throw Exception("List index out of bounds (" + name + ")");
+            throw platform::Exception("List index out of bounds (" + name + ")");
         }
         selected.push_back(index);
     }

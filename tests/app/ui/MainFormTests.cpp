@@ -97,21 +97,21 @@ protected:
         QDir().mkpath(QString::fromStdString(Root + WithNativeSeparators("A/sub")));
         WriteFile(Root + WithNativeSeparators("A/f.txt"), "payload");
         WriteFile(Root + WithNativeSeparators("A/sub/g.txt"), "more");
-        SavedArguments = Application->Arguments();
-        Application->SetArguments({});
+        SavedArguments = platform::Application->Arguments();
+        platform::Application->SetArguments({});
     }
 
     void TearDown() override {
         if (MainForm != nullptr) {
             MainForm->Free();
         }
-        Application->SetArguments(SavedArguments);
+        platform::Application->SetArguments(SavedArguments);
         SimpleLog().UnRegisterLog("log");
         QDir(QString::fromStdString(Root)).removeRecursively();
     }
 
     void CreateWindow() {
-        Application->CreateForm(MainForm);
+        platform::Application->CreateForm(MainForm);
         ASSERT_NE(MainForm, nullptr);
     }
 
@@ -141,7 +141,7 @@ TEST_F(MainWindow, IsBuiltAsDescribed) {
     EXPECT_EQ(form->maximumSize(), QSize(436, 294));
     EXPECT_FALSE(form->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
     EXPECT_EQ(form->font().pixelSize(), 11);
-    EXPECT_EQ(Application->MainForm(), form);
+    EXPECT_EQ(platform::Application->MainForm(), form);
     EXPECT_TRUE(form->HandleAllocated());
     EXPECT_FALSE(form->isVisible());
 
@@ -155,8 +155,8 @@ TEST_F(MainWindow, IsBuiltAsDescribed) {
         {form->DirEdit1, "DirEdit1", "pardova::TsDirectoryEdit", {63, 18, 365, 21}},
         {form->DirEdit2, "DirEdit2", "pardova::TsDirectoryEdit", {63, 62, 365, 21}},
         {form->ExeEdit, "ExeEdit", "pardova::TsFilenameEdit", {63, 106, 365, 21}},
-        {form->sButton1, "sButton1", "pardova::TsButton", {312, 141, 112, 37}},
-        {form->sMemo1, "sMemo1", "pardova::TsMemo", {0, 183, 436, 92}},
+        {form->sButton1, "sButton1", "pardova::platform::TsButton", {312, 141, 112, 37}},
+        {form->sMemo1, "sMemo1", "pardova::platform::TsMemo", {0, 183, 436, 92}},
         {form->CheckBox1, "CheckBox1", "pardova::TsCheckBox", {47, 142, 132, 17}},
         {form->StatusBar1, "StatusBar1", "pardova::TsStatusBar", {0, 275, 436, 19}},
     };
@@ -364,7 +364,7 @@ TEST_F(MainWindow, TheTickedBoxStartsTheProgramAfterTheMirror) {
 }
 
 TEST_F(MainWindow, AFailedSilentRunShowsTheBoxThenTheWindowAndDoesNotExit) {
-    Application->SetArguments({"/S"});
+    platform::Application->SetArguments({"/S"});
     CreateWindow();
     MainForm->show();
     ASSERT_EQ(Answerer.Boxes.size(), 1u);
@@ -381,7 +381,7 @@ TEST_F(MainWindow, OnlyAFirstArgumentOfSlashSInAnyCaseIsSilent) {
         {}, {"x", "/s"}, {"/sx"}, {"s"}, {"-s"}, {"/s "}, {""},
     };
     for (const auto& arguments : interactive) {
-        Application->SetArguments(arguments);
+        platform::Application->SetArguments(arguments);
         CreateWindow();
         // Fields that would make any run fail at once: a run would show a box.
         MainForm->show();
@@ -397,8 +397,8 @@ TEST_F(MainWindow, ASuccessfulSilentRunEndsTheProcessWithCodeZeroAfterFinish) {
     const std::string B = Root + "B";
     EXPECT_EXIT(
         {
-            Application->SetArguments({"/s"});
-            Application->CreateForm(MainForm);
+            platform::Application->SetArguments({"/s"});
+            platform::Application->CreateForm(MainForm);
             Fill(A, B, "", false);
             MainForm->show();
             std::fputs("still running", stderr);

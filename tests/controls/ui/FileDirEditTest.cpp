@@ -65,7 +65,7 @@ public:
     void SetCreateVisible(bool visible) override { FScript.CreateVisible = visible; }
     void SetSelectedPath(const QString& path) override {
         if (FScript.ThrowOnSelect) {
-            throw Exception("Error Setting Path");
+            throw platform::Exception("Error Setting Path");
         }
         FScript.Selected.push_back(path);
     }
@@ -250,7 +250,7 @@ TEST_F(ControlsTest, AFailedDirectoryChangeRaisesBeforeThePickerOpens) {
     try {
         field.BrowseClick();
         FAIL() << "no error raised";
-    } catch (const EInOutError& error) {
+    } catch (const platform::EInOutError& error) {
         EXPECT_EQ(error.Message(), platform::SysErrorMessage(platform::kErrAccessDenied));
         EXPECT_EQ(error.ErrorCode, static_cast<int>(platform::kErrAccessDenied));
     }
@@ -265,7 +265,7 @@ TEST_F(ControlsTest, APickerErrorDestroysThePickerAndLeavesTheText) {
     field.SetText("C:\\Data");
     bool afterCalled = false;
     field.OnAfterDialog = [&](QObject*, QString&, bool&) { afterCalled = true; };
-    EXPECT_THROW(field.BrowseClick(), Exception);
+    EXPECT_THROW(field.BrowseClick(), platform::Exception);
     EXPECT_EQ(Picker.Created, 1);
     EXPECT_EQ(Picker.Destroyed, 1);
     EXPECT_EQ(Picker.Executed, 0);
@@ -326,11 +326,11 @@ TEST_F(ControlsTest, WithoutAHandlerAClickErrorReachesTheApplicationsFailureBox)
     Fake.Fs.DirChangeSucceeds = false;
     SetControlExceptionHandler(nullptr);
     QString shown;
-    Application->SetMessageBoxHook([&shown](TShownBox& box) { shown = box.Text(); });
+    platform::Application->SetMessageBoxHook([&shown](platform::TShownBox& box) { shown = box.Text(); });
     TsDirectoryEdit field(&Window);
     field.SetText("C:\\Locked");
     field.Button()->click();
-    Application->SetMessageBoxHook(nullptr);
+    platform::Application->SetMessageBoxHook(nullptr);
     EXPECT_TRUE(shown.startsWith(QString::fromStdString(platform::SysErrorMessage(platform::kErrAccessDenied))))
         << shown.toStdString();
     EXPECT_EQ(Picker.Created, 0);
@@ -416,7 +416,7 @@ TEST_F(ControlsTest, FileNameRefusesInvalidNames) {
     try {
         field.SetFileName("a|b.exe");
         FAIL() << "no error raised";
-    } catch (const Exception& error) {
+    } catch (const platform::Exception& error) {
         EXPECT_EQ(error.Message(), "Invalid file name");
     }
     EXPECT_EQ(field.Text(), "kept");

@@ -208,14 +208,14 @@ TEST_F(PathDialogTest, UnparsableStartFolderAndUnknownRootRaise) {
     try {
         picker->SetSelectedPath(QString());
         FAIL() << "no exception";
-    } catch (const Exception& e) {
+    } catch (const platform::Exception& e) {
         EXPECT_EQ(e.Message(), "Error Setting Path");
     }
     const QString missing = BelowRoot("no such root");
     try {
         picker->SetRoot(missing);
         FAIL() << "no exception";
-    } catch (const Exception& e) {
+    } catch (const platform::Exception& e) {
         EXPECT_EQ(e.Message(), "Error Setting Path: " + missing.toStdString());
     }
     EXPECT_EQ(picker->sShellTreeView1->Root(), "rfDesktop");
@@ -552,7 +552,7 @@ TEST_F(PathDialogTest, RefusedRenameReportsAndKeepsTheName) {
 TEST_F(PathDialogTest, RefusedRenameGoesToTheApplicationsFailureBox) {
     SetPathDialogMessageHooks({});
     QStringList shown;
-    Application->SetMessageBoxHook([&shown](TShownBox& box) { shown << box.Text(); });
+    platform::Application->SetMessageBoxHook([&shown](platform::TShownBox& box) { shown << box.Text(); });
     MakeDirs({"p/old", "p/taken"});
     auto picker = Open(BelowRoot("p/old"));
     picker->sShellTreeView1->StartEdit(picker->sShellTreeView1->SelectedNode());
@@ -561,7 +561,7 @@ TEST_F(PathDialogTest, RefusedRenameGoesToTheApplicationsFailureBox) {
     editor->setText("taken");
     picker->sShellTreeView1->EndEdit(true);
     QApplication::processEvents();
-    Application->SetMessageBoxHook(nullptr);
+    platform::Application->SetMessageBoxHook(nullptr);
     EXPECT_THAT(shown, ElementsAre("Rename to taken failed."));
 }
 

@@ -236,7 +236,7 @@ TEST_F(LogStressTest, AFileHeldByAnotherProcessGivesTheOpenErrorAndWritesNothing
         try {
             SimpleLog().LogInfo("log", LineText(0, i));
             ADD_FAILURE() << "wrote past the other process's hold";
-        } catch (const EFOpenError& e) {
+        } catch (const platform::EFOpenError& e) {
             EXPECT_EQ(e.Message().rfind("Cannot open file \"" + file + "\". ", 0), 0u) << e.Message();
         }
     }

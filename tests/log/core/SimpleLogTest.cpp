@@ -154,7 +154,7 @@ TEST_F(LogTest, BareFileNameRaisesUnableToCreateDirectory) {
     try {
         SimpleLog().LogInfo("bare", "x");
         FAIL() << "no error";
-    } catch (const EInOutError& e) {
+    } catch (const platform::EInOutError& e) {
         EXPECT_EQ(e.Message(), "Unable to create directory");
     }
 }
@@ -165,9 +165,9 @@ TEST_F(LogTest, UnregisteredNameRaisesAndWritesNothing) {
         try {
             SimpleLog().LogInfo(name, "x");
             ADD_FAILURE() << "no error for " << name;
-        } catch (const EInOutError&) {
+        } catch (const platform::EInOutError&) {
             ADD_FAILURE() << "wrong class";
-        } catch (const Exception& e) {
+        } catch (const platform::Exception& e) {
             EXPECT_EQ(e.Message(), "Log \"" + name + "\" is not registered");
         }
     }
@@ -175,7 +175,7 @@ TEST_F(LogTest, UnregisteredNameRaisesAndWritesNothing) {
     SimpleLog().UnRegisterLog("nothing");
     SimpleLog().LogInfo("log", "still here");
     SimpleLog().UnRegisterLog("log");
-    EXPECT_THROW(SimpleLog().LogInfo("log", "gone"), Exception);
+    EXPECT_THROW(SimpleLog().LogInfo("log", "gone"), platform::Exception);
     EXPECT_EQ(ReadAll(Dir / "log.txt"), InfoLine("still here"));
 }
 
@@ -220,7 +220,7 @@ TEST_F(LogTest, RegistryIsOneObjectUntilFreed) {
     EXPECT_EQ(first->LockType(), ltNone);
     RegisterStandard(Dir / "log.txt");
     FreeSimpleLog();
-    EXPECT_THROW(SimpleLog().LogInfo("log", "x"), Exception) << "a new registry starts empty";
+    EXPECT_THROW(SimpleLog().LogInfo("log", "x"), platform::Exception) << "a new registry starts empty";
     EXPECT_EQ(SimpleLog().LockType(), ltNone);
 }
 
@@ -242,7 +242,7 @@ TEST_F(LogTest, FileHeldByAnotherWriterPastTheWaitGivesOpenErrorEveryTime) {
             try {
                 SimpleLog().LogInfo("log", "blocked");
                 ADD_FAILURE() << "wrote past another writer";
-            } catch (const EFOpenError& e) {
+            } catch (const platform::EFOpenError& e) {
                 EXPECT_EQ(e.Message().rfind("Cannot open file \"" + file + "\". ", 0), 0u) << e.Message();
                 EXPECT_EQ(e.Path(), file);
                 EXPECT_EQ(e.ErrorCode(), platform::kErrSharingViolation);
@@ -261,7 +261,7 @@ public:
     std::unique_ptr<platform::FileStream> OpenStream(const std::string& p, platform::StreamMode m) override {
         try {
             return ForwardingFs::OpenStream(p, m);
-        } catch (const EFileStreamError& e) {
+        } catch (const platform::EFileStreamError& e) {
             if (e.ErrorCode() == platform::kErrSharingViolation && ++FoundHeld == ReleaseAfter) {
                 Holder.reset();
             }
@@ -300,7 +300,7 @@ TEST_F(LogTest, UncreatableFileRaisesCreateErrorNamingIt) {
         try {
             SimpleLog().LogInfo("log", "x");
             ADD_FAILURE() << "wrote to " << file;
-        } catch (const EFCreateError& e) {
+        } catch (const platform::EFCreateError& e) {
             EXPECT_EQ(e.Message().rfind("Cannot create file \"" + file + "\". ", 0), 0u) << e.Message();
         }
     }
@@ -738,7 +738,7 @@ TEST_F(LogTest, MachineLockWithUnopenableMutexStillWrites) {
 #ifdef _WIN32
     const std::string file = Dir / "m.txt";
     TLogInstance probe("p", file);
-    const std::u16string wide16 = Utf8ToUtf16(probe.MutexName());
+    const std::u16string wide16 = platform::Utf8ToUtf16(probe.MutexName());
     const std::wstring wide(wide16.begin(), wide16.end());
     HANDLE blocker = CreateEventW(nullptr, TRUE, FALSE, wide.c_str());
     ASSERT_NE(blocker, nullptr);

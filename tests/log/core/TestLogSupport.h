@@ -47,7 +47,7 @@ inline int LogFromThreads(int threadCount, int lines, const std::function<std::s
             for (int i = 0; i < lines; ++i) {
                 try {
                     SimpleLog().LogInfo("log", text(t, i));
-                } catch (const Exception&) {
+                } catch (const platform::Exception&) {
                     ++failures;
                 }
             }

@@ -130,7 +130,7 @@ inline int RunSelfChild(const std::string& testName) {
     const std::string disabled = "--gtest_also_run_disabled_tests";
 #ifdef _WIN32
     std::string commandLine = "\"" + exe + "\" " + filter + " " + disabled;
-    const std::u16string wide16 = Utf8ToUtf16(commandLine);
+    const std::u16string wide16 = platform::Utf8ToUtf16(commandLine);
     std::wstring wide(wide16.begin(), wide16.end());
     STARTUPINFOW si{};
     si.cb = sizeof si;

@@ -22,12 +22,12 @@ struct ShownBox {
 class BoxAnswerer {
 public:
     BoxAnswerer() {
-        Application->SetMessageBoxHook([this](TShownBox& box) {
+        platform::Application->SetMessageBoxHook([this](platform::TShownBox& box) {
             Boxes.push_back({box.Text(), box.Caption(), box.Icon(), box.Buttons(), box.ButtonCount(), box.IsModal()});
             box.Press(QMessageBox::Ok);
         });
     }
-    ~BoxAnswerer() { Application->SetMessageBoxHook(nullptr); }
+    ~BoxAnswerer() { platform::Application->SetMessageBoxHook(nullptr); }
     BoxAnswerer(const BoxAnswerer&) = delete;
     BoxAnswerer& operator=(const BoxAnswerer&) = delete;
 

@@ -207,7 +207,7 @@ TEST_F(SettingsStore, StreamOfNoKnownFormatIsRefused) {
     try {
         FManager->ReadPropertiesStream(stream, form.PropStorage1);
         FAIL() << "accepted";
-    } catch (const Exception& e) {
+    } catch (const platform::Exception& e) {
         EXPECT_EQ(e.Message(), "Invalid stream format.");
     }
 }
@@ -317,7 +317,7 @@ TEST_F(SettingsStore, InactiveStorageNeitherLoadsNorSavesButTheWindowsHandlersRu
 
 TEST_F(SettingsStore, StorageCreatedInCodeActsOnlyWhenCalled) {
     WriteIni(kExampleFile);
-    std::unique_ptr<TMainForm> form(TForm::Create<TMainForm>(false));
+    std::unique_ptr<TMainForm> form(platform::TForm::Create<TMainForm>(false));
     auto* storage = new TPropStorageEh(form.get());
     storage->StoredProps().Add("DirEdit2.<P>.Text");
     form->show();
@@ -491,7 +491,7 @@ INSTANTIATE_TEST_SUITE_P(
 // ---- Property paths of a storage --------------------------------------------------------------------
 
 TEST(PropertyNames, KeepsOrderDropsEqualPathsAndChecksAgainstTheRoot) {
-    std::unique_ptr<TMainForm> built(TForm::Create<TMainForm>(false));
+    std::unique_ptr<TMainForm> built(platform::TForm::Create<TMainForm>(false));
     TPropertyNamesEh names(built.get());
     for (const char* path : {"ExeEdit.<P>.Text", "<P>.Top", "CheckBox1.<P>.Checked", "<P>.Left", "EXEEDIT.<P>.TEXT",
                              "Ghost.<P>.Text", "DirEdit1.<P>.Nope", "<p>.Width", "DirEdit1.<P>.Text"}) {
@@ -503,7 +503,7 @@ TEST(PropertyNames, KeepsOrderDropsEqualPathsAndChecksAgainstTheRoot) {
     try {
         names.CheckPropertyPath("DirEdit1");
         FAIL() << "a path without <P> passed";
-    } catch (const Exception& e) {
+    } catch (const platform::Exception& e) {
         EXPECT_EQ(e.Message(), "Invalide property path: \"DirEdit1\"");
     }
 }

@@ -22,10 +22,11 @@ protected:
         FManager = new TIniPropStorageManEh();
         FManager->SetIniFileName(IniPath());
         FPrevious = InstallDefaultStorageManager(FManager);
-        Application->SetMessageBoxHook([this](TShownBox& box) { FBoxes.push_back(box.Text().toStdString()); });
+        platform::Application->SetMessageBoxHook(
+            [this](platform::TShownBox& box) { FBoxes.push_back(box.Text().toStdString()); });
     }
     void TearDown() override {
-        Application->SetMessageBoxHook(nullptr);
+        platform::Application->SetMessageBoxHook(nullptr);
         InstallDefaultStorageManager(FPrevious);
         delete FManager;
         TempFolderTest::TearDown();
@@ -38,7 +39,7 @@ protected:
 
     // A window built as the program builds it: the storage hooks the window while it is loaded.
     static std::unique_ptr<Form> OpenWindow() {
-        std::unique_ptr<Form> form(TForm::Create<Form>());
+        std::unique_ptr<Form> form(platform::TForm::Create<Form>());
         form->show();
         QCoreApplication::processEvents();
         return form;
