@@ -3,6 +3,7 @@
 // out of std::filesystem on every platform.
 
 #include "platform/core/Path.h"
+#include "support/TestRemoveFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -102,8 +103,8 @@ template <class F> auto WithFileSizeLimit(rlim_t limit, F run) {
 }
 #endif
 
-// A fresh folder under the system's temporary folder, removed again at the end of the test (read-only
-// entries included). Root() ends in the native separator.
+// A fresh folder under the system's temporary folder, removed again at the end of the test; what cannot be
+// removed fails the test (RemoveTestFolder). Root() ends in the native separator.
 class TempFolderTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -121,13 +122,7 @@ protected:
         FRootText = platform::IncludeSlash(Utf8FromPath(FRoot.make_preferred()));
     }
 
-    void TearDown() override {
-        std::error_code ec;
-        for (auto it = stdfs::recursive_directory_iterator(FRoot, ec); !ec && it != stdfs::end(it); it.increment(ec)) {
-            stdfs::permissions(it->path(), stdfs::perms::owner_all, stdfs::perm_options::add, ec);
-        }
-        stdfs::remove_all(FRoot, ec);
-    }
+    void TearDown() override { RemoveTestFolder(FRoot); }
 
     const std::string& Root() const { return FRootText; }
     // The path of a name below the root, with native separators.
