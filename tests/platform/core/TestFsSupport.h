@@ -81,6 +81,12 @@ inline void MakeReadOnly(const std::string& path) {
                        stdfs::perm_options::remove);
 }
 
+// Gives the owner's write permission back (on Windows: clears the read-only attribute, without which the
+// file cannot be removed).
+inline void MakeWritable(const std::string& path) {
+    stdfs::permissions(PathFromUtf8(path), stdfs::perms::owner_write, stdfs::perm_options::add);
+}
+
 #ifndef _WIN32
 // Runs `run` with the process's file-size limit set low, so that writes past it fail part-way as they would
 // on a full disk (the signal such a write raises is ignored meanwhile); gives run's result.
