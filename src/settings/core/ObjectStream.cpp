@@ -468,7 +468,7 @@ std::string TReader::ReadString() {
     }
     case vaUTF8String: {
         const uint32_t length = ReadLE<uint32_t>();
-        const std::string bytes = ReadBytes(length);
+        std::string bytes = ReadBytes(length);
         return bytes;
     }
     case vaWString:

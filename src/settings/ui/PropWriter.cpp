@@ -465,7 +465,7 @@ std::string TPropWriterEh::ReferenceName(const QObject* Component) const {
     if (Component == FRoot) {
         return "Owner";
     }
-    const std::string name = NameOf(Component);
+    std::string name = NameOf(Component);
     if (name.empty()) {
         return {};
     }

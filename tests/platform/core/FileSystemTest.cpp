@@ -212,6 +212,7 @@ TEST_F(NativeFsTest, CopyLeavesAReadOnlyTargetAsItIs) {
     MakeReadOnly(At("readonly"));
     EXPECT_FALSE(fs.CopyFileReplacing(At("source"), At("readonly")));
     EXPECT_EQ(ReadFile(At("readonly")), "old content");
+    MakeWritable(At("readonly"));
 }
 
 #ifndef _WIN32
