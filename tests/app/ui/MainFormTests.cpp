@@ -157,8 +157,8 @@ TEST_F(MainWindow, IsBuiltAsDescribed) {
         {form->ExeEdit, "ExeEdit", "pardova::TsFilenameEdit", {63, 106, 365, 21}},
         {form->sButton1, "sButton1", "pardova::platform::TsButton", {312, 141, 112, 37}},
         {form->sMemo1, "sMemo1", "pardova::platform::TsMemo", {0, 183, 436, 92}},
-        {form->CheckBox1, "CheckBox1", "pardova::TsCheckBox", {47, 142, 132, 17}},
-        {form->StatusBar1, "StatusBar1", "pardova::TsStatusBar", {0, 275, 436, 19}},
+        {form->CheckBox1, "CheckBox1", "pardova::platform::TsCheckBox", {47, 142, 132, 17}},
+        {form->StatusBar1, "StatusBar1", "pardova::platform::TsStatusBar", {0, 275, 436, 19}},
     };
     for (const auto& c : controls) {
         ASSERT_NE(c.Control, nullptr) << c.Name;
