@@ -8,6 +8,7 @@
 #include "log/core/SimpleLog.h"
 #include "platform/core/Path.h"
 #include "platform/core/Process.h"
+#include "platform/core/Shell.h"
 #include "platform/ui/Application.h"
 
 #include <QApplication>
@@ -307,10 +308,10 @@ TEST_F(MainWindow, FailuresShowTheBoxAndTheWindowStaysAsItWas) {
 
 TEST_F(MainWindow, TheMainWindowOwnsWhatTheShellStarts) {
     CreateWindow();
-    EXPECT_NE(platform::ShellOwnerWindow(), nullptr);
-    EXPECT_EQ(platform::ShellOwnerWindow(), reinterpret_cast<void*>(MainForm->winId()));
+    EXPECT_NE(platform::ShellOwnerWindow.load(), nullptr);
+    EXPECT_EQ(platform::ShellOwnerWindow.load(), reinterpret_cast<void*>(MainForm->winId()));
     MainForm->Free();
-    EXPECT_EQ(platform::ShellOwnerWindow(), nullptr);
+    EXPECT_EQ(platform::ShellOwnerWindow.load(), nullptr);
 }
 
 // Keys as a person presses them: Tab in the memo moves on to the check box, and Enter on the focused
