@@ -4,7 +4,7 @@
 #include "app/core/Mirror.h"
 #include "platform/core/Exceptions.h"
 #include "platform/core/Path.h"
-#include "platform/core/Process.h"
+#include "platform/core/Shell.h"
 
 namespace pardova {
 

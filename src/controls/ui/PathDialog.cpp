@@ -21,7 +21,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <utility>
 
 namespace pardova {
 
@@ -37,18 +36,19 @@ QString PlatformText(const char* module, unsigned id, const QString& suffix, con
     return text.empty() ? QString::fromLatin1(builtIn) : QString::fromStdString(text) + suffix;
 }
 
-TPathDialogMessageHooks& Hooks() {
-    static TPathDialogMessageHooks hooks;
-    return hooks;
+void ShowModalErrorBox(const QString& text) {
+    QWidget* active = QApplication::activeWindow();
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok, active);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+    if (active) {
+        active->activateWindow();
+    }
 }
 
-void ReportApplicationError(const QString& text) {
-    if (Hooks().ApplicationError) {
-        Hooks().ApplicationError(text);
-        return;
-    }
-    platform::Application->ShowException(text.toStdString());
-}
+void ShowInFailureBox(const QString& text) { platform::Application->ShowException(text.toStdString()); }
+
+void ReportApplicationError(const QString& text) { ThePathDialogMessages.Get().ApplicationError(text); }
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QRect& geometry) {
     auto* button = new QPushButton(parent);
@@ -71,23 +71,9 @@ const TPathDialogTexts& LoadPlatformText() {
     return texts;
 }
 
-TPathDialogMessageHooks SetPathDialogMessageHooks(TPathDialogMessageHooks hooks) {
-    return std::exchange(Hooks(), std::move(hooks));
-}
+platform::OverridePoint<TPathDialogMessages> ThePathDialogMessages{{&ShowModalErrorBox, &ShowInFailureBox}};
 
-void ShowErrorBox(const QString& text) {
-    if (Hooks().ErrorBox) {
-        Hooks().ErrorBox(text);
-        return;
-    }
-    QWidget* active = QApplication::activeWindow();
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok, active);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
-    if (active) {
-        active->activateWindow();
-    }
-}
+void ShowErrorBox(const QString& text) { ThePathDialogMessages.Get().ErrorBox(text); }
 
 TPathDialogForm::TPathDialogForm(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("PathDialogForm"));
@@ -196,31 +182,6 @@ void TPathDialogForm::PlaceTreeLabel() {
     sShellTreeView1Label->adjustSize();
     const QRect tree = sShellTreeView1->geometry();
     sShellTreeView1Label->move(tree.x(), tree.y() - 4 - sShellTreeView1Label->height());
-}
-
-void TPathDialogForm::GenerateButtons() {
-    QWidget* column = new QWidget;
-    auto* layout = new QVBoxLayout(column);
-    layout->setContentsMargins(0, 0, 0, 0);
-    const std::pair<const char*, const char*> roots[] = {{"Desktop", "rfDesktop"}, {"Home", "rfPersonal"}};
-    for (const auto& [caption, root] : roots) {
-        auto* button = new QPushButton(QString::fromLatin1(caption), column);
-        button->setProperty("root", QString::fromLatin1(root));
-        connect(button, &QPushButton::clicked, this, &TPathDialogForm::BtnOnClick);
-        layout->addWidget(button);
-    }
-    layout->addStretch();
-    sScrollBox1->setWidget(column);
-}
-
-void TPathDialogForm::BtnOnClick() {
-    if (QObject* button = sender()) {
-        try {
-            sShellTreeView1->SetRoot(button->property("root").toString());
-        } catch (const platform::Exception& e) {
-            ReportApplicationError(QString::fromStdString(e.Message()));
-        }
-    }
 }
 
 void TPathDialogForm::sShellTreeView1Change() {

@@ -2,7 +2,7 @@
 
 #include "platform/core/Exceptions.h"
 #include "platform/core/FileSystem.h"
-#include "platform/core/Process.h"
+#include "platform/core/Shell.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -42,11 +42,19 @@ int CompareNames(const QString& a, const QString& b) {
     while (i < a.size() && j < b.size()) {
         if (a[i].isDigit() && b[j].isDigit()) {
             qsizetype si = i, sj = j;
-            while (si < a.size() && a[si] == u'0') ++si;
-            while (sj < b.size() && b[sj] == u'0') ++sj;
+            while (si < a.size() && a[si] == u'0') {
+                ++si;
+            }
+            while (sj < b.size() && b[sj] == u'0') {
+                ++sj;
+            }
             qsizetype ei = si, ej = sj;
-            while (ei < a.size() && a[ei].isDigit()) ++ei;
-            while (ej < b.size() && b[ej].isDigit()) ++ej;
+            while (ei < a.size() && a[ei].isDigit()) {
+                ++ei;
+            }
+            while (ej < b.size() && b[ej].isDigit()) {
+                ++ej;
+            }
             if (ei - si != ej - sj) {
                 return ei - si < ej - sj ? -1 : 1;
             }
@@ -394,24 +402,6 @@ TShellFolderItem* TsShellTreeView::SelectedFolder() const {
 QString TsShellTreeView::SelectedPath() const {
     TShellFolderItem* item = SelectedFolder();
     return item ? ToQ(item->PathName()) : QString();
-}
-
-int TsShellTreeView::FolderCount() const {
-    int count = 0;
-    for (QTreeWidgetItemIterator it(const_cast<TsShellTreeView*>(this)); *it; ++it) {
-        ++count;
-    }
-    return count;
-}
-
-TShellFolderItem* TsShellTreeView::GetFolder(int index) const {
-    int i = 0;
-    for (QTreeWidgetItemIterator it(const_cast<TsShellTreeView*>(this)); *it; ++it, ++i) {
-        if (i == index) {
-            return static_cast<TShellTreeNode*>(*it)->Item();
-        }
-    }
-    return nullptr;
 }
 
 TShellTreeNode* TsShellTreeView::FindNode(const TItemId& id) const {

@@ -57,7 +57,6 @@ public:
 
     QObject* Owner() const { return parent(); }
     QString Name() const { return objectName(); }
-    void SetName(const QString& name) { setObjectName(name); }
 
     // True from construction inside a form that is being built until the form has called Loaded.
     bool Loading() const { return FLoading; }

@@ -79,11 +79,7 @@ constexpr int64_t kMaxFileSize = int64_t{64} << 20;
 }
 
 TIniFileContent ContentOf(std::string_view bytes) {
-    uint64_t hash = 14695981039346656037ull;
-    for (const char c : bytes) {
-        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    }
-    return {static_cast<int64_t>(bytes.size()), hash};
+    return {static_cast<int64_t>(bytes.size()), platform::Fnv1a64(bytes)};
 }
 
 // The file layer's refusal to create the settings file, naming the file, with the system's code and reason.
@@ -181,17 +177,8 @@ void TMemIniFile::LoadFromBytes(std::string_view Bytes) {
     }
 
     Section* current = nullptr;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        const std::string_view line = Trim(std::string_view(text).substr(pos, end - pos));
-        pos = end;
-        if (pos < text.size()) {
-            pos += (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') ? 2 : 1;
-        }
+    for (const std::string_view whole : platform::SplitLines(text)) {
+        const std::string_view line = Trim(whole);
         if (line.empty() || line.front() == ';') {
             continue;
         }

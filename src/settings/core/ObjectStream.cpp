@@ -398,14 +398,6 @@ int64_t TReader::ReadInteger() {
     }
 }
 
-int32_t TReader::ReadInteger32() {
-    const int64_t value = ReadInteger();
-    if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max()) {
-        InvalidValue();
-    }
-    return static_cast<int32_t>(value);
-}
-
 std::string TReader::ReadIdent() {
     switch (ReadValue()) {
     case vaIdent:

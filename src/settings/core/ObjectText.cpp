@@ -314,14 +314,12 @@ private:
     }
 
     void Binary(const std::vector<uint8_t>& bytes, int level) {
-        static const char hex[] = "0123456789ABCDEF";
         FOut += "{";
         for (size_t i = 0; i < bytes.size(); ++i) {
             if (bytes.size() >= 32 && i % 32 == 0) {
                 NewLine(level + 1);
             }
-            FOut += hex[bytes[i] >> 4];
-            FOut += hex[bytes[i] & 15];
+            platform::AppendHexByte(FOut, bytes[i]);
         }
         FOut += "}";
     }

@@ -110,14 +110,4 @@ void TMemoryStream::Clear() {
     FPosition = 0;
 }
 
-void TMemoryStream::LoadFromStream(TStream& source) {
-    source.SetPosition(0);
-    const int64_t size = source.Size();
-    FData.resize(static_cast<size_t>(size));
-    FPosition = 0;
-    source.ReadBuffer(FData.data(), FData.size());
-}
-
-void TMemoryStream::SaveToStream(TStream& target) const { target.WriteBuffer(FData.data(), FData.size()); }
-
 } // namespace pardova

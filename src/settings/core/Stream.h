@@ -71,9 +71,6 @@ public:
     std::string ToString() const { return std::string(View()); }
     void Clear();
 
-    void LoadFromStream(TStream& source);
-    void SaveToStream(TStream& target) const;
-
 protected:
     std::vector<uint8_t> FData;
     size_t FPosition = 0;

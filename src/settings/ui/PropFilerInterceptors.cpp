@@ -54,15 +54,9 @@ int TFormStoragePropertyInterceptor::Left() const { return FLeft; }
 int TFormStoragePropertyInterceptor::Top() const { return FTop; }
 int TFormStoragePropertyInterceptor::Width() const { return FWidth; }
 
-void TFormStoragePropertyInterceptor::SetLeft(int Value) {
-    FLeft = Value;
-    FPosPresent = true;
-}
+void TFormStoragePropertyInterceptor::SetLeft(int Value) { FLeft = Value; }
 
-void TFormStoragePropertyInterceptor::SetTop(int Value) {
-    FTop = Value;
-    FPosPresent = true;
-}
+void TFormStoragePropertyInterceptor::SetTop(int Value) { FTop = Value; }
 
 void TFormStoragePropertyInterceptor::Readed() {
     // A stored density of zero or less has no meaning (only a hand-edited file holds one); scaling by it
@@ -182,10 +176,6 @@ const QMetaObject* InterceptorClassFor(const QMetaObject* Class) {
         }
     }
     return best;
-}
-
-void RegisterDefaultPropertyInterceptors() {
-    RegisterPropertyInterceptor(&platform::TForm::staticMetaObject, &TFormStoragePropertyInterceptor::staticMetaObject);
 }
 
 std::unique_ptr<TStoragePropertyInterceptor> CreateInterceptor(const QMetaObject* InterceptorClass, QObject* Target) {

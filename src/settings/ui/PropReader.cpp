@@ -3,6 +3,7 @@
 
 #include "settings/ui/PropFiler.h"
 
+#include "platform/core/ScopeGuard.h"
 #include "settings/core/PropertyPath.h"
 
 #include <QApplication>
@@ -100,31 +101,23 @@ void TPropReaderEh::ReadComponent(QObject* Component) {
         throw EReadError("Invalid stream format");
     }
     ++FDepth;
-    struct Restore {
-        TPropReaderEh& Reader;
-        std::vector<TCollection*>* Collections;
-        std::vector<std::unique_ptr<TStoragePropertyInterceptor>>* Interceptors;
-        QObject* Parent;
-        ~Restore() {
-            Reader.FCollectionList = Collections;
-            Reader.FInterceptorList = Interceptors;
-            Reader.FParent = Parent;
-            --Reader.FDepth;
-        }
-    } restore{*this, FCollectionList, FInterceptorList, FParent};
+    const platform::ScopeGuard restore(
+        [this, collectionsBefore = FCollectionList, interceptorsBefore = FInterceptorList, parentBefore = FParent] {
+            FCollectionList = collectionsBefore;
+            FInterceptorList = interceptorsBefore;
+            FParent = parentBefore;
+            --FDepth;
+        });
 
     std::vector<TCollection*> collections;
     std::vector<std::unique_ptr<TStoragePropertyInterceptor>> interceptors;
     // Collections leave update mode also when the read fails part-way.
-    struct EndUpdates {
-        std::vector<TCollection*>& List;
-        ~EndUpdates() {
-            for (TCollection* collection : List) {
-                collection->EndUpdate();
-            }
-            List.clear();
+    const platform::ScopeGuard endUpdates([&collections] {
+        for (TCollection* collection : collections) {
+            collection->EndUpdate();
         }
-    } endUpdates{collections};
+        collections.clear();
+    });
     FCollectionList = &collections;
     FInterceptorList = &interceptors;
 
@@ -437,14 +430,10 @@ void TPropReaderEh::ReadCollectionItems(TCollection* Collection) {
     }
     ++FDepth;
     Collection->BeginUpdate();
-    struct Leave {
-        TPropReaderEh& Reader;
-        TCollection* Collection;
-        ~Leave() {
-            Collection->EndUpdate();
-            --Reader.FDepth;
-        }
-    } leave{*this, Collection};
+    const platform::ScopeGuard leave([this, Collection] {
+        Collection->EndUpdate();
+        --FDepth;
+    });
     CheckValue(vaCollection);
     if (!EndOfList()) {
         Collection->Clear();

@@ -81,21 +81,6 @@ TPropStorageManagerEh*& DefaultManagerRef() {
     return manager;
 }
 
-std::vector<std::string> SplitLines(std::string_view text) {
-    std::vector<std::string> lines;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string_view::npos) {
-            lines.emplace_back(text.substr(pos));
-            break;
-        }
-        lines.emplace_back(text.substr(pos, end - pos));
-        pos = end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
-    }
-    return lines;
-}
-
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
@@ -241,15 +226,8 @@ bool CheckObjectPropertyPath(QObject* Object, const std::string& Path) {
                 return true;
             }
             if (segment.starts_with("<Item") && segment.ends_with('>')) {
-                const std::string_view digits = segment.substr(5, segment.size() - 6);
                 int index = -1;
-                const bool parsed = !digits.empty() && std::all_of(digits.begin(), digits.end(), [](char c) {
-                    return c >= '0' && c <= '9';
-                }) && digits.size() < 10;
-                if (parsed) {
-                    index = std::stoi(std::string(digits));
-                }
-                if (!parsed || index >= collection->Count()) {
+                if (!ParseItemSelector(segment, index) || index >= collection->Count()) {
                     return false;
                 }
                 if (last) {
@@ -382,13 +360,11 @@ void TPropStorageEh::OwnerCloseQueryHandler(QObject* Sender, bool& CanClose) {
 
 void TPropStorageEh::OwnerDestroyHandler(QObject* Sender) {
     if (FActive && !FSaved && FPropsLoaded) {
-        FDestroying = true;
         try {
             SaveProperties();
         } catch (...) {
             platform::Application->HandleException(this);
         }
-        FDestroying = false;
     }
     if (FSaveFormDestroy) {
         FSaveFormDestroy(Sender);
@@ -555,7 +531,7 @@ void TIniPropStorageManEh::ReadPropertiesFrom(const TMemIniFile& ini, TPropStora
 }
 
 void TIniPropStorageManEh::WritePropertiesText(TPropStorageEh* PropStorage, const std::string& Text) {
-    const std::vector<std::string> lines = SplitLines(Text);
+    const std::vector<std::string_view> lines = platform::SplitLines(Text);
     TMemIniFile ini(FIniFileName);
     const std::string keepAside = DamagedFileToKeepAside(ini);
     if (!keepAside.empty()) {
@@ -568,9 +544,9 @@ void TIniPropStorageManEh::WritePropertiesText(TPropStorageEh* PropStorage, cons
         trimmed.pop_back();
     }
     if (!trimmed.empty() && !lines.empty()) {
-        std::string value = "'" + lines[0] + "'\r\n";
+        std::string value = "'" + std::string(lines[0]) + "'\r\n";
         for (size_t i = 1; i < lines.size(); ++i) {
-            value += "Line" + std::to_string(i) + "='" + lines[i] + "'\r\n";
+            value += "Line" + std::to_string(i) + "='" + std::string(lines[i]) + "'\r\n";
         }
         ini.WriteString(section, "Line0", value);
     }
@@ -588,7 +564,6 @@ void TIniPropStorageManEh::WritePropertiesStream(TPropStorageEh* PropStorage, TS
     }
     TIniFile ini(FIniFileName);
     const std::string section = PropStorage->Section();
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string hex;
     {
         Stream.SetPosition(0);
@@ -596,9 +571,7 @@ void TIniPropStorageManEh::WritePropertiesStream(TPropStorageEh* PropStorage, TS
         Stream.ReadBuffer(bytes.data(), bytes.size());
         hex.reserve(bytes.size() * 2);
         for (const char c : bytes) {
-            const auto b = static_cast<unsigned char>(c);
-            hex += kDigits[b >> 4];
-            hex += kDigits[b & 0x0F];
+            platform::AppendHexByte(hex, static_cast<uint8_t>(c));
         }
     }
     size_t i = 0;

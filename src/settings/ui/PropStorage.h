@@ -34,8 +34,6 @@ public:
     int IndexOf(const std::string& S) const;
     void Delete(int Index);
     void Clear() { FStrings.clear(); }
-    // Copies the entries of Source, keeping their order.
-    void Assign(const TPropertyNamesEh& Source) { FStrings = Source.FStrings; }
 
     int Count() const { return static_cast<int>(FStrings.size()); }
     const std::string& operator[](int Index) const { return FStrings[static_cast<size_t>(Index)]; }
@@ -87,7 +85,6 @@ public:
     void SetStorageManager(TPropStorageManagerEh* Value) { FStorageManager = Value; }
     TPropertyNamesEh& StoredProps() { return FStoredProps; }
     const TPropertyNamesEh& StoredProps() const { return FStoredProps; }
-    void SetStoredProps(const TPropertyNamesEh& Value) { FStoredProps.Assign(Value); }
 
     platform::TNotifyEvent AfterLoadProps;
     platform::TNotifyEvent AfterSaveProps;
@@ -106,7 +103,6 @@ public:
     // The load and save state, for the owner's hooks.
     bool PropsLoaded() const { return FPropsLoaded; }
     bool Saved() const { return FSaved; }
-    bool Destroying() const { return FDestroying; }
 
     void HookOwnerEvents();
     void UnhookOwnerEvents();
@@ -120,7 +116,6 @@ private:
     TPropStorageManagerEh* Manager() const;
 
     bool FActive = true;
-    bool FDestroying = false;
     bool FPropsLoaded = false;
     bool FSaved = false;
     bool FHooked = false;

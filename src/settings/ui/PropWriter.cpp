@@ -127,14 +127,11 @@ void TPropWriterEh::WriteHeader(QObject* Component) {
 }
 
 void TPropWriterEh::WriteOwnerProperties(QObject* Owner, const std::vector<std::string>& PropList) {
-    struct FreeInterceptors {
-        std::vector<std::unique_ptr<TStoragePropertyInterceptor>>& List;
-        ~FreeInterceptors() {
-            while (!List.empty()) {
-                List.pop_back();
-            }
+    const platform::ScopeGuard freeInterceptors([this] {
+        while (!FInterceptorList.empty()) {
+            FInterceptorList.pop_back();
         }
-    } freeInterceptors{FInterceptorList};
+    });
 
     // Blocks are opened once per component only when the paths of one component follow each other and
     // precede those of its children; a list copied in from elsewhere may not be in that order.
@@ -279,8 +276,7 @@ void TPropWriterEh::SaveObjectProperyValue(QObject* Instance, const std::string&
         }
     } else {
         int index = -1;
-        if (!name.ends_with('>') || !ParseItemIndex(std::string_view(name).substr(5, name.size() - 6), index) ||
-            index >= collection->Count()) {
+        if (!ParseItemSelector(name, index) || index >= collection->Count()) {
             throw platform::Exception("List index out of bounds (" + name + ")");
         }
         selected.push_back(index);

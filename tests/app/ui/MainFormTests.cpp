@@ -8,6 +8,7 @@
 #include "log/core/SimpleLog.h"
 #include "platform/core/Path.h"
 #include "platform/core/Process.h"
+#include "platform/core/Shell.h"
 #include "platform/ui/Application.h"
 
 #include <QApplication>
@@ -157,8 +158,8 @@ TEST_F(MainWindow, IsBuiltAsDescribed) {
         {form->ExeEdit, "ExeEdit", "pardova::TsFilenameEdit", {63, 106, 365, 21}},
         {form->sButton1, "sButton1", "pardova::platform::TsButton", {312, 141, 112, 37}},
         {form->sMemo1, "sMemo1", "pardova::platform::TsMemo", {0, 183, 436, 92}},
-        {form->CheckBox1, "CheckBox1", "pardova::TsCheckBox", {47, 142, 132, 17}},
-        {form->StatusBar1, "StatusBar1", "pardova::TsStatusBar", {0, 275, 436, 19}},
+        {form->CheckBox1, "CheckBox1", "pardova::platform::TsCheckBox", {47, 142, 132, 17}},
+        {form->StatusBar1, "StatusBar1", "pardova::platform::TsStatusBar", {0, 275, 436, 19}},
     };
     for (const auto& c : controls) {
         ASSERT_NE(c.Control, nullptr) << c.Name;
@@ -307,10 +308,10 @@ TEST_F(MainWindow, FailuresShowTheBoxAndTheWindowStaysAsItWas) {
 
 TEST_F(MainWindow, TheMainWindowOwnsWhatTheShellStarts) {
     CreateWindow();
-    EXPECT_NE(platform::ShellOwnerWindow(), nullptr);
-    EXPECT_EQ(platform::ShellOwnerWindow(), reinterpret_cast<void*>(MainForm->winId()));
+    EXPECT_NE(platform::ShellOwnerWindow.load(), nullptr);
+    EXPECT_EQ(platform::ShellOwnerWindow.load(), reinterpret_cast<void*>(MainForm->winId()));
     MainForm->Free();
-    EXPECT_EQ(platform::ShellOwnerWindow(), nullptr);
+    EXPECT_EQ(platform::ShellOwnerWindow.load(), nullptr);
 }
 
 // Keys as a person presses them: Tab in the memo moves on to the check box, and Enter on the focused

@@ -261,7 +261,7 @@ TEST_F(SettingsStore, FieldsSurviveClosingAndReopeningPositionIncluded) {
     EXPECT_TRUE(form->CheckBox1->Checked());
     EXPECT_EQ(form->DirEdit1->Text(), kFolderA);
     EXPECT_EQ(form->ExeEdit->Text(), kProgram);
-    EXPECT_TRUE(FBoxes.empty());
+    EXPECT_TRUE(Boxes().empty());
 }
 
 TEST_F(SettingsStore, StoredValuesAreInPlaceWhenTheWindowsOwnShowHandlerRuns) {
@@ -377,12 +377,12 @@ TEST_F(SettingsStore, SaveFailureIsShownTheWindowClosesAndTheDestroyHandlerTries
     FManager->SetIniFileName(At("missing/settings.ini"));
     auto form = OpenWindow();
     EXPECT_TRUE(form->close());
-    ASSERT_EQ(FBoxes.size(), 1u);
-    EXPECT_THAT(FBoxes[0], HasSubstr("settings.ini"));
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_THAT(Boxes()[0], HasSubstr("settings.ini"));
     EXPECT_TRUE(form->PropStorage1->PropsLoaded());
     EXPECT_FALSE(form->PropStorage1->Saved());
     form.reset();
-    EXPECT_EQ(FBoxes.size(), 2u);
+    EXPECT_EQ(Boxes().size(), 2u);
 }
 
 struct BadData {
@@ -436,7 +436,7 @@ TEST_P(BadStoredData, DropsTheLoadAndIsSetAsideAtTheNextSave) {
     form->DirEdit1->SetText("typed later");
     EXPECT_TRUE(form->close());
     form.reset();
-    EXPECT_TRUE(FBoxes.empty());
+    EXPECT_TRUE(Boxes().empty());
     EXPECT_EQ(pardova::testing::ReadFile(At("settings.ini.bad")), file);
     EXPECT_THAT(ReadIni(), HasSubstr("Line7='    Text = 'typed later''"));
     EXPECT_EQ(ReadIni().rfind("[TMainForm]\r\n", 0), 0u) << "a fresh file holds the store's section alone";
@@ -472,7 +472,7 @@ TEST_F(SettingsStore, AFileThatCannotBeReadIsLeftAlone) {
     form->DirEdit1->SetText("typed");
     EXPECT_TRUE(form->close());
     form.reset();
-    EXPECT_TRUE(FBoxes.empty());
+    EXPECT_TRUE(Boxes().empty());
     EXPECT_EQ(std::filesystem::file_size(pardova::testing::PathFromUtf8(IniPath())), std::uintmax_t{65} << 20);
     EXPECT_FALSE(pardova::testing::Exists(At("settings.ini.bad")));
 }
