@@ -681,6 +681,7 @@ TEST_F(LogTest, ThreadsUnderProcessLockWriteWholeLines) {
 // Child side of the machine-wide test: reports that it is ready, waits at the parent's gate so that all
 // children start together, then writes lines to the shared file under ltMachine.
 TEST(MachineLockChild, DISABLED_WriteLines) {
+    HoldInHeldBuild();
     SimpleLog().RegisterLog("log", GetEnv("PARDOVA_TEST_LOG"), 0, 0, {lpPID}, " ");
     SimpleLog().SetLockType(ltMachine);
     WriteAll(GetEnv("PARDOVA_TEST_READY") + std::to_string(platform::CurrentProcessId()), "");
