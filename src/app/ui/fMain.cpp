@@ -148,6 +148,9 @@ void TMainForm::sButton1Click(QObject*) {
 }
 
 void TMainForm::DoSync(const std::string& A, const std::string& B, const std::string& ProgramPath) {
+    // The pass's lines follow one another closely: the log keeps its file open until the pass returns or
+    // raises, so that the message box of a failure, and the window after a pass, find it closed.
+    const TLogHold hold(SimpleLog());
     ::pardova::DoSync(A, B, ProgramPath, [this] { return CheckBox1->Checked(); });
 }
 
