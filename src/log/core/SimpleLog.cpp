@@ -509,8 +509,9 @@ void TLogInstance::WritePiece(const char* data, size_t size) {
 }
 
 void TLogInstance::AppendTimestamp(std::string& out) {
-    const std::string date = platform::DateSeparator();
-    const std::string time = platform::TimeSeparator();
+    const platform::DateTimeSeparators separators = platform::CurrentDateTimeSeparators();
+    const std::string& date = separators.Date;
+    const std::string& time = separators.Time;
     const platform::LocalDateTime& t = FEventTime;
     const platform::LocalDateTime& s = FStampTime;
     if (t.Millisecond != s.Millisecond || !SameSecond(t, s) || date != FStampDateSeparator ||
