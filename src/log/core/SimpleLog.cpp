@@ -48,26 +48,20 @@ void AppendPadded(std::string& out, int value, int digits) {
     out.append(p, static_cast<size_t>(end - p));
 }
 
-// Creates a folder with every missing parent. Failures are left for the file's creation to report.
-void MakeFolderChain(std::string folder) {
-    while (!folder.empty() && platform::IsPathDelimiter(folder.back())) {
-        folder.pop_back();
-    }
-    if (folder.empty() || folder.back() == ':') {
-        return;
-    }
-    uint32_t error = 0;
-    if (platform::Fs().GetAttributes(folder, &error)) {
-        return;
-    }
-    size_t cut = folder.size();
-    while (cut > 0 && !platform::IsPathDelimiter(folder[cut - 1])) {
-        --cut;
-    }
-    if (cut > 0) {
-        MakeFolderChain(folder.substr(0, cut));
-    }
-    platform::Fs().MakeDirectory(folder);
+// Creates a folder with every missing parent. Failures are left for the file's creation to report: any
+// entry that stands under a name stops the chain there, a lone relative name is made in the current folder,
+// and a folder whose parent could not be made is tried all the same.
+void MakeLogFolder(const std::string& folder) {
+    platform::FolderChainRules rules;
+    rules.IsThere = [](const std::string& path) {
+        uint32_t error = 0;
+        return platform::Fs().GetAttributes(path, &error).has_value();
+    };
+    rules.DropEveryTrailingDelimiter = true;
+    rules.ColonEndsTheChain = true;
+    rules.LoneNameRaises = false;
+    rules.StopAtFailedParent = false;
+    platform::MakeFolderChain(folder, rules);
 }
 
 const char* TypeWord(TLogType type) {
@@ -309,7 +303,7 @@ void TLogInstance::OpenLogFileOnce() {
         if (e.ErrorCode() != platform::kErrFileNotFound && FileIsThere(fs)) {
             throw;
         }
-        MakeFolderChain(platform::FolderPart(FFileName));
+        MakeLogFolder(platform::FolderPart(FFileName));
         CreateLogFileIfMissing(fs);
         // Refused as missing when another writer has rotated the file away in between: OpenLogFile looks again.
         FFileStream = fs.OpenStream(FFileName, platform::StreamMode::OpenReadWriteDenyWrite);
@@ -350,7 +344,7 @@ void TLogInstance::OpenHeldFile(platform::FileSystem& fs) {
     // Made on the paths as the plain rules make it; the folder is then held afresh, so that a folder made
     // anew at the path since is the one held.
     const std::string folder = platform::FolderPart(FFileName);
-    MakeFolderChain(folder);
+    MakeLogFolder(folder);
     CreateLogFileIfMissing(fs);
     FHeldFolder = platform::OpenLogFolder(folder);
     if (!FHeldFolder) {

@@ -94,6 +94,20 @@ TEST_F(LogTest, FirstEventCreatesFolderChainAndWritesOneLine) {
     EXPECT_EQ(ReadAll(file), InfoLine("finish") + InfoLine("second"));
 }
 
+// The log's folder is made however its name is written: relative to the current folder, as a lone name,
+// or with its delimiter doubled.
+TEST_F(LogTest, RelativeAndDoubledFolderNamesAreMade) {
+    const std::string previous = platform::NativeFs().GetCurrentDir();
+    ASSERT_TRUE(platform::NativeFs().SetCurrentDir(Dir.Path().string()));
+    const platform::ScopeGuard back([&previous] { platform::NativeFs().SetCurrentDir(previous); });
+    const std::string sep(1, kSep);
+    for (const std::string& name : {"logs" + sep + "log.txt", "x" + sep + "y" + sep + sep + "log.txt"}) {
+        SimpleLog().RegisterLog("log", name, 0, 0, {}, "");
+        SimpleLog().LogInfo("log", name);
+        EXPECT_EQ(ReadAll(Dir / name), name + "\r\n");
+    }
+}
+
 struct LineCase {
     const char* Name;
     TLogProperties Properties;
