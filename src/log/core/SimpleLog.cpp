@@ -521,7 +521,13 @@ void TLogInstance::AppendTimestamp(std::string& out) {
 
 void TLogInstance::LogEvent(const std::string& Event, TLogType LogType) {
     FEventTime = Now();
-    OpenLogFile();
+    try {
+        OpenLogFile();
+    } catch (...) {
+        // Refused: a held file is closed as the plain path's is.
+        CloseLogFile();
+        throw;
+    }
     // The file closes on every way out of here, but for a held file after a whole event: that one only
     // gives its lock back.
     bool whole = false;

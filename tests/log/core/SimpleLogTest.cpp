@@ -995,6 +995,8 @@ TEST_F(HeldLogTest, AnotherWriterMeetsWhatItMeetsWithoutTheHold) {
             EXPECT_EQ(e.Message().rfind("Cannot open file \"" + file + "\". ", 0), 0u) << e.Message();
             EXPECT_EQ(e.ErrorCode(), platform::kErrSharingViolation);
         }
+        // The refused event left its file closed, as on the plain path: only the other writer's is open.
+        EXPECT_EQ(DescriptorsOf(file).size(), 1u);
     }
     SimpleLog().LogInfo("log", "held 2");
     // A writer that lets go within the wait sees its line followed by the held log's.
