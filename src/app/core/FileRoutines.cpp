@@ -56,24 +56,11 @@ bool detail::PlainFileExistsGiven(const std::string& Path, std::optional<uint32_
 }
 
 bool MakeFolderPath(const std::string& Path) {
-    if (Path.empty()) {
-        throw EInOutError("Unable to create directory", static_cast<int>(kErrPathNotFound));
-    }
-    std::string path = Path;
-    if (path.back() == PathDelimiter()) {
-        path.pop_back();
-    }
-    // On Windows a drive ("C:") is shorter than three characters; on POSIX only the root, which has
-    // become empty here, is left to stop at.
-    const bool isTop = kNativePathStyle == PathStyle::Windows ? path.size() < 3 : path.empty();
-    if (isTop || FolderExists(path)) {
-        return true;
-    }
-    const std::string parent = FolderPart(path);
-    if (parent == path) {
-        return true;
-    }
-    return MakeFolderPath(parent) && Fs().MakeDirectory(path);
+    // A folder is there when FolderExists says so; an empty path and a lone relative name raise, and a
+    // parent that could not be made stops the chain.
+    FolderChainRules rules;
+    rules.IsThere = &FolderExists;
+    return MakeFolderChain(Path, rules);
 }
 
 std::string ExpandPath(const std::string& Path) { return Fs().GetFullPath(Path); }

@@ -2,10 +2,12 @@
 
 #include "app/core/FileRoutines.h"
 #include "app/core/SyncRun.h"
+#include "app/ui/ProgramIcon.h"
 #include "log/core/SimpleLog.h"
 #include "platform/core/Locale.h"
 #include "platform/ui/Application.h"
 
+#include <QApplication>
 #include <QFont>
 #include <QPalette>
 
@@ -135,7 +137,14 @@ bool TMainForm::IsSilentSwitch(const std::string& firstArgument) { return platfo
 
 void TMainForm::FormShow(QObject*) {
     if (IsSilentSwitch(platform::Application->ParamStr(1))) {
-        sButton1->Click();
+        try {
+            sButton1->Click();
+        } catch (...) {
+            // The failure's box and then the window are shown: they carry the program's icon, which a
+            // silent run that succeeds never loads.
+            QApplication::setWindowIcon(ProgramIcon());
+            throw;
+        }
         platform::Application->Halt(LastSyncFailures() > 0 ? 2 : 0);
     }
 }
@@ -148,6 +157,9 @@ void TMainForm::sButton1Click(QObject*) {
 }
 
 void TMainForm::DoSync(const std::string& A, const std::string& B, const std::string& ProgramPath) {
+    // The pass's lines follow one another closely: the log keeps its file open until the pass returns or
+    // raises, so that the message box of a failure, and the window after a pass, find it closed.
+    const TLogHold hold(SimpleLog());
     ::pardova::DoSync(A, B, ProgramPath, [this] { return CheckBox1->Checked(); });
 }
 

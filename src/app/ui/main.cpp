@@ -20,12 +20,15 @@ int main(int argc, char** argv) {
     // Read before Qt takes its own options out of argv.
     auto arguments = platform::ProcessArguments(argc, argv);
     // A silent pass runs where no display is (cron, a system timer, ssh) and prints nothing when it works.
-    if (!platform::Application->PrepareWindowSystem(
-            TMainForm::IsSilentSwitch(arguments.empty() ? "" : arguments.front()))) {
+    const bool silent = TMainForm::IsSilentSwitch(arguments.empty() ? "" : arguments.front());
+    if (!platform::Application->PrepareWindowSystem(silent)) {
         return 1;
     }
     QApplication qtApplication(argc, argv);
-    QApplication::setWindowIcon(ProgramIcon());
+    // A silent run shows its window, and with it the icon, only after a failed pass (FormShow).
+    if (!silent) {
+        QApplication::setWindowIcon(ProgramIcon());
+    }
 
     // The units, in order of initialisation; their clean-ups run in reverse order at exit, after the
     // windows are destroyed.

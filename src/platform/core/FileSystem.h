@@ -246,6 +246,26 @@ public:
 // The present time in the units of last-write times (100 ns since 1601-01-01 UTC).
 uint64_t CurrentFileTime();
 
+// How MakeFolderChain goes about a folder, where its callers differ.
+struct FolderChainRules {
+    // Whether the folder is there already (and nothing above it needs looking at).
+    bool (*IsThere)(const std::string& folder) = nullptr;
+    // Trailing delimiters dropped before the folder is looked at: every one, or (false) one native delimiter.
+    bool DropEveryTrailingDelimiter = false;
+    // Where the chain ends at the top: at an empty path or a name ending in ":" (a drive); or (false) at an
+    // empty path, or on Windows at any text shorter than three characters (a drive such as "C:").
+    bool ColonEndsTheChain = false;
+    // An empty path, and a lone relative name (whose parent is empty), raise EInOutError "Unable to create
+    // directory"; otherwise an empty path makes nothing and a lone name is made in the current folder.
+    bool LoneNameRaises = true;
+    // Whether a parent that could not be made stops the chain; otherwise each folder is tried all the same.
+    bool StopAtFailedParent = true;
+};
+
+// Creates the folder with every missing parent, from the top down, by the rules. True when the folder is
+// there afterwards as far as the rules tell; failures raise nothing.
+bool MakeFolderChain(const std::string& folder, const FolderChainRules& rules);
+
 // The temporary name under which a copy onto an existing file `name` is written in the target's folder:
 // hidden, recognisable as the mirror's own, and unique to the attempt (the process's id and a token that
 // no other attempt of this process uses), so that two passes at once never share one.

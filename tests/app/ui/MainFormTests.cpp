@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDevice>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -305,6 +306,43 @@ TEST_F(MainWindow, FailuresShowTheBoxAndTheWindowStaysAsItWas) {
     // The program check came before the mirror: nothing was copied into B2.
     EXPECT_FALSE(QFile::exists(QString::fromStdString(Root + WithNativeSeparators("B2/f.txt"))));
 }
+
+#ifndef _WIN32
+// How many of this process's descriptors lead to log.txt beside the executable.
+int LogDescriptors() {
+    const QString log = QFileInfo(QString::fromStdString(GetAppDir() + "log.txt")).canonicalFilePath();
+    int count = 0;
+    for (const QFileInfo& fd : QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::System | QDir::Files)) {
+        if (!log.isEmpty() && fd.symLinkTarget() == log) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+// A pass keeps the log open only while it runs: the box of a failure that follows logged lines, and the
+// window after a pass, find it closed.
+TEST_F(MainWindow, TheLogIsClosedWhileAFailureBoxWaitsAndAfterAPass) {
+    CreateWindow();
+    MainForm->show();
+    std::vector<int> openWhileShown;
+    Application->SetMessageBoxHook([&openWhileShown](TShownBox& box) {
+        openWhileShown.push_back(LogDescriptors());
+        box.Press(QMessageBox::Ok);
+    });
+    // The program check fails after the line of B's creation.
+    Fill(Root + "A", Root + "B2", "", true);
+    MainForm->sButton1->click();
+    EXPECT_EQ(openWhileShown, std::vector<int>{0});
+    EXPECT_EQ(LogTexts().back(), "Папка не найдена, создаю " + Root + "B2");
+    Fill(Root + "A", Root + "B", "", false);
+    MainForm->sButton1->click();
+    EXPECT_EQ(openWhileShown.size(), 1u) << "the pass failed";
+    EXPECT_GT(LogTexts().size(), 3u);
+    EXPECT_EQ(LogDescriptors(), 0);
+    Application->SetMessageBoxHook(nullptr);
+}
+#endif
 
 TEST_F(MainWindow, TheMainWindowOwnsWhatTheShellStarts) {
     CreateWindow();

@@ -148,6 +148,7 @@ INSTANTIATE_TEST_SUITE_P(Rotation, ThreadLoadTest,
 // Child side of the process test: reports that it is ready, waits at the parent's gate so that all children
 // start together, then writes its lines under the lock type it is given, rotating on the way.
 TEST(LogStressChild, DISABLED_WriteLines) {
+    HoldInHeldBuild();
     SimpleLog().RegisterLog("log", GetEnv("PARDOVA_TEST_LOG"), 8, 0, {lpType}, " | ");
     SimpleLog().SetLockType(static_cast<TLogLockType>(std::stoi(GetEnv("PARDOVA_TEST_LOCK"))));
     const int writer = std::stoi(GetEnv("PARDOVA_TEST_WRITER"));
