@@ -482,6 +482,19 @@ TEST_F(FolderHandleTest, AHeldFolderStaysItselfWhenAnotherTakesItsPath) {
 }
 
 #ifdef _WIN32
+TEST_F(FolderHandleTest, ADriveNamedAloneIsItsRootAsTheWalkNamesItsEntries) {
+    MakeDirs("current");
+    const std::string drive = Root().substr(0, 2);
+    ASSERT_EQ(drive[1], ':');
+    const std::string saved = fs.GetCurrentDir();
+    ASSERT_TRUE(fs.SetCurrentDir(At("current")));
+    const std::unique_ptr<FolderHandle> folder = fs.OpenFolder(drive);
+    fs.SetCurrentDir(saved);
+    ASSERT_TRUE(folder);
+    EXPECT_EQ(folder->Identity(), fs.GetIdentity(drive + "\\"));
+    EXPECT_NE(folder->Identity(), fs.GetIdentity(At("current")));
+}
+
 // The form every Windows call gets a path in: as given while the plain calls take it, else the full path
 // behind "\\?\" (or "\\?\UNC\" for a share), with the separators the long form needs.
 TEST(LongPathTest, OnlyPathsTooLongForThePlainCallsTakeTheLongForm) {
