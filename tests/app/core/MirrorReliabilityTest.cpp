@@ -47,8 +47,31 @@ public:
     std::function<bool(const std::string& path)> RefuseMakeDirectory;
     // A value: the copy is not made natively, and this is its result.
     std::function<std::optional<bool>(const std::string& source, const std::string& target)> Copy;
+    // True: the sub-folder does not open.
+    std::function<bool(const std::string& path)> RefuseSubfolder;
+    // A value: the entry's data cannot be read, for this reason.
+    std::function<std::optional<uint32_t>(const std::string& path)> FailEntryData;
 
 protected:
+    std::unique_ptr<FolderHandle> FolderOpenSubfolder(FolderHandle& folder, const std::string& name,
+                                                      const std::string& path, bool followLinks) override {
+        if (RefuseSubfolder && RefuseSubfolder(path)) {
+            return nullptr;
+        }
+        return ForwardingFs::FolderOpenSubfolder(folder, name, path, followLinks);
+    }
+    std::optional<FileAttributeData> FolderEntryData(FolderHandle& folder, const std::string& name,
+                                                     const std::string& path, uint32_t* error) override {
+        if (FailEntryData) {
+            if (const std::optional<uint32_t> failure = FailEntryData(path)) {
+                if (error != nullptr) {
+                    *error = *failure;
+                }
+                return std::nullopt;
+            }
+        }
+        return ForwardingFs::FolderEntryData(folder, name, path, error);
+    }
     std::unique_ptr<DirectorySearch> FolderSearch(FolderHandle& folder, const std::string& folderPath) override {
         if (RefuseSearch && RefuseSearch(folderPath)) {
             return nullptr;
@@ -223,6 +246,59 @@ TEST_F(MirrorReliabilityTest, ADestinationFolderThatCannotBeCreatedIsWalkedAndLo
     EXPECT_EQ(Snapshot(A), before);
 
     SyncFolder(A, B);
+    ExpectUpToDate();
+}
+
+TEST_F(MirrorReliabilityTest, AFolderThatDoesNotOpenIsPassedOverAndEnteredNextTime) {
+    struct Case {
+        const char* What;
+        bool InA; // the folder of A does not open; else its destination in B
+        Lines Expected;
+    };
+    const Case cases[] = {
+        // Nothing below an unopened source folder is seen; its destination is made all the same.
+        {"in A", true, Sorted({InA("a.txt"), kCopy + InB("a.txt"), InA("sub"), InA("empty")})},
+        // Every entry below it is logged, each copy with its failure; nothing is made there.
+        {"in B", false, FirstPassLines({kErrPathNotFound, kErrPathNotFound})},
+    };
+    const Tree before = Snapshot(A);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        stdfs::remove_all(PathFromUtf8(B));
+        MakeDirs("B");
+        ClearLog();
+        {
+            FaultFs fs;
+            fs.RefuseSubfolder = [&](const std::string& path) { return path == (c.InA ? InA("sub") : InB("sub")); };
+            SyncFolder(A, B);
+        }
+        EXPECT_EQ(SortedLogLines(), c.Expected);
+        EXPECT_TRUE(stdfs::is_directory(PathFromUtf8(InB("sub"))));
+        EXPECT_TRUE(stdfs::is_empty(PathFromUtf8(InB("sub"))));
+        SyncFolder(A, B);
+        ExpectUpToDate();
+        EXPECT_EQ(Snapshot(A), before);
+    }
+}
+
+TEST_F(MirrorReliabilityTest, AnEntryOfBThatCannotBeReadIsCopiedAgainNeverPassedOverAsCurrent) {
+    SyncFolder(A, B);
+    WriteFile(InA("sub/b.bin"), "changed in A");
+    ClearLog();
+    {
+        FaultFs fs;
+        // The destination's data cannot be read, while the folder's listing still shows the file.
+        fs.FailEntryData = [this](const std::string& path) -> std::optional<uint32_t> {
+            if (path == InB("a.txt") || path == InB("sub/b.bin")) {
+                return kErrAccessDenied;
+            }
+            return std::nullopt;
+        };
+        SyncFolder(A, B);
+    }
+    EXPECT_EQ(SortedLogLines(),
+              Sorted({InA("a.txt"), kCopy + InB("a.txt"), InA("sub"), InA("sub/b.bin"), kCopy + InB("sub/b.bin"),
+                      InA("sub/deeper"), InA("sub/deeper/c"), InA("empty")}));
     ExpectUpToDate();
 }
 
