@@ -78,66 +78,7 @@ namespace pardova::platform {
 
 namespace {
 std::atomic<FileSystem*> gCurrentFs{nullptr};
-
-// A folder known by its path alone: every step goes through the file system's own path calls.
-class PathFolderHandle final : public FolderHandle {
-public:
-    PathFolderHandle(FileSystem& fs, std::string path) : FFs(fs), FPath(std::move(path)) {}
-
-    std::unique_ptr<DirectorySearch> Search() override { return FFs.FindFirst(IncludeSlash(FPath) + "*.*"); }
-
-    std::optional<FileIdentity> Identity() override { return FFs.GetIdentity(FPath); }
-
-    std::optional<FileAttributeData> GetEntryData(const std::string&, const std::string& path,
-                                                  uint32_t* error) override {
-        return FFs.GetAttributeData(path, error);
-    }
-
-    std::unique_ptr<FolderHandle> OpenSubfolder(const std::string&, const std::string& path,
-                                                bool followLinks) override {
-        if (!followLinks) {
-            // Only a real folder; a link or junction to one is never entered.
-            uint32_t error = 0;
-            const std::optional<uint32_t> attributes = FFs.GetAttributes(path, &error);
-            if (!attributes || (*attributes & kAttrDirectory) == 0 || (*attributes & kAttrReparsePoint) != 0) {
-                return nullptr;
-            }
-        }
-        return std::make_unique<PathFolderHandle>(FFs, path);
-    }
-
-    bool MakeSubfolder(const std::string&, const std::string& path, FolderHandle*, uint32_t* error) override {
-        if (FFs.MakeDirectory(path)) {
-            return true;
-        }
-        if (error != nullptr) {
-            // The reason, as far as a path-based file system can tell it.
-            uint32_t readError = 0;
-            *error = FFs.GetAttributes(path, &readError) ? kErrAlreadyExists : readError;
-        }
-        return false;
-    }
-
-    bool CopyFileHere(FolderHandle&, const std::string&, const std::string& sourcePath, const std::string&,
-                      const std::string& path, uint32_t* error, CopyBatch*, uint64_t) override {
-        return FFs.CopyFileReplacing(sourcePath, path, error);
-    }
-
-private:
-    FileSystem& FFs;
-    std::string FPath;
-};
 } // namespace
-
-std::unique_ptr<FolderHandle> FileSystem::OpenFolder(const std::string& path) {
-    uint32_t error = 0;
-    const std::optional<uint32_t> attributes = GetAttributes(path, &error);
-    if (attributes ? (*attributes & kAttrDirectory) == 0
-                   : (error == kErrFileNotFound || error == kErrPathNotFound || error == kErrInvalidName)) {
-        return nullptr;
-    }
-    return std::make_unique<PathFolderHandle>(*this, path);
-}
 
 bool FileSystem::MoveReplacing(const std::string& from, const std::string& to, uint32_t* error) {
     return NativeFs().MoveReplacing(from, to, error);

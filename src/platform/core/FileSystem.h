@@ -117,8 +117,8 @@ public:
 // A folder held open while a walk works in it. Entries are reached by name relative to the folder, so the
 // kernel resolves one name rather than the whole path, no path length limits how deep a walk goes, and a
 // folder once opened stays the same folder even if its path is changed under the walk. The full paths the
-// caller passes along serve an implementation without handles (a replacement of FileSystem, or a platform
-// without relative calls), which works on them instead and gives the same results.
+// caller passes along name the entries in the terms of the walk (a test's file system sees them), and serve
+// where a step must follow a link on the source side.
 class FolderHandle {
 public:
     virtual ~FolderHandle() = default;
@@ -203,9 +203,8 @@ public:
     // size are the link target's, on Windows those the platform reports for the path.
     virtual std::optional<FileAttributeData> GetAttributeData(const std::string& path, uint32_t* error = nullptr) = 0;
     // The folder held open for a walk, links followed (a folder named by the user may be reached through
-    // links); null when the path is not a folder that opens. The default works on full paths through this
-    // class's own calls, so that a replacement of this class sees every step of a walk.
-    virtual std::unique_ptr<FolderHandle> OpenFolder(const std::string& path);
+    // links); null when the path is not a folder that opens.
+    virtual std::unique_ptr<FolderHandle> OpenFolder(const std::string& path) = 0;
     // The identity of the file or folder the path leads to (links followed), or nullopt.
     virtual std::optional<FileIdentity> GetIdentity(const std::string& path) = 0;
     // Whether the path (a link's target) opens for reading. With backup semantics folders open too.
