@@ -335,7 +335,7 @@ void TLogInstance::OpenHeldFile(platform::FileSystem& fs) {
         try {
             FHeldFile = FHeldFolder->OpenFile(name, FFileName, &FOpenLength);
             return;
-        } catch (const EFOpenError& e) {
+        } catch (const platform::EFOpenError& e) {
             if (e.ErrorCode() != platform::kErrFileNotFound && FileIsThere(fs)) {
                 throw;
             }

@@ -991,7 +991,7 @@ TEST_F(HeldLogTest, AnotherWriterMeetsWhatItMeetsWithoutTheHold) {
         try {
             SimpleLog().LogInfo("log", "refused");
             ADD_FAILURE() << "wrote past another writer";
-        } catch (const EFOpenError& e) {
+        } catch (const platform::EFOpenError& e) {
             EXPECT_EQ(e.Message().rfind("Cannot open file \"" + file + "\". ", 0), 0u) << e.Message();
             EXPECT_EQ(e.ErrorCode(), platform::kErrSharingViolation);
         }
