@@ -91,6 +91,17 @@ bool IdStartsWith(const TItemId& id, const TItemId& prefix) {
                                     prefix);
 }
 
+// The child of `node` on the way down to `id` (an identity that `node`'s own starts), if the node holds it.
+TShellTreeNode* ChildTowards(TShellTreeNode* node, const TItemId& id) {
+    const TItemId prefix(id.begin(), id.begin() + static_cast<std::ptrdiff_t>(node->Item()->AbsoluteId().size() + 1));
+    for (int i = 0; i < node->childCount(); ++i) {
+        if (TShellFolderItem::SameId(node->ChildNode(i)->Item()->AbsoluteId(), prefix)) {
+            return node->ChildNode(i);
+        }
+    }
+    return nullptr;
+}
+
 } // namespace
 
 // The in-place editor of a node's name. The typed text goes to the tree's rename, never straight into
@@ -411,14 +422,7 @@ TShellTreeNode* TsShellTreeView::FindNode(const TItemId& id) const {
         return nullptr;
     }
     while (node->Item()->AbsoluteId().size() < id.size()) {
-        const TItemId prefix(id.begin(),
-                             id.begin() + static_cast<std::ptrdiff_t>(node->Item()->AbsoluteId().size() + 1));
-        TShellTreeNode* next = nullptr;
-        for (int i = 0; i < node->childCount() && !next; ++i) {
-            if (TShellFolderItem::SameId(node->ChildNode(i)->Item()->AbsoluteId(), prefix)) {
-                next = node->ChildNode(i);
-            }
-        }
+        TShellTreeNode* next = ChildTowards(node, id);
         if (!next) {
             return nullptr;
         }
@@ -451,14 +455,7 @@ void TsShellTreeView::SetSelectedPath(const QString& path) {
     // selected and shown but not expanded.
     while (node->Item()->AbsoluteId().size() < target.size()) {
         ExpandNode(node);
-        const TItemId prefix(target.begin(),
-                             target.begin() + static_cast<std::ptrdiff_t>(node->Item()->AbsoluteId().size() + 1));
-        TShellTreeNode* next = nullptr;
-        for (int i = 0; i < node->childCount() && !next; ++i) {
-            if (TShellFolderItem::SameId(node->ChildNode(i)->Item()->AbsoluteId(), prefix)) {
-                next = node->ChildNode(i);
-            }
-        }
+        TShellTreeNode* next = ChildTowards(node, target);
         if (!next) {
             break;
         }
