@@ -149,8 +149,12 @@ endfunction()
 # the end-to-end runs) carries the sanitizers' default options, so that a child process started with an
 # environment of its own reports and fails just as its parent does.
 function(pardova_add_sanitizer_defaults)
+  set(defaults ${PROJECT_SOURCE_DIR}/cmake/SanitizerDefaults.cpp)
   _pardova_executables(${PROJECT_SOURCE_DIR} executables)
   foreach(executable IN LISTS executables)
-    target_sources(${executable} PRIVATE ${PROJECT_SOURCE_DIR}/cmake/SanitizerDefaults.cpp)
+    target_sources(${executable} PRIVATE ${defaults})
   endforeach()
+  # The leaks not counted (only the toolkit's own): a file the defaults name.
+  set_source_files_properties(${defaults} TARGET_DIRECTORY ${executables} PROPERTIES COMPILE_DEFINITIONS
+                              "PARDOVA_LSAN_SUPPRESSIONS=\"${PROJECT_SOURCE_DIR}/cmake/sanitizer-leaks.supp\"")
 endfunction()

@@ -141,7 +141,9 @@ bool TsBoundLabel::eventFilter(QObject* watched, QEvent* event) {
         default:
             break;
         }
-    } else if (watched == FLabel && event->type() == QEvent::MouseButtonPress && FAllowClick) {
+    } else if (event->type() == QEvent::MouseButtonPress && FAllowClick && watched == FLabel) {
+        // The event's kind first: a label being destroyed still sends events through this filter, and is
+        // no longer a TsEditLabel that FLabel could be read as.
         if (FField->isEnabled()) {
             FField->setFocus(Qt::MouseFocusReason);
         }
