@@ -6,6 +6,8 @@
 // Every caller reaches the file system through Fs(). Tests may put another implementation in its place
 // (SetFs) to inject failures; the native one is NativeFs().
 
+#include "platform/core/FileStream.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -158,36 +160,6 @@ public:
                               const FileAttributeData& /*own*/) {}
 };
 
-enum class SeekOrigin { Begin, Current, End };
-
-// An open file; closed in the destructor (never throws).
-class FileStream {
-public:
-    virtual ~FileStream() = default;
-    virtual int64_t Size() = 0;
-    virtual int64_t Seek(int64_t offset, SeekOrigin origin) = 0;
-    // Results are byte counts; a failed write returns less than asked, a failed read 0.
-    virtual size_t Write(const void* data, size_t count) = 0;
-    virtual size_t Read(void* data, size_t count) = 0;
-    // Makes what was written durable on the storage; false when that fails.
-    virtual bool Flush() { return true; }
-    // Cuts or extends the file to `size` bytes; false when that fails.
-    virtual bool SetSize(int64_t size) { return size == Size(); }
-    // Gives this (new) file the permission bits of the file at `path` (and, for root, its owner and group),
-    // so that replacing a file opens it to nobody new. True where the platform keeps no such bits.
-    virtual bool TakePermissionsOf(const std::string& path) {
-        (void)path;
-        return true;
-    }
-};
-
-enum class StreamMode {
-    CreateNoShare,          // create anew (replacing), read and write, no sharing
-    OpenReadWriteDenyWrite, // the file must exist; read and write; others may only read
-    OpenReadShareRead,      // the file must exist and be a regular file; read; others may read
-    CreateNewNoShare,       // create a file that must not exist yet (a link in its place counts as existing)
-};
-
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -275,8 +247,6 @@ std::string PartialCopyName(std::string_view name, uint32_t processId, uint64_t 
 std::optional<uint32_t> PartialCopyOwner(std::string_view name);
 
 FileSystem& NativeFs();
-// The native file streams, behind NativeFs().OpenStream.
-std::unique_ptr<FileStream> OpenNativeStream(const std::string& path, StreamMode mode);
 FileSystem& Fs();
 // Puts another implementation in place (null restores the native one); returns the previous one.
 FileSystem* SetFs(FileSystem* fs);
