@@ -89,3 +89,16 @@ void AddToLog(const std::string& Text, int32_t Value) {
 }
 
 } // namespace pardova
+
+namespace pardova {
+
+LogSink& RunLog() {
+    class ProgramLog final : public LogSink {
+    public:
+        void Write(const std::string& line) override { AddToLog(line); }
+    };
+    static ProgramLog log;
+    return log;
+}
+
+} // namespace pardova

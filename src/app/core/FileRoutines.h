@@ -2,6 +2,8 @@
 // The small file-system routines that the synchronisation run, the mirror and the main window share, and
 // the run log routine. Paths are used as given; relative ones resolve against the current folder.
 
+#include "log/core/LogSink.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -36,5 +38,8 @@ std::string GetAppDir();
 // Writes one Info line to the log named "log": the text alone when Value is the largest 32-bit value,
 // else the text, " : " and the value. Errors of the event log pass through.
 void AddToLog(const std::string& Text, int32_t Value = 2147483647);
+
+// The program's run log as a sink: each line through AddToLog.
+LogSink& RunLog();
 
 } // namespace pardova

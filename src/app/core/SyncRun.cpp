@@ -3,6 +3,7 @@
 #include "app/core/FileRoutines.h"
 #include "app/core/Mirror.h"
 #include "platform/core/Exceptions.h"
+#include "platform/core/FileSystem.h"
 #include "platform/core/Path.h"
 #include "platform/core/Process.h"
 
@@ -33,7 +34,7 @@ int DoSyncCounting(const std::string& A, const std::string& B, const std::string
     if (StartFlag() && !PlainFileExists(ProgramPath)) {
         throw Exception("Файл не найден\r" + ProgramPath);
     }
-    const int failures = SyncFolderCounting(A, B);
+    const int failures = SyncFolderCounting(platform::Fs(), RunLog(), A, B);
     if (StartFlag()) {
         AddToLog("Запускаю " + platform::PathForLog(ProgramPath));
         RunProgram(ProgramPath);

@@ -86,6 +86,16 @@ public:
 
     std::unique_ptr<DirectorySearch> Search() override { return FFs.FindFirst(IncludeSlash(FPath) + "*.*"); }
 
+    // A search that does not start on a folder that is still there cannot be told from a refused one.
+    std::unique_ptr<DirectorySearch> TrySearch(uint32_t& error) override {
+        std::unique_ptr<DirectorySearch> search = Search();
+        error = 0;
+        if (search == nullptr && FFs.GetAttributes(FPath, &error)) {
+            error = kErrAccessDenied;
+        }
+        return search;
+    }
+
     std::optional<FileIdentity> Identity() override { return FFs.GetIdentity(FPath); }
 
     std::optional<FileAttributeData> GetEntryData(const std::string&, const std::string& path,
@@ -93,13 +103,23 @@ public:
         return FFs.GetAttributeData(path, error);
     }
 
-    std::unique_ptr<FolderHandle> OpenSubfolder(const std::string&, const std::string& path,
+    std::unique_ptr<FolderHandle> OpenSubfolder(const std::string& name, const std::string& path,
                                                 bool followLinks) override {
+        uint32_t error = 0;
+        return TryOpenSubfolder(name, path, followLinks, error);
+    }
+
+    std::unique_ptr<FolderHandle> TryOpenSubfolder(const std::string&, const std::string& path, bool followLinks,
+                                                   uint32_t& error) override {
+        error = 0;
         if (!followLinks) {
             // Only a real folder; a link or junction to one is never entered.
-            uint32_t error = 0;
             const std::optional<uint32_t> attributes = FFs.GetAttributes(path, &error);
-            if (!attributes || (*attributes & kAttrDirectory) == 0 || (*attributes & kAttrReparsePoint) != 0) {
+            if (!attributes) {
+                return nullptr;
+            }
+            if ((*attributes & kAttrDirectory) == 0 || (*attributes & kAttrReparsePoint) != 0) {
+                error = kErrPathNotFound;
                 return nullptr;
             }
         }
@@ -128,6 +148,24 @@ private:
     std::string FPath;
 };
 } // namespace
+
+bool IsNotThereError(uint32_t error) {
+    return error == kErrFileNotFound || error == kErrPathNotFound || error == kErrBadNetPath ||
+           error == kErrInvalidName;
+}
+
+std::unique_ptr<DirectorySearch> FolderHandle::TrySearch(uint32_t& error) {
+    std::unique_ptr<DirectorySearch> search = Search();
+    error = search ? 0 : kErrAccessDenied;
+    return search;
+}
+
+std::unique_ptr<FolderHandle> FolderHandle::TryOpenSubfolder(const std::string& name, const std::string& path,
+                                                             bool followLinks, uint32_t& error) {
+    std::unique_ptr<FolderHandle> folder = OpenSubfolder(name, path, followLinks);
+    error = folder ? 0 : kErrAccessDenied;
+    return folder;
+}
 
 std::unique_ptr<FolderHandle> FileSystem::OpenFolder(const std::string& path) {
     uint32_t error = 0;

@@ -48,6 +48,11 @@ inline constexpr uint32_t kErrErrnoBase = 0x20000000;
 // A code that no platform call gives: what stands for "some other error" where one is made up.
 inline constexpr uint32_t kErrOther = 0xFFFF;
 
+// Whether a failed read of a path's attributes means that nothing is there: a missing file or path, a
+// network path that does not exist, or a name the file system cannot hold. Any other failure (a refused
+// access, say) leaves open that something is there.
+bool IsNotThereError(uint32_t error);
+
 // One entry of a directory search.
 struct DirEntry {
     std::string Name;        // the long name
@@ -135,6 +140,13 @@ public:
     // entered or written through a link. Null also when the folder does not open.
     virtual std::unique_ptr<FolderHandle> OpenSubfolder(const std::string& name, const std::string& path,
                                                         bool followLinks) = 0;
+    // Search and OpenSubfolder, also telling why they gave null: `error` receives the platform's error code
+    // (one that IsOutOfHandlesError of platform/core/Handles.h
+    // tells when no handle is left), or 0 for a search that found no entries at all. The
+    // defaults, for handles that cannot tell, give kErrAccessDenied.
+    virtual std::unique_ptr<DirectorySearch> TrySearch(uint32_t& error);
+    virtual std::unique_ptr<FolderHandle> TryOpenSubfolder(const std::string& name, const std::string& path,
+                                                           bool followLinks, uint32_t& error);
     // Creates one sub-folder. Where the platform has permission bits, the new folder takes those of `like`
     // (a folder of the same kind of handle) for its group and others (never more open than `like`, and its
     // group where the runner may set it), and full access for its owner; with no `like` it is private to

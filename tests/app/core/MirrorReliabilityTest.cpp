@@ -30,11 +30,11 @@ namespace {
 using namespace pardova::testing;
 using namespace pardova::platform;
 
-// Forwards every call to the native file system, except those a test has chosen to fail.
+// Forwards every call to the native file system, except those a test has chosen to fail; a pass is given
+// it in place of the native one.
 class FaultFs final : public ForwardingFs {
 public:
-    FaultFs() : FPrevious(SetFs(this)) {}
-    ~FaultFs() override { SetFs(FPrevious); }
+    FaultFs() = default;
     FaultFs(const FaultFs&) = delete;
     FaultFs& operator=(const FaultFs&) = delete;
 
@@ -94,8 +94,6 @@ private:
         std::string FPattern;
         std::function<void(const std::string&, const DirEntry&)> FAfter;
     };
-
-    FileSystem* FPrevious;
 };
 
 class MirrorReliabilityTest : public MirrorFixture {
@@ -150,7 +148,7 @@ TEST_F(MirrorReliabilityTest, ASourceFileVanishingBeforeItsCopyLeavesBAsItWas) {
                 stdfs::remove(PathFromUtf8(InA(entry.Name)));
             }
         };
-        SyncFolder(A, B);
+        SyncFolderCounting(fs, RunLog(), A, B);
     }
     Lines expected = FirstPassLines();
     for (const std::string name : {"gone-new", "gone-old"}) {
@@ -170,9 +168,16 @@ TEST_F(MirrorReliabilityTest, AnUnreadableSourceFolderCountsAsEmptyUntilItCanBeR
     {
         FaultFs fs;
         fs.RefuseSearch = [this](const std::string& pattern) { return pattern.rfind(InA("sub"), 0) == 0; };
-        SyncFolder(A, B);
+        // Nothing below it is visited, and the pass says so instead of passing as complete.
+        EXPECT_EQ(SyncFolderCounting(fs, RunLog(), A, B), 1);
     }
-    EXPECT_EQ(SortedLogLines(), Sorted({InA("a.txt"), kCopy + InB("a.txt"), InA("sub"), InA("empty")}));
+    EXPECT_EQ(SortedLogLines(),
+              Sorted({InA("a.txt"), kCopy + InB("a.txt"), InA("sub"), FailureLine(kErrAccessDenied), InA("empty")}));
+    const Lines lines = LogLines();
+    const auto sub = std::find(lines.begin(), lines.end(), InA("sub"));
+    ASSERT_NE(sub, lines.end());
+    ASSERT_NE(sub + 1, lines.end());
+    EXPECT_EQ(*(sub + 1), FailureLine(kErrAccessDenied));
     EXPECT_TRUE(stdfs::is_directory(PathFromUtf8(InB("sub"))));
     EXPECT_TRUE(stdfs::is_empty(PathFromUtf8(InB("sub"))));
     EXPECT_EQ(Snapshot(A), before);
@@ -205,7 +210,7 @@ TEST_F(MirrorReliabilityTest, ADestinationFolderThatCannotBeCreatedIsWalkedAndLo
     {
         FaultFs fs;
         fs.RefuseMakeDirectory = [this](const std::string& path) { return path == InB("sub"); };
-        SyncFolder(A, B);
+        SyncFolderCounting(fs, RunLog(), A, B);
     }
     // Every entry below the missing folder is still logged, each file with its (failing) copy; the folder
     // and each of those copies have their failure lines.
@@ -269,7 +274,7 @@ TEST_F(MirrorReliabilityTest, ACopyFailingHalfWayIsMadeAgainOnTheNextPass) {
             WriteFile(target, content.substr(0, content.size() / 2));
             return false;
         };
-        SyncFolder(A, B);
+        SyncFolderCounting(fs, RunLog(), A, B);
     }
     EXPECT_EQ(SortedLogLines(), FirstPassLines({kErrDiskFull}));
     ClearLog();
