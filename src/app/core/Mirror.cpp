@@ -100,11 +100,6 @@ private:
     int FFailures = 0;
 };
 
-// Whether the source's attribute data and its copy's agree on what the quick check compares.
-bool CopyIsCurrentGiven(const FileAttributeData& source, const FileAttributeData& copy) {
-    return source.WriteTime == copy.WriteTime && source.Size == copy.Size;
-}
-
 // The least number of handles the walk works with: A's and B's folders, the folder being walked with its
 // search and its counterpart in B, and a sub-folder of each side being opened.
 constexpr size_t kLeastWalkHandles = 8;
@@ -183,8 +178,7 @@ private:
         bool StaleRemoved = false;
     };
 
-    // The frames in order, from A down to the folder being walked. Their paths are prefixes of one text
-    // per side, so that a deep tree costs its depth, not its depth squared, in path text.
+    // Takes the next entry of the deepest folder until every folder is done.
     void Walk() {
         DirEntry entry;
         while (!FFrames.empty()) {
@@ -323,9 +317,9 @@ private:
             const std::optional<FileAttributeData> dest = destFolder->GetEntryData(name, FDestPath, &error);
             const std::optional<uint32_t> destAttributes =
                 dest ? std::optional<uint32_t>(dest->Attributes) : std::nullopt;
-            if (detail::PlainFileExistsGiven(FDestPath, destAttributes, error) && dest) {
+            if (PlainFileExistsGiven(FFs, FDestPath, destAttributes, error) && dest) {
                 const std::optional<FileAttributeData> source = sourceFolder.GetEntryData(name, FSourcePath);
-                if (source && CopyIsCurrentGiven(*source, *dest)) {
+                if (source && CopyIsCurrent(*source, *dest)) {
                     if (!frame.DestIsSource) {
                         // A copy never stays more open than its source, even when its content is current.
                         destFolder->RestrictLike(name, *source, *dest);
@@ -521,6 +515,8 @@ private:
     std::unique_ptr<FolderHandle> FSource;
     std::unique_ptr<FolderHandle> FDest;
     std::optional<FileIdentity> FDestIdentity;
+    // From A down to the folder being walked. Their paths are prefixes of one text per side (below), so
+    // that a deep tree costs its depth, not its depth squared, in path text.
     std::vector<Frame> FFrames;
     size_t FFirstHeld = 1;
     size_t FBudget;
@@ -546,6 +542,10 @@ int SyncFolderCounting(FileSystem& Fs, LogSink& Log, const std::string& Source, 
 
 void SyncFolder(const std::string& Source, const std::string& Dest) {
     (void)SyncFolderCounting(NativeFs(), RunLog(), Source, Dest);
+}
+
+bool CopyIsCurrent(const FileAttributeData& Source, const FileAttributeData& Copy) {
+    return Source.WriteTime == Copy.WriteTime && Source.Size == Copy.Size;
 }
 
 bool SameWriteTime(const std::string& FileA, const std::string& FileB) {

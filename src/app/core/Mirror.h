@@ -30,6 +30,10 @@ void SyncFolder(const std::string& Source, const std::string& Dest);
 // to be opened again as themselves), each likewise followed by the reason.
 int SyncFolderCounting(platform::FileSystem& Fs, LogSink& Log, const std::string& Source, const std::string& Dest);
 
+// The quick check that lets the walk pass a file over: its copy has the source's last-write time, exactly
+// as the platform keeps it, and the source's size. Contents are never compared.
+bool CopyIsCurrent(const platform::FileAttributeData& Source, const platform::FileAttributeData& Copy);
+
 // True only when both files' last-write times can be read and are equal to the 100 nanoseconds.
 bool SameWriteTime(const std::string& FileA, const std::string& FileB);
 

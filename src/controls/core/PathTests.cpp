@@ -15,17 +15,9 @@ bool IsExistingFolder(const std::string& path) {
     uint32_t error = 0;
     const std::optional<uint32_t> attributes = fs.GetAttributes(path, &error);
     if (!attributes) {
-        switch (error) {
-        case kErrFileNotFound:
-        case kErrPathNotFound:
-        case kErrNotReady:
-        case kErrBadNetPath:
-        case kErrInvalidName:
-            return false;
-        default:
-            // The entry may well exist but be unreadable to us; a picker or a run that goes on finds out.
-            return true;
-        }
+        // A device that is not ready holds no folder either. Any other failure: the entry may well exist
+        // but be unreadable to us; a picker or a run that goes on finds out.
+        return !(IsNotThereError(error) || error == kErrNotReady);
     }
     if ((*attributes & kAttrReparsePoint) != 0) {
         // A link counts only when its target is reachable.

@@ -77,8 +77,6 @@ constexpr int64_t kTicksPerSecond = 10000000;
 namespace pardova::platform {
 
 namespace {
-std::atomic<FileSystem*> gCurrentFs{nullptr};
-
 // A folder known by its path alone: every step goes through the file system's own path calls.
 class PathFolderHandle final : public FolderHandle {
 public:
@@ -170,8 +168,7 @@ std::unique_ptr<FolderHandle> FolderHandle::TryOpenSubfolder(const std::string& 
 std::unique_ptr<FolderHandle> FileSystem::OpenFolder(const std::string& path) {
     uint32_t error = 0;
     const std::optional<uint32_t> attributes = GetAttributes(path, &error);
-    if (attributes ? (*attributes & kAttrDirectory) == 0
-                   : (error == kErrFileNotFound || error == kErrPathNotFound || error == kErrInvalidName)) {
+    if (attributes ? (*attributes & kAttrDirectory) == 0 : IsNotThereError(error)) {
         return nullptr;
     }
     return std::make_unique<PathFolderHandle>(*this, path);
@@ -263,14 +260,34 @@ FileSystem& NativeFs() {
     return fs;
 }
 
+OverridePoint<FileSystem*>& FsOverride() {
+    static OverridePoint<FileSystem*> point(nullptr);
+    return point;
+}
+
 FileSystem& Fs() {
-    FileSystem* fs = gCurrentFs.load(std::memory_order_acquire);
+    FileSystem* fs = FsOverride().Get();
     return fs != nullptr ? *fs : NativeFs();
 }
 
-FileSystem* SetFs(FileSystem* fs) {
-    FileSystem* previous = gCurrentFs.exchange(fs, std::memory_order_acq_rel);
-    return previous != nullptr ? previous : &NativeFs();
+bool PlainFileExistsGiven(FileSystem& fs, const std::string& path, std::optional<uint32_t> attributes, uint32_t error) {
+    if (!attributes) {
+        if (IsNotThereError(error)) {
+            return false;
+        }
+        // The attributes cannot be read, yet the folder's listing may still show the file.
+        const std::unique_ptr<DirectorySearch> search = fs.FindFirst(path);
+        DirEntry entry;
+        return search != nullptr && search->Next(entry) && (entry.Attributes & kAttrDirectory) == 0;
+    }
+    if ((*attributes & kAttrDirectory) != 0) {
+        return false;
+    }
+    if ((*attributes & kAttrReparsePoint) == 0) {
+        return true;
+    }
+    uint32_t openError = 0;
+    return fs.CanOpenForReading(path, false, &openError) || openError == kErrSharingViolation;
 }
 
 } // namespace pardova::platform

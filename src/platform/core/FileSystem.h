@@ -3,8 +3,11 @@
 // given (relative paths resolve against the process's current folder). Attribute bits and error codes use
 // the Windows numbering on every platform, so that the logic above this layer is written once.
 //
-// Every caller reaches the file system through Fs(). Tests may put another implementation in its place
-// (SetFs) to inject failures; the native one is NativeFs().
+// The walk and the run are given the file system they work on. The few other callers reach it through
+// Fs(), the native one (NativeFs()) unless a test has put another in its place for a scope
+// (ScopedOverride on FsOverride()).
+
+#include "platform/core/Override.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -270,9 +273,15 @@ std::optional<uint32_t> PartialCopyOwner(std::string_view name);
 FileSystem& NativeFs();
 // The native file streams, behind NativeFs().OpenStream.
 std::unique_ptr<FileStream> OpenNativeStream(const std::string& path, StreamMode mode);
+// The file system that Fs() gives: null for the native one. Only tests put another there, for a scope.
+OverridePoint<FileSystem*>& FsOverride();
 FileSystem& Fs();
-// Puts another implementation in place (null restores the native one); returns the previous one.
-FileSystem* SetFs(FileSystem* fs);
+
+// Whether a plain file is at `path` (a folder never counts), given its attribute bits as already read
+// (nullopt with the read's error code when it failed): a failure that means nothing is there is no file;
+// after another failure the folder's listing may still show the file; a link counts when its target opens
+// for reading or is held by someone who refuses to share it.
+bool PlainFileExistsGiven(FileSystem& fs, const std::string& path, std::optional<uint32_t> attributes, uint32_t error);
 
 // The platform's message text for an error code (FormatMessage on Windows, strerror on POSIX, in the
 // user's language where the platform has one). "Unknown error N" only for a code no platform call gives.

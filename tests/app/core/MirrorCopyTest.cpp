@@ -162,10 +162,10 @@ TEST_F(MirrorCopyTest, FailuresAmongManyCopiesKeepTheirPlaces) {
 TEST_F(MirrorCopyTest, ARunCountsItsFailures) {
     WriteFile(InA("f"), "payload");
     MakeDirs("B/f");
-    EXPECT_EQ(DoSyncCounting(A, B, "", [] { return false; }), 1);
+    EXPECT_EQ(DoSyncCounting(NativeFs(), RunLog(), A, B, "", [] { return false; }), 1);
     EXPECT_EQ(LastSyncFailures(), 1);
     stdfs::remove(PathFromUtf8(InB("f")));
-    EXPECT_EQ(DoSyncCounting(A, B, "", [] { return false; }), 0);
+    EXPECT_EQ(DoSyncCounting(NativeFs(), RunLog(), A, B, "", [] { return false; }), 0);
     EXPECT_EQ(LastSyncFailures(), 0);
 }
 
