@@ -6,7 +6,9 @@
  *
  * MODE: "full" (the default: the six calls above), "nounlock" (the lock left to the close), "append" (open
  * for appending, one write, close: no lock and no length read, which the log's rules do not allow), "nolog"
- * (the walk and its attribute reads alone). */
+ * (the walk and its attribute reads alone), "held" (the log held open in its held folder between lines, as
+ * Pardova holds it during a pass: per line the lock, one attribute read of the file's entry relative to the
+ * folder, one appending write, the unlock). */
 #define _GNU_SOURCE
 #include <dirent.h>
 #include <fcntl.h>
@@ -17,7 +19,9 @@
 #include <unistd.h>
 
 static const char* logPath;
-static int mode; /* 0 full, 1 nounlock, 2 append, 3 nolog */
+static int mode; /* 0 full, 1 nounlock, 2 append, 3 nolog, 4 held */
+static int logFolder = -1, logFile = -1;
+static const char* logName;
 static long entries;
 
 static void LogLine(const char* text) {
@@ -26,6 +30,15 @@ static void LogLine(const char* text) {
     if (n < 0) return;
     if ((size_t)n >= sizeof line) n = (int)sizeof line - 1; /* a longer path is cut, never read past */
     if (mode == 3) return;
+    if (mode == 4) {
+        if (flock(logFile, LOCK_EX | LOCK_NB) == 0) {
+            struct stat st;
+            (void)fstatat(logFolder, logName, &st, 0);
+            (void)!write(logFile, line, (size_t)n);
+            flock(logFile, LOCK_UN);
+        }
+        return;
+    }
     /* As in Pardova, the outcome of the write is not looked at; the file is closed either way. */
     if (mode == 2) {
         int fd = open(logPath, O_WRONLY | O_APPEND | O_CLOEXEC);
@@ -74,13 +87,25 @@ int main(int argc, char** argv) {
     if (argc != 4 && argc != 5) return 2;
     logPath = argv[3];
     if (argc == 5) {
-        const char* modes[] = {"full", "nounlock", "append", "nolog"};
+        const char* modes[] = {"full", "nounlock", "append", "nolog", "held"};
         mode = -1;
-        for (int i = 0; i < 4; i++)
+        for (int i = 0; i < 5; i++)
             if (strcmp(argv[4], modes[i]) == 0) mode = i;
         if (mode < 0) return 2;
     }
     close(open(logPath, O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    if (mode == 4) {
+        static char folder[4096];
+        const char* slash = strrchr(logPath, '/');
+        size_t cut = slash ? (size_t)(slash - logPath) + 1 : 0;
+        if (cut >= sizeof folder) return 2;
+        memcpy(folder, logPath, cut);
+        folder[cut] = 0;
+        logName = logPath + cut;
+        logFolder = open(cut ? folder : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+        logFile = openat(logFolder, logName, O_RDWR | O_APPEND | O_CLOEXEC);
+        if (logFolder < 0 || logFile < 0) return 1;
+    }
     static char path[65536];
     size_t len = strlen(argv[1]);
     memcpy(path, argv[1], len);

@@ -3,6 +3,7 @@
 //   gentree small ROOT COUNT   COUNT files of 0-8 KiB, 100 per folder, three folder levels
 //   gentree large ROOT COUNT SIZE_MIB   COUNT files of SIZE_MIB each, in ROOT
 //   gentree touch ROOT PERCENT   sets a new last-write time on every (100/PERCENT)-th file
+//   gentree wide ROOT COUNT FOLDERS   COUNT files of 0-8 KiB spread evenly over FOLDERS folders of ROOT
 //
 // small and large always give the same names, sizes, contents and times; touch takes its times from the
 // clock so that every call changes the files again.
@@ -93,6 +94,24 @@ int main(int argc, char** argv) {
         for (long i = 0; i < count; ++i) {
             const fs::path path = root / ("big" + std::to_string(i) + ".bin");
             WriteFile(path, size, state);
+            SetTime(path, base + i);
+        }
+    } else if (mode == "wide") {
+        const long folders = argc < 5 ? 0 : std::atol(argv[4]);
+        if (folders <= 0) {
+            return 2;
+        }
+        const long perFolder = (count + folders - 1) / folders;
+        for (long i = 0; i < count; ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "w%02ld", i / perFolder);
+            char file[32];
+            std::snprintf(file, sizeof file, "f%07ld.dat", i);
+            const fs::path path = root / name / file;
+            if (i % perFolder == 0) {
+                fs::create_directories(path.parent_path());
+            }
+            WriteFile(path, Next(state) % (8 * 1024 + 1), state);
             SetTime(path, base + i);
         }
     } else if (mode == "touch") {

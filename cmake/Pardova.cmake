@@ -6,7 +6,8 @@ macro(pardova_setup_gtest)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
     set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
     # GoogleTest's own build defines the GTest:: aliases.
-    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    # SYSTEM: its headers are not the project's own code (no -Werror on what they hold).
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
   else()
     find_package(GTest REQUIRED)
   endif()
@@ -123,5 +124,33 @@ function(pardova_check_core_libraries)
         endforeach()
       endif()
     endforeach()
+  endforeach()
+endfunction()
+
+# Every executable target of the given folder and of the folders below it.
+function(_pardova_executables dir out_var)
+  set(found "")
+  get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+  foreach(target IN LISTS targets)
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "EXECUTABLE")
+      list(APPEND found ${target})
+    endif()
+  endforeach()
+  get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+  foreach(subdir IN LISTS subdirs)
+    _pardova_executables(${subdir} below)
+    list(APPEND found ${below})
+  endforeach()
+  set(${out_var} ${found} PARENT_SCOPE)
+endfunction()
+
+# The sanitizer build: every executable of the project (the suites, the program they start, the program of
+# the end-to-end runs) carries the sanitizers' default options, so that a child process started with an
+# environment of its own reports and fails just as its parent does.
+function(pardova_add_sanitizer_defaults)
+  _pardova_executables(${PROJECT_SOURCE_DIR} executables)
+  foreach(executable IN LISTS executables)
+    target_sources(${executable} PRIVATE ${PROJECT_SOURCE_DIR}/cmake/SanitizerDefaults.cpp)
   endforeach()
 endfunction()

@@ -5,10 +5,7 @@
 #include <gmock/gmock.h>
 
 #ifndef _WIN32
-#include <csignal>
-#include <cstdlib>
 #include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #endif
 #ifdef __linux__
@@ -17,12 +14,10 @@
 #endif
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -124,32 +119,5 @@ TEST_F(Program, ASilentPassWithAFailedCopyEndsWithCodeTwo) {
     ASSERT_EQ(Run({"/s"}, false), 0);
     EXPECT_EQ(ReadFile(B / "f.txt"), "payload");
 }
-
-#ifndef _WIN32
-// The end-to-end suites once had the program close its own window when an environment variable asked for
-// it; the shipped program has no such hook, so a user who happens to have it set keeps the window open.
-// (Windows: WindowsProgram.TheWindowStaysOpenUntilClosedWhateverTheEnvironmentSays.)
-TEST_F(Program, TheWindowStaysOpenUntilClosedWhateverTheEnvironmentSays) {
-    SaveFields((Dir / "A").string(), (Dir / "B").string());
-    setenv("PARDOVA_TEST_CLOSE_WHEN_IDLE", "1", 1);
-    const pid_t child = Start({}, false);
-    unsetenv("PARDOVA_TEST_CLOSE_WHEN_IDLE");
-    // The start line is written once the window is created; the window then stands open and idle.
-    const auto started = std::chrono::steady_clock::now();
-    while (ReadFile(Dir / "app" / "log.txt").find("| Info | start") == std::string::npos &&
-           std::chrono::steady_clock::now() - started < std::chrono::seconds(30)) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    // Such a hook closed an idle window within a few milliseconds; two seconds on, it is still open.
-    std::this_thread::sleep_for(std::chrono::seconds(2));
-    int status = 0;
-    EXPECT_EQ(waitpid(child, &status, WNOHANG), 0) << "the program ended by itself";
-    // Offscreen nothing outside the program can close its window: it is ended, and a closed window's
-    // "finish" is not in the log.
-    kill(-child, SIGKILL);
-    EXPECT_EQ(Wait(child), kKilledByGuard);
-    EXPECT_THAT(LogTexts(), ElementsAre(kStartLine));
-}
-#endif
 
 } // namespace

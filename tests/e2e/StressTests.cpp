@@ -74,7 +74,7 @@ protected:
     void TearDown() override {
         ProgramFolder::TearDown();
         if (!OtherDevice.empty()) {
-            fs::remove_all(OtherDevice);
+            pardova::testing::RemoveTestFolder(OtherDevice);
         }
     }
 

@@ -9,6 +9,8 @@
 // suites' own build of the program, the shipped main() with a hook that closes the window
 // (tests/e2e/CloseWhenIdleHook.cpp); the runs that end by themselves (/s) start the shipped program.
 
+#include "support/TestRemoveFolder.h"
+
 #include <gtest/gtest.h>
 
 #ifdef _WIN32
@@ -143,10 +145,8 @@ protected:
         fs::copy_file(PARDOVA_EXECUTABLE, Executable);
     }
 
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(Dir, ec);
-    }
+    // What cannot be removed fails the test (RemoveTestFolder).
+    void TearDown() override { pardova::testing::RemoveTestFolder(Dir); }
 
 #ifdef _WIN32
     // Starts the shipped program from the temporary folder; on the given "station\desktop" when one is named.

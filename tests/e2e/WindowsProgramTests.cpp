@@ -157,24 +157,6 @@ TEST_F(WindowsProgram, TheWindowClosedByTheUserSavesAndTheNextStartRestoresTheFi
     EXPECT_FALSE(fs::exists(Dir / "B"));
 }
 
-// The end-to-end suites once had the program close its own window when an environment variable asked for
-// it; the shipped program has no such hook, so a user who happens to have it set keeps the window open.
-TEST_F(WindowsProgram, TheWindowStaysOpenUntilClosedWhateverTheEnvironmentSays) {
-    SaveFields((Dir / "A").string(), (Dir / "B").string());
-    SetEnvironmentVariableW(L"PARDOVA_TEST_CLOSE_WHEN_IDLE", L"1");
-    HANDLE process = Start({});
-    SetEnvironmentVariableW(L"PARDOVA_TEST_CLOSE_WHEN_IDLE", nullptr);
-    ASSERT_NE(process, nullptr);
-    HWND window = AwaitWindow(process, IsMainWindow);
-    ASSERT_NE(window, nullptr);
-    // Such a hook closed an idle window within a few milliseconds; two seconds on, it is still open.
-    EXPECT_EQ(WaitForSingleObject(process, 2000), static_cast<DWORD>(WAIT_TIMEOUT));
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(Wait(process), 0);
-    EXPECT_THAT(LogTexts(), ElementsAre(kStartLine, "finish"));
-    EXPECT_FALSE(fs::exists(Dir / "B"));
-}
-
 // Left and Top are the corner of the window rectangle, as the system reports it to every other program.
 TEST_F(WindowsProgram, TheNextStartRestoresTheWindowsPlace) {
     SaveFields((Dir / "A").string(), (Dir / "B").string());

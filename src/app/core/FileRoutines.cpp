@@ -39,24 +39,12 @@ bool PlainFileExists(FileSystem& fs, const std::string& Path) {
 bool PlainFileExists(const std::string& Path) { return PlainFileExists(Fs(), Path); }
 
 bool MakeFolderPath(FileSystem& fs, const std::string& Path) {
-    if (Path.empty()) {
-        throw EInOutError("Unable to create directory", static_cast<int>(kErrPathNotFound));
-    }
-    std::string path = Path;
-    if (path.back() == PathDelimiter()) {
-        path.pop_back();
-    }
-    // On Windows a drive ("C:") is shorter than three characters; on POSIX only the root, which has
-    // become empty here, is left to stop at.
-    const bool isTop = kNativePathStyle == PathStyle::Windows ? path.size() < 3 : path.empty();
-    if (isTop || FolderExists(fs, path)) {
-        return true;
-    }
-    const std::string parent = FolderPart(path);
-    if (parent == path) {
-        return true;
-    }
-    return MakeFolderPath(fs, parent) && fs.MakeDirectory(path);
+    // A folder is there when FolderExists says so; an empty path and a lone relative name raise, and a
+    // parent that could not be made stops the chain.
+    FolderChainRules rules;
+    rules.IsThere = [&fs](const std::string& folder) { return FolderExists(fs, folder); };
+    rules.Fs = &fs;
+    return MakeFolderChain(Path, rules);
 }
 
 bool MakeFolderPath(const std::string& Path) { return MakeFolderPath(Fs(), Path); }

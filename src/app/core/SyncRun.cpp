@@ -5,7 +5,7 @@
 #include "platform/core/Exceptions.h"
 #include "platform/core/FileSystem.h"
 #include "platform/core/Path.h"
-#include "platform/core/Process.h"
+#include "platform/core/Shell.h"
 
 namespace pardova {
 
@@ -24,7 +24,7 @@ int DoSyncCounting(platform::FileSystem& Fs, LogSink& Log, const std::string& A,
                    const std::string& ProgramPath, const std::function<bool()>& StartFlag) {
     gLastFailures = 0;
     if (!FolderExists(Fs, A)) {
-        throw Exception("Папка не найдена\r" + A);
+        throw platform::Exception("Папка не найдена\r" + A);
     }
     if (!FolderExists(Fs, B)) {
         Log.Write("Папка не найдена, создаю " + platform::PathForLog(B));
@@ -32,7 +32,7 @@ int DoSyncCounting(platform::FileSystem& Fs, LogSink& Log, const std::string& A,
         MakeFolderPath(Fs, ExpandPath(Fs, B));
     }
     if (StartFlag() && !PlainFileExists(Fs, ProgramPath)) {
-        throw Exception("Файл не найден\r" + ProgramPath);
+        throw platform::Exception("Файл не найден\r" + ProgramPath);
     }
     const int failures = SyncFolderCounting(Fs, Log, A, B);
     if (StartFlag()) {

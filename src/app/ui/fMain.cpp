@@ -2,10 +2,12 @@
 
 #include "app/core/FileRoutines.h"
 #include "app/core/SyncRun.h"
+#include "app/ui/ProgramIcon.h"
 #include "log/core/SimpleLog.h"
 #include "platform/core/Locale.h"
 #include "platform/ui/Application.h"
 
+#include <QApplication>
 #include <QFont>
 #include <QPalette>
 
@@ -36,11 +38,11 @@ QWidget* TMainForm::Register(TMainForm* self, QWidget* parent) {
     return parent;
 }
 
-TMainForm::TMainForm(QWidget* parent) : TForm(Register(this, parent)) {
+TMainForm::TMainForm(QWidget* parent) : platform::TForm(Register(this, parent)) {
     setObjectName(QStringLiteral("MainForm"));
     SetCaption(QStringLiteral("Pardova, 1.0"));
     SetDialogBorder(436, 294);
-    setFont(TahomaFont());
+    setFont(platform::TahomaFont());
 
     // The settings store, built with the window: it hooks the window's show, close and destroy events
     // once the window is built, and restores these values before FormShow runs.
@@ -51,7 +53,7 @@ TMainForm::TMainForm(QWidget* parent) : TForm(Register(this, parent)) {
         PropStorage1->StoredProps().Add(path);
     }
 
-    StatusBar1 = Place<TsStatusBar>(this, "StatusBar1", 0, 275, 436, 19);
+    StatusBar1 = Place<platform::TsStatusBar>(this, "StatusBar1", 0, 275, 436, 19);
     StatusBar1->SetPanelWidths({200, 48, 50});
 
     DirEdit1 = Place<TsDirectoryEdit>(this, "DirEdit1", 63, 18, 365, 21);
@@ -74,12 +76,12 @@ TMainForm::TMainForm(QWidget* parent) : TForm(Register(this, parent)) {
     DirEdit1->SetRoot(QStringLiteral("rfDesktop"));
     DirEdit2->SetRoot(QStringLiteral("rfDesktop"));
 
-    sButton1 = Place<TsButton>(this, "sButton1", 312, 141, 112, 37);
+    sButton1 = Place<platform::TsButton>(this, "sButton1", 312, 141, 112, 37);
     sButton1->SetCaption(QStringLiteral("Старт"));
     sButton1->OnClick = [this](QObject* Sender) { sButton1Click(Sender); };
     SetAnchors(sButton1, akLeft | akTop);
 
-    sMemo1 = Place<TsMemo>(this, "sMemo1", 0, 183, 436, 92);
+    sMemo1 = Place<platform::TsMemo>(this, "sMemo1", 0, 183, 436, 92);
     // The letter А in "папке А" and "из А в B" is Cyrillic, every B Latin; the dash is an en dash.
     sMemo1->SetLines({
         QString(),
@@ -92,7 +94,7 @@ TMainForm::TMainForm(QWidget* parent) : TForm(Register(this, parent)) {
     sMemo1->SetCentered(true);
     MakeWhite(sMemo1);
 
-    CheckBox1 = Place<TsCheckBox>(this, "CheckBox1", 47, 142, 132, 17);
+    CheckBox1 = Place<platform::TsCheckBox>(this, "CheckBox1", 47, 142, 132, 17);
     CheckBox1->SetCaption(QStringLiteral("Запустить exe-файл"));
     SetAnchors(CheckBox1, akLeft | akTop);
 
@@ -134,9 +136,16 @@ void TMainForm::FormDestroy(QObject*) { AddToLog("finish"); }
 bool TMainForm::IsSilentSwitch(const std::string& firstArgument) { return platform::LowerCase(firstArgument) == "/s"; }
 
 void TMainForm::FormShow(QObject*) {
-    if (IsSilentSwitch(Application->ParamStr(1))) {
-        sButton1->Click();
-        Application->Halt(LastSyncFailures() > 0 ? 2 : 0);
+    if (IsSilentSwitch(platform::Application->ParamStr(1))) {
+        try {
+            sButton1->Click();
+        } catch (...) {
+            // The failure's box and then the window are shown: they carry the program's icon, which a
+            // silent run that succeeds never loads.
+            QApplication::setWindowIcon(ProgramIcon());
+            throw;
+        }
+        platform::Application->Halt(LastSyncFailures() > 0 ? 2 : 0);
     }
 }
 
@@ -148,6 +157,9 @@ void TMainForm::sButton1Click(QObject*) {
 }
 
 void TMainForm::DoSync(const std::string& A, const std::string& B, const std::string& ProgramPath) {
+    // The pass's lines follow one another closely: the log keeps its file open until the pass returns or
+    // raises, so that the message box of a failure, and the window after a pass, find it closed.
+    const TLogHold hold(SimpleLog());
     ::pardova::DoSync(A, B, ProgramPath, [this] { return CheckBox1->Checked(); });
 }
 

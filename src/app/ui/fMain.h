@@ -12,17 +12,17 @@
 
 namespace pardova {
 
-class TMainForm : public TForm {
+class TMainForm : public platform::TForm {
     Q_OBJECT
 public:
     TPropStorageEh* PropStorage1 = nullptr;
-    TsStatusBar* StatusBar1 = nullptr;
+    platform::TsStatusBar* StatusBar1 = nullptr;
     TsDirectoryEdit* DirEdit1 = nullptr;
     TsDirectoryEdit* DirEdit2 = nullptr;
     TsFilenameEdit* ExeEdit = nullptr;
-    TsButton* sButton1 = nullptr;
-    TsMemo* sMemo1 = nullptr;
-    TsCheckBox* CheckBox1 = nullptr;
+    platform::TsButton* sButton1 = nullptr;
+    platform::TsMemo* sMemo1 = nullptr;
+    platform::TsCheckBox* CheckBox1 = nullptr;
 
     explicit TMainForm(QWidget* parent = nullptr);
     ~TMainForm() override;

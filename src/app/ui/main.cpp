@@ -20,16 +20,20 @@ int main(int argc, char** argv) {
     // Read before Qt takes its own options out of argv.
     auto arguments = platform::ProcessArguments(argc, argv);
     // A silent pass runs where no display is (cron, a system timer, ssh) and prints nothing when it works.
-    if (!Application->PrepareWindowSystem(TMainForm::IsSilentSwitch(arguments.empty() ? "" : arguments.front()))) {
+    const bool silent = TMainForm::IsSilentSwitch(arguments.empty() ? "" : arguments.front());
+    if (!platform::Application->PrepareWindowSystem(silent)) {
         return 1;
     }
     QApplication qtApplication(argc, argv);
-    QApplication::setWindowIcon(ProgramIcon());
+    // A silent run shows its window, and with it the icon, only after a failed pass (FormShow).
+    if (!silent) {
+        QApplication::setWindowIcon(ProgramIcon());
+    }
 
     // The units, in order of initialisation; their clean-ups run in reverse order at exit, after the
     // windows are destroyed.
     // The event log: its registry is created on first use and freed last.
-    RegisterFinalizer(FreeSimpleLog);
+    platform::RegisterFinalizer(FreeSimpleLog);
     // The settings store, then the main window's unit: the INI storage manager with IniFileName
     // GetAppDir() + "settings.ini", installed as the default storage manager, its release registered here.
     InitializePropStorage();
@@ -39,11 +43,11 @@ int main(int argc, char** argv) {
         InstallDefaultStorageManager(manager);
     }
 
-    Application->Initialize();
+    platform::Application->Initialize();
     // The window's own texts are Russian; what the toolkit draws itself follows the user's language.
-    LoadToolkitTranslations();
-    Application->MainFormOnTaskBar = true;
-    Application->SetArguments(std::move(arguments));
-    Application->CreateForm(MainForm);
-    return Application->Run();
+    platform::LoadToolkitTranslations();
+    platform::Application->MainFormOnTaskBar = true;
+    platform::Application->SetArguments(std::move(arguments));
+    platform::Application->CreateForm(MainForm);
+    return platform::Application->Run();
 }

@@ -5,36 +5,36 @@
 #include <cstdint>
 #include <string_view>
 
-namespace pardova::platform {
+namespace pardova {
 
 bool IsExistingFolder(const std::string& path) {
     if (path.empty()) {
         return false;
     }
-    FileSystem& fs = Fs();
+    platform::FileSystem& fs = platform::Fs();
     uint32_t error = 0;
     const std::optional<uint32_t> attributes = fs.GetAttributes(path, &error);
     if (!attributes) {
         // A device that is not ready holds no folder either. Any other failure: the entry may well exist
         // but be unreadable to us; a picker or a run that goes on finds out.
-        return !(IsNotThereError(error) || error == kErrNotReady);
+        return !(platform::IsNotThereError(error) || error == platform::kErrNotReady);
     }
-    if ((*attributes & kAttrReparsePoint) != 0) {
+    if ((*attributes & platform::kAttrReparsePoint) != 0) {
         // A link counts only when its target is reachable.
         uint32_t openError = 0;
         if (!fs.CanOpenForReading(path, /*backupSemantics=*/true, &openError)) {
             return false;
         }
     }
-    return (*attributes & kAttrDirectory) != 0;
+    return (*attributes & platform::kAttrDirectory) != 0;
 }
 
-bool IsValidFileName(const std::string& name, PathStyle style) {
+bool IsValidFileName(const std::string& name, platform::PathStyle style) {
     if (name.empty()) {
         return false;
     }
-    const std::string_view forbidden = style == PathStyle::Windows ? "<>\"|*?/" : "<>\"|*?";
+    const std::string_view forbidden = style == platform::PathStyle::Windows ? "<>\"|*?/" : "<>\"|*?";
     return name.find_first_of(forbidden) == std::string::npos && name.find('\0') == std::string::npos;
 }
 
-} // namespace pardova::platform
+} // namespace pardova

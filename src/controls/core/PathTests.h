@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace pardova::platform {
+namespace pardova {
 
 // Whether the path names an existing folder, read through Fs(). A failed attribute read means "no
 // folder" for a missing file or path, a device that is not ready, a bad network path and an invalid
@@ -17,6 +17,6 @@ bool IsExistingFolder(const std::string& path);
 // Whether the name is non-empty and free of the characters that no file name may hold: < > " | * ? and,
 // in the Windows style, "/". The separators of the style ("\" and ":" on Windows, "/" on POSIX) are
 // allowed, so a full path passes.
-bool IsValidFileName(const std::string& name, PathStyle style = kNativePathStyle);
+bool IsValidFileName(const std::string& name, platform::PathStyle style = platform::kNativePathStyle);
 
-} // namespace pardova::platform
+} // namespace pardova

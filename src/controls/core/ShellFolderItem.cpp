@@ -2,7 +2,7 @@
 
 #include "platform/core/FileSystem.h"
 #include "platform/core/Path.h"
-#include "platform/core/Process.h"
+#include "platform/core/Shell.h"
 
 #include <algorithm>
 #include <cctype>
@@ -15,8 +15,8 @@ using platform::PathStyle;
 
 namespace {
 
-TWindowsNamespace& NamespaceSlot() {
-    static TWindowsNamespace value = [] {
+const TWindowsNamespace& PlatformNamespace() {
+    static const TWindowsNamespace value = [] {
         const platform::ShellDesktop desktop = platform::GetShellDesktop();
         return TWindowsNamespace{desktop.DesktopName, desktop.DesktopPath, desktop.ComputerName};
     }();
@@ -58,9 +58,12 @@ std::string WindowsDesktopPath() {
 
 } // namespace
 
-const TWindowsNamespace& WindowsNamespace() { return NamespaceSlot(); }
+platform::OverridePoint<const TWindowsNamespace*> TheWindowsNamespace{nullptr};
 
-void SetWindowsNamespace(TWindowsNamespace value) { NamespaceSlot() = std::move(value); }
+const TWindowsNamespace& WindowsNamespace() {
+    const TWindowsNamespace* chosen = TheWindowsNamespace.Get();
+    return chosen != nullptr ? *chosen : PlatformNamespace();
+}
 
 std::string StripQuestionMarks(std::string text) {
     if (text.size() >= 2 && text[0] == '?' && std::isdigit(static_cast<unsigned char>(text[1]))) {
@@ -71,8 +74,6 @@ std::string StripQuestionMarks(std::string text) {
 
 TShellFolderItem::TShellFolderItem(TShellFolderItem* parent, TItemId absoluteId, PathStyle style)
     : FParent(parent), FAbsoluteId(std::move(absoluteId)), FStyle(style) {}
-
-std::string TShellFolderItem::RelativeId() const { return FAbsoluteId.empty() ? std::string() : FAbsoluteId.back(); }
 
 bool TShellFolderItem::IsVirtual() const {
     if (FStyle != PathStyle::Windows) {

@@ -5,6 +5,7 @@
 // namespace (empty identity), which stands for the folder the shell keeps it in; below it come the
 // computer (kComputerId), whose children are the drive roots ("C:"), and the desktop folder's own folders.
 
+#include "platform/core/Override.h"
 #include "platform/core/Path.h"
 
 #include <string>
@@ -24,19 +25,18 @@ struct TWindowsNamespace {
     std::string DesktopPath;
     std::string ComputerName;
 };
+// The namespace that Windows-style items use: the one TheWindowsNamespace points to, else the platform's
+// (read once).
 const TWindowsNamespace& WindowsNamespace();
-// Tests only: the namespace that Windows-style items use from now on.
-void SetWindowsNamespace(TWindowsNamespace value);
+// None in the program; tests point it at a namespace of their own.
+extern platform::OverridePoint<const TWindowsNamespace*> TheWindowsNamespace;
 
 class TShellFolderItem {
 public:
     TShellFolderItem(TShellFolderItem* parent, TItemId absoluteId,
                      platform::PathStyle style = platform::kNativePathStyle);
 
-    TShellFolderItem* Parent() const { return FParent; }
     const TItemId& AbsoluteId() const { return FAbsoluteId; }
-    // The last name; empty for the top of the namespace.
-    std::string RelativeId() const;
     platform::PathStyle Style() const { return FStyle; }
 
     // The item's full path, with a trailing separator only for a root. The Windows computer (and a desktop

@@ -58,7 +58,7 @@ void TsCustomComboEdit::ClickFromUser() {
     } catch (const std::exception& error) {
         HandleControlException(error, this);
     } catch (...) {
-        Application->HandleException(this);
+        platform::Application->HandleException(this);
     }
 }
 

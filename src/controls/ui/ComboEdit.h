@@ -35,7 +35,6 @@ public:
     bool AutoSelect() const { return FAutoSelect; }
     void SetAutoSelect(bool value) { FAutoSelect = value; }
     // Which built-in glyph the button shows when GlyphMode names no image.
-    int DefBmpID() const { return FDefBmpID; }
 
     bool CanType() const override;
 

@@ -19,7 +19,7 @@ namespace {
 std::string Utf8(const QString& text) { return text.toStdString(); }
 QString FromUtf8(const std::string& text) { return QString::fromStdString(text); }
 
-bool IsExistingFolder(const QString& path) { return platform::IsExistingFolder(Utf8(path)); }
+bool IsExistingFolder(const QString& path) { return pardova::IsExistingFolder(Utf8(path)); }
 
 // The reason a change of the current directory failed, as a platform error code.
 uint32_t CurrentDirError(const std::string& path) {
@@ -73,7 +73,7 @@ void TsDirectoryEdit::BrowseClick() {
         const std::string path = Utf8(name);
         if (!platform::Fs().SetCurrentDir(path)) {
             const uint32_t error = CurrentDirError(path);
-            throw EInOutError(platform::SysErrorMessage(error), static_cast<int>(error));
+            throw platform::EInOutError(platform::SysErrorMessage(error), static_cast<int>(error));
         }
     }
 
@@ -114,8 +114,8 @@ TsFilenameEdit::TsFilenameEdit(QWidget* parent) : TsFileDirEdit(parent), FDialog
 }
 
 void TsFilenameEdit::SetFileName(const QString& value) {
-    if (!value.isEmpty() && !platform::IsValidFileName(Utf8(value), PathRules())) {
-        throw Exception("Invalid file name");
+    if (!value.isEmpty() && !pardova::IsValidFileName(Utf8(value), PathRules())) {
+        throw platform::Exception("Invalid file name");
     }
     SetText(value);
 }
@@ -128,13 +128,13 @@ void TsFilenameEdit::BrowseClick() {
     }
     const platform::PathStyle style = PathRules();
     const std::string path = Utf8(name);
-    if (platform::IsValidFileName(path, style)) {
+    if (pardova::IsValidFileName(path, style)) {
         const std::string folder = platform::FolderPart(path, style);
-        if (platform::IsExistingFolder(folder)) {
+        if (pardova::IsExistingFolder(folder)) {
             FDialog->SetInitialDir(FromUtf8(folder));
         }
         const std::string namePart = platform::NamePart(path, style);
-        if (namePart.empty() || !platform::IsValidFileName(namePart, style)) {
+        if (namePart.empty() || !pardova::IsValidFileName(namePart, style)) {
             name.clear();
         }
         FDialog->SetFileName(name);

@@ -1,7 +1,9 @@
 #pragma once
 // What a folder field needs from the folder picker. A picker lives for one browse: the field creates it
-// through CreateFolderPicker, sets it up, runs it modally, reads the chosen folder and destroys it. The
-// factory can be replaced so that tests (and the real picker window) answer in its place.
+// through CreateFolderPicker, sets it up, runs it modally, reads the chosen folder and destroys it. Tests put
+// a factory of their own in place so that their picker answers in place of the program's window.
+
+#include "platform/core/Override.h"
 
 #include <QString>
 
@@ -35,11 +37,11 @@ public:
 
 using FolderPickerFactory = std::function<std::unique_ptr<IFolderPicker>(QWidget* parent)>;
 
-// Puts another factory in place (an empty one restores the default); returns the previous one.
-FolderPickerFactory SetFolderPickerFactory(FolderPickerFactory factory);
-// A new picker from the current factory.
+// The factory of the pickers; the program's is CreateDefaultFolderPicker.
+extern platform::OverridePoint<FolderPickerFactory> TheFolderPickerFactory;
+// A new picker from TheFolderPickerFactory.
 std::unique_ptr<IFolderPicker> CreateFolderPicker(QWidget* parent);
-// The program's own picker window; the factory used when no other is set.
+// The program's own picker window.
 std::unique_ptr<IFolderPicker> CreateDefaultFolderPicker(QWidget* parent);
 
 } // namespace pardova

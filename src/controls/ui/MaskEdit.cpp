@@ -11,18 +11,13 @@
 #include <QMenu>
 #include <QRegularExpression>
 
-#include <utility>
-
 namespace pardova {
 
 // ---- errors from user actions ------------------------------------------------------------------------
 
 namespace {
 
-ControlExceptionHandler& CurrentHandler() {
-    static ControlExceptionHandler handler;
-    return handler;
-}
+void ShowInFailureBox(const std::exception&, QWidget* origin) { platform::Application->HandleException(origin); }
 
 QString CutAtLineBreak(QString text) {
     const qsizetype end = text.indexOf(QRegularExpression(QStringLiteral("[\r\n]")));
@@ -34,16 +29,10 @@ QString CutAtLineBreak(QString text) {
 
 } // namespace
 
-ControlExceptionHandler SetControlExceptionHandler(ControlExceptionHandler handler) {
-    return std::exchange(CurrentHandler(), std::move(handler));
-}
+platform::OverridePoint<ControlExceptionHandler> TheControlExceptionHandler{&ShowInFailureBox};
 
 void HandleControlException(const std::exception& error, QWidget* origin) {
-    if (CurrentHandler()) {
-        CurrentHandler()(error, origin);
-        return;
-    }
-    Application->HandleException(origin);
+    TheControlExceptionHandler.Get()(error, origin);
 }
 
 // ---- mask edit ---------------------------------------------------------------------------------------

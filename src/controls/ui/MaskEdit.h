@@ -2,6 +2,7 @@
 // The one-line edit under every field, and where the errors of a browse the user started go.
 
 #include "controls/ui/BoundLabel.h"
+#include "platform/core/Override.h"
 
 #include <QLineEdit>
 #include <QObject>
@@ -12,10 +13,11 @@
 
 namespace pardova {
 
-// Receives every error raised by a browse that the user started (button, key). The default hands it to
-// the application's failure box. HandleControlException is called inside the catch block.
+// Receives every error raised by a browse that the user started (button, key), inside the catch block.
+// The program's handler hands it to the application's failure box; tests put theirs in place to collect
+// the errors. HandleControlException calls the handler in place.
 using ControlExceptionHandler = std::function<void(const std::exception& error, QWidget* origin)>;
-ControlExceptionHandler SetControlExceptionHandler(ControlExceptionHandler handler);
+extern platform::OverridePoint<ControlExceptionHandler> TheControlExceptionHandler;
 void HandleControlException(const std::exception& error, QWidget* origin);
 
 // A one-line edit. MaxLength limits what the user types or pastes, never a text set by the program.

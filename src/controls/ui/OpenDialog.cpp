@@ -9,8 +9,6 @@
 #include <QLineEdit>
 #include <QWidget>
 
-#include <utility>
-
 namespace pardova {
 
 namespace {
@@ -105,25 +103,16 @@ bool RunSystemFileDialog(TsOpenDialog& dialog, QWidget* parent) {
     return true;
 }
 
-OpenDialogRunner& CurrentRunner() {
-    static OpenDialogRunner runner;
-    return runner;
+bool RunOpenDialog(TsOpenDialog& dialog, QWidget* parent) {
+    return platform::HasSystemOpenFileDialog() ? RunSystemFileDialog(dialog, parent) : RunFileDialog(dialog, parent);
 }
 
 } // namespace
 
+platform::OverridePoint<OpenDialogRunner> TheOpenDialogRunner{&RunOpenDialog};
+
 TsOpenDialog::TsOpenDialog(QObject* parent) : QObject(parent) {}
 
-bool TsOpenDialog::Execute(QWidget* parent) {
-    const OpenDialogRunner& runner = CurrentRunner();
-    if (runner) {
-        return runner(*this, parent);
-    }
-    return platform::HasSystemOpenFileDialog() ? RunSystemFileDialog(*this, parent) : RunFileDialog(*this, parent);
-}
-
-OpenDialogRunner SetOpenDialogRunner(OpenDialogRunner runner) {
-    return std::exchange(CurrentRunner(), std::move(runner));
-}
+bool TsOpenDialog::Execute(QWidget* parent) { return TheOpenDialogRunner.Get()(*this, parent); }
 
 } // namespace pardova

@@ -1,6 +1,8 @@
 #pragma once
 // The open-file dialog of a file field, and the runner that shows it.
 
+#include "platform/core/Override.h"
+
 #include <QFlags>
 #include <QObject>
 #include <QString>
@@ -13,7 +15,7 @@ class QWidget;
 namespace pardova {
 
 // The open-file dialog of a file field. It keeps its settings (and so its initial folder) between
-// browses; Execute runs it through the current runner (SetOpenDialogRunner).
+// browses; Execute runs it through TheOpenDialogRunner.
 class TsOpenDialog : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString Filter READ Filter WRITE SetFilter)
@@ -76,9 +78,9 @@ Q_DECLARE_OPERATORS_FOR_FLAGS(TsOpenDialog::TOpenOptions)
 using enum TsOpenDialog::TOpenOption;
 
 // Runs an open-file dialog: shows it with the dialog's settings and, on confirmation, stores the chosen
-// path in its FileName and returns true. Replaceable so that tests answer the dialog.
+// path in its FileName and returns true. The program's runner shows the platform's own dialog where it has
+// one and the window framework's elsewhere; tests put theirs in place to answer the dialog.
 using OpenDialogRunner = std::function<bool(TsOpenDialog& dialog, QWidget* parent)>;
-// Puts another runner in place (an empty one restores the default); returns the previous one.
-OpenDialogRunner SetOpenDialogRunner(OpenDialogRunner runner);
+extern platform::OverridePoint<OpenDialogRunner> TheOpenDialogRunner;
 
 } // namespace pardova

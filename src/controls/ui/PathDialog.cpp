@@ -21,7 +21,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <utility>
 
 namespace pardova {
 
@@ -37,18 +36,19 @@ QString PlatformText(const char* module, unsigned id, const QString& suffix, con
     return text.empty() ? QString::fromLatin1(builtIn) : QString::fromStdString(text) + suffix;
 }
 
-TPathDialogMessageHooks& Hooks() {
-    static TPathDialogMessageHooks hooks;
-    return hooks;
+void ShowModalErrorBox(const QString& text) {
+    QWidget* active = QApplication::activeWindow();
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok, active);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+    if (active) {
+        active->activateWindow();
+    }
 }
 
-void ReportApplicationError(const QString& text) {
-    if (Hooks().ApplicationError) {
-        Hooks().ApplicationError(text);
-        return;
-    }
-    Application->ShowException(text.toStdString());
-}
+void ShowInFailureBox(const QString& text) { platform::Application->ShowException(text.toStdString()); }
+
+void ReportApplicationError(const QString& text) { ThePathDialogMessages.Get().ApplicationError(text); }
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QRect& geometry) {
     auto* button = new QPushButton(parent);
@@ -71,30 +71,16 @@ const TPathDialogTexts& LoadPlatformText() {
     return texts;
 }
 
-TPathDialogMessageHooks SetPathDialogMessageHooks(TPathDialogMessageHooks hooks) {
-    return std::exchange(Hooks(), std::move(hooks));
-}
+platform::OverridePoint<TPathDialogMessages> ThePathDialogMessages{{&ShowModalErrorBox, &ShowInFailureBox}};
 
-void ShowErrorBox(const QString& text) {
-    if (Hooks().ErrorBox) {
-        Hooks().ErrorBox(text);
-        return;
-    }
-    QWidget* active = QApplication::activeWindow();
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok, active);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
-    if (active) {
-        active->activateWindow();
-    }
-}
+void ShowErrorBox(const QString& text) { ThePathDialogMessages.Get().ErrorBox(text); }
 
 TPathDialogForm::TPathDialogForm(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("PathDialogForm"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::CustomizeWindowHint);
     setWindowIcon(QIcon());
-    setFont(TahomaFont());
+    setFont(platform::TahomaFont());
     resize(kClientWidth, kClientHeight);
     setMinimumSize(kClientWidth, kClientHeight);
     setSizeGripEnabled(true);
@@ -103,7 +89,7 @@ TPathDialogForm::TPathDialogForm(QWidget* parent) : QDialog(parent) {
     sShellTreeView1 = new TsShellTreeView(this);
     sShellTreeView1->setObjectName(QStringLiteral("sShellTreeView1"));
     sShellTreeView1->setGeometry(15, 20, 345, 349);
-    sShellTreeView1->setFont(TahomaFont());
+    sShellTreeView1->setFont(platform::TahomaFont());
 
     sBitBtn1 = MakeButton(this, "sBitBtn1", QRect(204, 376, 75, 25));
     sBitBtn1->setDefault(true);
@@ -198,33 +184,8 @@ void TPathDialogForm::PlaceTreeLabel() {
     sShellTreeView1Label->move(tree.x(), tree.y() - 4 - sShellTreeView1Label->height());
 }
 
-void TPathDialogForm::GenerateButtons() {
-    QWidget* column = new QWidget;
-    auto* layout = new QVBoxLayout(column);
-    layout->setContentsMargins(0, 0, 0, 0);
-    const std::pair<const char*, const char*> roots[] = {{"Desktop", "rfDesktop"}, {"Home", "rfPersonal"}};
-    for (const auto& [caption, root] : roots) {
-        auto* button = new QPushButton(QString::fromLatin1(caption), column);
-        button->setProperty("root", QString::fromLatin1(root));
-        connect(button, &QPushButton::clicked, this, &TPathDialogForm::BtnOnClick);
-        layout->addWidget(button);
-    }
-    layout->addStretch();
-    sScrollBox1->setWidget(column);
-}
-
-void TPathDialogForm::BtnOnClick() {
-    if (QObject* button = sender()) {
-        try {
-            sShellTreeView1->SetRoot(button->property("root").toString());
-        } catch (const Exception& e) {
-            ReportApplicationError(QString::fromStdString(e.Message()));
-        }
-    }
-}
-
 void TPathDialogForm::sShellTreeView1Change() {
-    const bool exists = platform::IsExistingFolder(sShellTreeView1->SelectedPath().toStdString());
+    const bool exists = IsExistingFolder(sShellTreeView1->SelectedPath().toStdString());
     sBitBtn1->setEnabled(exists);
     sBitBtn3->setEnabled(exists);
 }
@@ -282,7 +243,7 @@ void TPathDialogForm::sBitBtn3Click() {
     if (!path.empty()) {
         platform::Fs().MakeDirectory(path);
     }
-    if (path.empty() || !platform::IsExistingFolder(path)) {
+    if (path.empty() || !IsExistingFolder(path)) {
         ShowErrorBox(QStringLiteral("Directory ") + QString::fromStdString(path) +
                      QStringLiteral(" can`t be created!"));
         return;

@@ -4,6 +4,7 @@
 
 #include "controls/ui/FolderPicker.h"
 #include "controls/ui/ShellTreeView.h"
+#include "platform/core/Override.h"
 
 #include <QDialog>
 #include <QString>
@@ -30,16 +31,17 @@ struct TPathDialogTexts {
 // first call; later calls give the same texts.
 const TPathDialogTexts& LoadPlatformText();
 
-// Shows a modal error box owned by the active window: caption "Error", the error icon and one OK button.
+// Shows the picker's error box (ThePathDialogMessages' ErrorBox); the program's is modal, owned by the
+// active window, with caption "Error", the error icon and one OK button.
 void ShowErrorBox(const QString& text);
 
-// Where the picker's messages go. Tests put their own handlers in place; empty handlers restore the
-// defaults (ShowErrorBox's box, and the application's error box for a refused rename).
-struct TPathDialogMessageHooks {
+// Where the picker's messages go: its own error box, and the application's failure box for a refused
+// rename. Tests put theirs in place to collect the texts.
+struct TPathDialogMessages {
     std::function<void(const QString& text)> ErrorBox;
     std::function<void(const QString& text)> ApplicationError;
 };
-TPathDialogMessageHooks SetPathDialogMessageHooks(TPathDialogMessageHooks hooks);
+extern platform::OverridePoint<TPathDialogMessages> ThePathDialogMessages;
 
 class TPathDialogForm : public QDialog, public IFolderPicker {
     Q_OBJECT
@@ -61,9 +63,6 @@ public:
     // From here on the tree follows all four edges, OK and Cancel the lower right corner, and Create the
     // lower left corner.
     void UpdateAnchors();
-    // The column of root buttons in sScrollBox1 (which the folder fields keep hidden).
-    void GenerateButtons();
-    void BtnOnClick();
 
     // The first free "New folder" + N path under the selected folder; empty when none is free.
     std::string NextNewFolderName() const;

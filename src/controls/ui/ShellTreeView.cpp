@@ -2,7 +2,7 @@
 
 #include "platform/core/Exceptions.h"
 #include "platform/core/FileSystem.h"
-#include "platform/core/Process.h"
+#include "platform/core/Shell.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -42,11 +42,19 @@ int CompareNames(const QString& a, const QString& b) {
     while (i < a.size() && j < b.size()) {
         if (a[i].isDigit() && b[j].isDigit()) {
             qsizetype si = i, sj = j;
-            while (si < a.size() && a[si] == u'0') ++si;
-            while (sj < b.size() && b[sj] == u'0') ++sj;
+            while (si < a.size() && a[si] == u'0') {
+                ++si;
+            }
+            while (sj < b.size() && b[sj] == u'0') {
+                ++sj;
+            }
             qsizetype ei = si, ej = sj;
-            while (ei < a.size() && a[ei].isDigit()) ++ei;
-            while (ej < b.size() && b[ej].isDigit()) ++ej;
+            while (ei < a.size() && a[ei].isDigit()) {
+                ++ei;
+            }
+            while (ej < b.size() && b[ej].isDigit()) {
+                ++ej;
+            }
             if (ei - si != ej - sj) {
                 return ei - si < ej - sj ? -1 : 1;
             }
@@ -221,7 +229,7 @@ void TsShellTreeView::SetRoot(const QString& root) {
         resolved = attributes && (*attributes & platform::kAttrDirectory) != 0 && TShellFolderItem::ParsePath(full, id);
     }
     if (!resolved) {
-        throw Exception("Error Setting Path: " + ToStd(root));
+        throw platform::Exception("Error Setting Path: " + ToStd(root));
     }
     FRoot = root;
     Load(id);
@@ -396,24 +404,6 @@ QString TsShellTreeView::SelectedPath() const {
     return item ? ToQ(item->PathName()) : QString();
 }
 
-int TsShellTreeView::FolderCount() const {
-    int count = 0;
-    for (QTreeWidgetItemIterator it(const_cast<TsShellTreeView*>(this)); *it; ++it) {
-        ++count;
-    }
-    return count;
-}
-
-TShellFolderItem* TsShellTreeView::GetFolder(int index) const {
-    int i = 0;
-    for (QTreeWidgetItemIterator it(const_cast<TsShellTreeView*>(this)); *it; ++it, ++i) {
-        if (i == index) {
-            return static_cast<TShellTreeNode*>(*it)->Item();
-        }
-    }
-    return nullptr;
-}
-
 TShellTreeNode* TsShellTreeView::FindNode(const TItemId& id) const {
     // Walks down from the top along the identity instead of visiting every loaded node.
     TShellTreeNode* node = TopNode();
@@ -441,7 +431,7 @@ void TsShellTreeView::SetSelectedPath(const QString& path) {
     const std::string full = path.isEmpty() ? std::string() : platform::Fs().GetFullPath(ToStd(path));
     TItemId target;
     if (!TShellFolderItem::ParsePath(full, target)) {
-        throw Exception("Error Setting Path");
+        throw platform::Exception("Error Setting Path");
     }
     if (TShellFolderItem* selected = SelectedFolder();
         selected && TShellFolderItem::SameId(selected->AbsoluteId(), target)) {
@@ -505,7 +495,7 @@ void TsShellTreeView::CommitEdit(const QModelIndex& index, const QString& text) 
     }
     try {
         RenameNode(node, text);
-    } catch (const Exception& e) {
+    } catch (const platform::Exception& e) {
         // Reported once the editor has closed, so that the message box does not take the focus from an
         // editor that is still committing.
         QMetaObject::invokeMethod(
@@ -520,7 +510,7 @@ void TsShellTreeView::RenameNode(TShellTreeNode* node, const QString& newName) {
     }
     const TItemId oldId = item->AbsoluteId();
     if (!item->Rename(ToStd(newName))) {
-        throw Exception("Rename to " + ToStd(newName) + " failed");
+        throw platform::Exception("Rename to " + ToStd(newName) + " failed");
     }
     const TItemId newId = item->AbsoluteId();
     node->setText(0, newName);

@@ -51,9 +51,6 @@ public:
     TShellTreeNode* TopNode() const;
     TShellTreeNode* SelectedNode() const;
     TShellFolderItem* SelectedFolder() const;
-    // The items of all nodes in tree order (the absolute index runs over every node made so far).
-    int FolderCount() const;
-    TShellFolderItem* GetFolder(int index) const;
     // The node of a loaded item, or null.
     TShellTreeNode* FindNode(const TItemId& id) const;
 

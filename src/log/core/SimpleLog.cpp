@@ -15,12 +15,15 @@ namespace pardova {
 
 namespace {
 
-std::atomic<LogClock> gClock{nullptr};
+platform::LocalDateTime Now() { return TheLogClock.Get()(); }
 
-platform::LocalDateTime Now() {
-    const LogClock clock = gClock.load(std::memory_order_relaxed);
-    return clock != nullptr ? clock() : platform::LocalNow();
+bool SameSecond(const platform::LocalDateTime& a, const platform::LocalDateTime& b) {
+    return a.Second == b.Second && a.Minute == b.Minute && a.Hour == b.Hour && a.Day == b.Day && a.Month == b.Month &&
+           a.Year == b.Year;
 }
+
+// The length CheckSizeLimit finds when the rotation is known to be refused again: no rotation is tried.
+constexpr int64_t kRotationRefused = -2;
 
 // Appends value as at least `digits` decimal digits, zero-padded (a wider value keeps all its digits).
 // Every line carries seven of these, so the common case skips the formatted-output machinery.
@@ -45,26 +48,20 @@ void AppendPadded(std::string& out, int value, int digits) {
     out.append(p, static_cast<size_t>(end - p));
 }
 
-// Creates a folder with every missing parent. Failures are left for the file's creation to report.
-void MakeFolderChain(std::string folder) {
-    while (!folder.empty() && platform::IsPathDelimiter(folder.back())) {
-        folder.pop_back();
-    }
-    if (folder.empty() || folder.back() == ':') {
-        return;
-    }
-    uint32_t error = 0;
-    if (platform::Fs().GetAttributes(folder, &error)) {
-        return;
-    }
-    size_t cut = folder.size();
-    while (cut > 0 && !platform::IsPathDelimiter(folder[cut - 1])) {
-        --cut;
-    }
-    if (cut > 0) {
-        MakeFolderChain(folder.substr(0, cut));
-    }
-    platform::Fs().MakeDirectory(folder);
+// Creates a folder with every missing parent. Failures are left for the file's creation to report: any
+// entry that stands under a name stops the chain there, a lone relative name is made in the current folder,
+// and a folder whose parent could not be made is tried all the same.
+void MakeLogFolder(const std::string& folder) {
+    platform::FolderChainRules rules;
+    rules.IsThere = [](const std::string& path) {
+        uint32_t error = 0;
+        return platform::Fs().GetAttributes(path, &error).has_value();
+    };
+    rules.DropEveryTrailingDelimiter = true;
+    rules.ColonEndsTheChain = true;
+    rules.LoneNameRaises = false;
+    rules.StopAtFailedParent = false;
+    platform::MakeFolderChain(folder, rules);
 }
 
 const char* TypeWord(TLogType type) {
@@ -165,7 +162,7 @@ std::string FormatRotationStamp(const platform::LocalDateTime& t) {
     return out;
 }
 
-LogClock SetLogClock(LogClock clock) { return gClock.exchange(clock); }
+platform::OverridePoint<LogClock> TheLogClock{&platform::LocalNow};
 
 // ---- TLogInstance ------------------------------------------------------------------------------------
 
@@ -191,6 +188,19 @@ void TLogInstance::SetFileName(const std::string& Value) {
     FMutexName = std::move(mutexName);
     FFileName = Value;
     FHasFolder = !platform::FolderPart(FFileName).empty();
+    // A held file and folder belong to the old name: the next event opens the new one.
+    if (FHolding) {
+        SetHolding(false);
+        SetHolding(true);
+    }
+}
+
+void TLogInstance::SetHolding(bool Value) {
+    FHolding = Value;
+    FHoldRefused = false;
+    FRotationTaken = false;
+    CloseLogFile();
+    FHeldFolder.reset();
 }
 
 std::string TLogInstance::MutexName() const { return "CSL_MUTEX_" + FMutexName; }
@@ -229,9 +239,9 @@ namespace {
 
 // Whether a refused open or create means that another writer has the file at this moment: holds it, or has
 // just rotated away the file that this event created or found a moment before.
-bool HeldByAnotherWriter(const EFileStreamError& e) {
+bool HeldByAnotherWriter(const platform::EFileStreamError& e) {
     return e.ErrorCode() == platform::kErrSharingViolation || e.ErrorCode() == platform::kErrLockViolation ||
-           (e.ErrorCode() == platform::kErrFileNotFound && dynamic_cast<const EFOpenError*>(&e) != nullptr);
+           (e.ErrorCode() == platform::kErrFileNotFound && dynamic_cast<const platform::EFOpenError*>(&e) != nullptr);
 }
 
 } // namespace
@@ -242,12 +252,12 @@ bool HeldByAnotherWriter(const EFileStreamError& e) {
 // deadline.
 void TLogInstance::OpenLogFile() {
     if (!FHasFolder) {
-        throw EInOutError("Unable to create directory", 0);
+        throw platform::EInOutError("Unable to create directory", 0);
     }
     try {
         OpenLogFileOnce();
         return;
-    } catch (const EFileStreamError& e) {
+    } catch (const platform::EFileStreamError& e) {
         if (!HeldByAnotherWriter(e) || FHeldFileWait.count() <= 0) {
             throw;
         }
@@ -263,7 +273,7 @@ void TLogInstance::OpenLogFile() {
         try {
             OpenLogFileOnce();
             return;
-        } catch (const EFileStreamError& e) {
+        } catch (const platform::EFileStreamError& e) {
             if (!HeldByAnotherWriter(e) || Clock::now() >= deadline) {
                 throw;
             }
@@ -273,23 +283,87 @@ void TLogInstance::OpenLogFile() {
 
 void TLogInstance::OpenLogFileOnce() {
     platform::FileSystem& fs = platform::Fs();
+    if (FHolding && !FHoldRefused && platform::LogFilesMayBeHeld()) {
+        OpenHeldFile(fs);
+        return;
+    }
+    // Held from before another file system was put in place: the plain path starts afresh.
+    if (FHeldFolder) {
+        CloseLogFile();
+        FHeldFolder.reset();
+        FRotationTaken = false;
+    }
     // The usual case is an existing file in an existing folder: open it straight away, and create the folder
     // chain and the file only when that fails because the file is not there.
     try {
         FFileStream = fs.OpenStream(FFileName, platform::StreamMode::OpenReadWriteDenyWrite);
-    } catch (const EFOpenError& e) {
+    } catch (const platform::EFOpenError& e) {
         // A file that was missing a moment ago and is there now was just started by another writer (after
         // its rotation): it is opened below like any other.
         if (e.ErrorCode() != platform::kErrFileNotFound && FileIsThere(fs)) {
             throw;
         }
-        MakeFolderChain(platform::FolderPart(FFileName));
+        MakeLogFolder(platform::FolderPart(FFileName));
         CreateLogFileIfMissing(fs);
         // Refused as missing when another writer has rotated the file away in between: OpenLogFile looks again.
         FFileStream = fs.OpenStream(FFileName, platform::StreamMode::OpenReadWriteDenyWrite);
     }
     // The end is the file's length at this moment, which the size check needs: no second look at it.
     FOpenLength = FFileStream->Seek(0, platform::SeekOrigin::End);
+}
+
+// The held file serves the event when the log's name still leads to it; otherwise (renamed, deleted or
+// replaced since the last event) the file at the path is opened in the held folder, or made first as on
+// the plain path.
+void TLogInstance::OpenHeldFile(platform::FileSystem& fs) {
+    if (FHeldFile) {
+        // Refused while another writer holds the file: OpenLogFile waits for it, as for a refused open.
+        FHeldFile->Lock();
+        if (RotationStillRefused()) {
+            FOpenLength = kRotationRefused;
+            return;
+        }
+        const int64_t length = FHeldFile->LengthIfStillNamed();
+        if (length >= 0) {
+            FOpenLength = length;
+            return;
+        }
+        FHeldFile.reset();
+    }
+    const std::string name = platform::NamePart(FFileName);
+    if (FHeldFolder) {
+        try {
+            FHeldFile = FHeldFolder->OpenFile(name, FFileName, &FOpenLength);
+            return;
+        } catch (const platform::EFOpenError& e) {
+            if (e.ErrorCode() != platform::kErrFileNotFound && FileIsThere(fs)) {
+                throw;
+            }
+        }
+    }
+    // Made on the paths as the plain rules make it; the folder is then held afresh, so that a folder made
+    // anew at the path since is the one held.
+    const std::string folder = platform::FolderPart(FFileName);
+    MakeLogFolder(folder);
+    CreateLogFileIfMissing(fs);
+    FHeldFolder = platform::OpenLogFolder(folder);
+    if (!FHeldFolder) {
+        FHoldRefused = true;
+        FFileStream = fs.OpenStream(FFileName, platform::StreamMode::OpenReadWriteDenyWrite);
+        FOpenLength = FFileStream->Seek(0, platform::SeekOrigin::End);
+        return;
+    }
+    FHeldFile = FHeldFolder->OpenFile(name, FFileName, &FOpenLength);
+}
+
+// Whether this event's rotation would be refused again as the last one was: the same second, and no entry
+// of the held folder changed since (which also means that the log's name still leads to the held file).
+bool TLogInstance::RotationStillRefused() {
+    if (!FRotationTaken || !FTakenInHeldFolder || FSizeLimit == 0 || !SameSecond(FEventTime, FTakenSecond)) {
+        return false;
+    }
+    const std::optional<uint64_t> changed = FHeldFolder->ChangeTime();
+    return changed && *changed == FFolderTimeAfterScan;
 }
 
 // A file that another writer has just started keeps its lines: the new file is made only where no entry
@@ -302,7 +376,7 @@ void TLogInstance::CreateLogFileIfMissing(platform::FileSystem& fs) const {
     }
     try {
         fs.OpenStream(FFileName, platform::StreamMode::CreateNewNoShare).reset();
-    } catch (const EFCreateError& e) {
+    } catch (const platform::EFCreateError& e) {
         if (e.ErrorCode() != platform::kErrAlreadyExists && e.ErrorCode() != platform::kErrFileExists) {
             throw;
         }
@@ -328,6 +402,7 @@ bool TLogInstance::FileIsThere(platform::FileSystem& fs) const {
 
 void TLogInstance::CloseLogFile() {
     FFileStream.reset();
+    FHeldFile.reset();
     FOpenLength = -1;
 }
 
@@ -335,20 +410,23 @@ void TLogInstance::CheckSizeLimit() {
     if (FSizeLimit == 0) {
         return;
     }
+    if (FOpenLength == kRotationRefused) {
+        return; // the line goes to the live file, as after a refused rename
+    }
     const int64_t length = FOpenLength >= 0 ? FOpenLength : FFileStream->Size();
     if (length <= 0 || static_cast<uint64_t>(length) <= static_cast<uint64_t>(FSizeLimit) * 1024u) {
         return;
     }
     platform::FileSystem& fs = platform::Fs();
     const std::string folder = platform::FolderPart(FFileName);
-    const std::string stamp = FormatRotationStamp(Now());
-    if (!FTakenStamp.empty() && stamp == FTakenStamp) {
+    if (FRotationTaken && !FTakenInHeldFolder && SameSecond(FEventTime, FTakenSecond)) {
         const auto folderData = fs.GetAttributeData(folder);
         if (folderData && folderData->LastWriteTime == FFolderTimeAfterScan) {
             return; // the line goes to the live file, as after a refused rename
         }
     }
-    FTakenStamp.clear();
+    FRotationTaken = false;
+    const std::string stamp = FormatRotationStamp(FEventTime);
     CloseLogFile();
     const std::string name = platform::NamePart(FFileName);
     const std::string ext = platform::ExtensionPart(name);
@@ -358,17 +436,28 @@ void TLogInstance::CheckSizeLimit() {
     const bool moved = fs.MoveNoReplace(FFileName, rotated);
     const bool nameTaken = !moved && fs.GetAttributeData(rotated).has_value();
     DeleteOldLogFiles();
-    if (nameTaken) {
+    if (nameTaken && !FHeldFolder) {
         // A folder's time tells of a later change only once the clock has moved on past the file system's
         // granularity; while its last change is that recent, every event looks again as the plain rules do.
         constexpr uint64_t kGranularity = 50 * 10000; // 50 ms in 100-ns units
         const auto folderData = fs.GetAttributeData(folder);
         if (folderData && folderData->LastWriteTime + kGranularity < platform::CurrentFileTime()) {
-            FTakenStamp = stamp;
+            FRotationTaken = true;
+            FTakenInHeldFolder = false;
+            FTakenSecond = FEventTime;
             FFolderTimeAfterScan = folderData->LastWriteTime;
         }
     }
     OpenLogFile();
+    // The held folder's own time, read without a path: the events of this second then only compare it.
+    if (nameTaken && FHeldFolder && FHeldFile) {
+        if (const std::optional<uint64_t> changed = FHeldFolder->SettledChangeTime()) {
+            FRotationTaken = true;
+            FTakenInHeldFolder = true;
+            FTakenSecond = FEventTime;
+            FFolderTimeAfterScan = *changed;
+        }
+    }
 }
 
 void TLogInstance::DeleteOldLogFiles() {
@@ -403,15 +492,52 @@ void TLogInstance::DeleteOldLogFiles() {
 
 void TLogInstance::WritePiece(const char* data, size_t size) {
     // A failed or short write is not reported: the line may be cut, and the next line follows it.
-    if (size != 0 && FFileStream) {
+    if (size == 0) {
+        return;
+    }
+    if (FHeldFile) {
+        FHeldFile->Append(data, size);
+    } else if (FFileStream) {
         FFileStream->Write(data, size);
     }
 }
 
+void TLogInstance::AppendTimestamp(std::string& out) {
+    const platform::DateTimeSeparators separators = platform::CurrentDateTimeSeparators();
+    const std::string& date = separators.Date;
+    const std::string& time = separators.Time;
+    const platform::LocalDateTime& t = FEventTime;
+    const platform::LocalDateTime& s = FStampTime;
+    if (t.Millisecond != s.Millisecond || !SameSecond(t, s) || date != FStampDateSeparator ||
+        time != FStampTimeSeparator) {
+        FStampText.clear();
+        AppendLogTimestamp(FStampText, t, date, time);
+        FStampTime = t;
+        FStampDateSeparator = date;
+        FStampTimeSeparator = time;
+    }
+    out += FStampText;
+}
+
 void TLogInstance::LogEvent(const std::string& Event, TLogType LogType) {
-    OpenLogFile();
-    // The file closes on every way out of here.
-    const platform::ScopeGuard close([this] { CloseLogFile(); });
+    FEventTime = Now();
+    try {
+        OpenLogFile();
+    } catch (...) {
+        // Refused: a held file is closed as the plain path's is.
+        CloseLogFile();
+        throw;
+    }
+    // The file closes on every way out of here, but for a held file after a whole event: that one only
+    // gives its lock back.
+    bool whole = false;
+    const platform::ScopeGuard close([this, &whole] {
+        if (whole && FHeldFile) {
+            FHeldFile->Unlock();
+        } else {
+            CloseLogFile();
+        }
+    });
     CheckSizeLimit();
     // The whole line goes to the file in one write: the bytes are those of its pieces in order, and
     // no other writer can ever land inside it.
@@ -424,7 +550,7 @@ void TLogInstance::LogEvent(const std::string& Event, TLogType LogType) {
         }
         switch (property) {
         case lpTimestamp:
-            AppendLogTimestamp(line, Now(), platform::DateSeparator(), platform::TimeSeparator());
+            AppendTimestamp(line);
             break;
         case lpType:
             line += TypeWord(LogType);
@@ -450,6 +576,7 @@ void TLogInstance::LogEvent(const std::string& Event, TLogType LogType) {
     line += Event;
     line += "\r\n";
     WritePiece(line.data(), line.size());
+    whole = true;
 }
 
 // ---- TSimpleLog --------------------------------------------------------------------------------------
@@ -470,6 +597,7 @@ TLogInstance* TSimpleLog::RegisterLog(const std::string& LogName, const std::str
         return existing;
     }
     auto log = std::make_unique<TLogInstance>(LogName, FileName);
+    log->SetHolding(FHoldCount > 0);
     log->SetSizeLimit(SizeLimit);
     log->SetMaxFiles(MaxFiles);
     log->SetLogProperties(LogProperties);
@@ -489,13 +617,32 @@ void TSimpleLog::UnRegisterLog(const std::string& LogName) {
 void TSimpleLog::LogEvent(const std::string& LogName, const std::string& Event, TLogType LogType) {
     TLogInstance* log = Find(LogName);
     if (log == nullptr) {
-        throw Exception("Log \"" + LogName + "\" is not registered");
+        throw platform::Exception("Log \"" + LogName + "\" is not registered");
     }
     // The lock released is the one taken, even if LockType were changed while the event runs.
     const TLogLockType lock = FLockType;
     log->InitializeThreadCheck(lock);
     const platform::ScopeGuard release([log, lock] { log->FinalizeThreadCheck(lock); });
     log->LogEvent(Event, LogType);
+}
+
+void TSimpleLog::BeginHold() {
+    if (FHoldCount++ == 0) {
+        for (const auto& log : FLogList) {
+            log->SetHolding(true);
+        }
+    }
+}
+
+void TSimpleLog::EndHold() {
+    if (FHoldCount > 0 && --FHoldCount == 0) {
+        for (const auto& log : FLogList) {
+            // Not while another thread writes an event of this log.
+            log->InitializeThreadCheck(FLockType);
+            const platform::ScopeGuard release([&log, this] { log->FinalizeThreadCheck(FLockType); });
+            log->SetHolding(false);
+        }
+    }
 }
 
 // ---- the process-wide registry ---------------------------------------------------------------------

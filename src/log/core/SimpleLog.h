@@ -3,6 +3,8 @@
 // of rotated files kept, and writers optionally serialised within the process or across the machine.
 
 #include "platform/core/FileSystem.h"
+#include "platform/core/LogFolder.h"
+#include "platform/core/Override.h"
 #include "platform/core/Process.h"
 
 #include <chrono>
@@ -47,7 +49,9 @@ private:
     uint8_t FBits = 0;
 };
 
-// One log, bound to one file. The file is opened for every event and closed again after it.
+// One log, bound to one file. The file is opened for every event and closed again after it; while the
+// registry holds its logs' files (TLogHold), it stays open from one event to the next where the platform
+// lets others rename, delete and replace it, and each event takes its lock and checks its name anew.
 class TLogInstance {
 public:
     TLogInstance(const std::string& LogName, const std::string& FileName);
@@ -83,9 +87,15 @@ public:
 
     static constexpr std::chrono::milliseconds kHeldFileWait{5000};
 
+    // Whether the file may stay open between events; false closes it at once.
+    void SetHolding(bool Value);
+
 private:
     void OpenLogFile();
     void OpenLogFileOnce();
+    void OpenHeldFile(platform::FileSystem& fs);
+    bool RotationStillRefused();
+    void AppendTimestamp(std::string& out);
     bool FileIsThere(platform::FileSystem& fs) const;
     void CreateLogFileIfMissing(platform::FileSystem& fs) const;
     void CloseLogFile();
@@ -115,11 +125,28 @@ private:
     int64_t FOpenLength = -1;
     std::string FLine;
     std::chrono::milliseconds FHeldFileWait = kHeldFileWait;
+    // The time of the event being written, read once for its timestamp and its rotation.
+    platform::LocalDateTime FEventTime{};
+    // The last timestamp laid out, for the time and separators it was laid out with: the lines of one
+    // millisecond share it.
+    platform::LocalDateTime FStampTime{-1, 0, 0, 0, 0, 0, 0};
+    std::string FStampDateSeparator;
+    std::string FStampTimeSeparator;
+    std::string FStampText;
     // A rotation refused because this second's rotated name is already taken: until the second or the log
-    // folder changes, another attempt would be refused again and the retention scan would find what it
-    // found, so both are left out. The stamp of that second, and the folder's last-write time after the scan.
-    std::string FTakenStamp;
+    // folder's entries change, another attempt would be refused again and the retention scan would find
+    // what it found, so both are left out. The second, the folder's time after the scan, and whether that
+    // time is the held folder's own (ChangeTime) or the last-write time that its path gives.
+    bool FRotationTaken = false;
+    bool FTakenInHeldFolder = false;
+    platform::LocalDateTime FTakenSecond{};
     uint64_t FFolderTimeAfterScan = 0;
+    // While holding: the log's folder and its live file, held open between events (the file goes first),
+    // and whether the folder refused to be held, which leaves this hold to the plain path.
+    bool FHolding = false;
+    bool FHoldRefused = false;
+    std::unique_ptr<platform::LogFolder> FHeldFolder;
+    std::unique_ptr<platform::HeldLogFile> FHeldFile;
 };
 
 // The registry of logs, reached through SimpleLog().
@@ -149,11 +176,17 @@ public:
     TLogLockType LockType() const { return FLockType; }
     void SetLockType(TLogLockType Value) { FLockType = Value; }
 
+    // Holds open: while at least one hold is open, every log keeps its file open between events. The last
+    // EndHold closes every file. TLogHold pairs them.
+    void BeginHold();
+    void EndHold();
+
 private:
     TLogInstance* Find(const std::string& LogName) const;
 
     std::vector<std::unique_ptr<TLogInstance>> FLogList;
     TLogLockType FLockType = ltNone;
+    int FHoldCount = 0;
 };
 
 // The process-wide registry, created by the first call.
@@ -162,15 +195,28 @@ TSimpleLog& SimpleLog();
 // gone. A later SimpleLog() starts a new, empty registry.
 void FreeSimpleLog();
 
+// Keeps the files of the registry's logs open between events for its lifetime: a pass, whose lines follow
+// one another closely. Nothing is held while the program waits for a user.
+class TLogHold {
+public:
+    explicit TLogHold(TSimpleLog& Registry) : FRegistry(Registry) { FRegistry.BeginHold(); }
+    ~TLogHold() { FRegistry.EndHold(); }
+    TLogHold(const TLogHold&) = delete;
+    TLogHold& operator=(const TLogHold&) = delete;
+
+private:
+    TSimpleLog& FRegistry;
+};
+
 // The line's timestamp "dd/mm/yyyy hh:nn:ss:zzz" with the given separators in place of "/" and ":".
 std::string FormatLogTimestamp(const platform::LocalDateTime& t, const std::string& DateSeparator,
                                const std::string& TimeSeparator);
 // The stamp of a rotated file's name: "yyyymmddThhnnss".
 std::string FormatRotationStamp(const platform::LocalDateTime& t);
 
-// The clock the log reads; tests put a fixed one in place. Null restores the platform's local time.
-// Returns the previous one.
+// The clock the log reads: the platform's local time, unless a test puts another in place with a
+// ScopedOverride.
 using LogClock = platform::LocalDateTime (*)();
-LogClock SetLogClock(LogClock clock);
+extern platform::OverridePoint<LogClock> TheLogClock;
 
 } // namespace pardova

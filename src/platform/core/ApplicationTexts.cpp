@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-namespace pardova {
+namespace pardova::platform {
 
 std::string ErrorBoxText(const std::string& message) {
     if (message.empty()) {
@@ -28,4 +28,4 @@ std::string ApplicationTitleFromFileName(std::string_view fileName) {
     return std::string(stem.substr(0, first)) + platform::LowerCase(stem.substr(first));
 }
 
-} // namespace pardova
+} // namespace pardova::platform

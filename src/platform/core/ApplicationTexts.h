@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace pardova {
+namespace pardova::platform {
 
 // The title for an executable file name (no folder): cut at the first ".", and every character after the
 // first one lower-cased by the platform's rules. "PARDOVA.EXE" gives "Pardova".
@@ -15,4 +15,4 @@ std::string ApplicationTitleFromFileName(std::string_view fileName);
 // and its last character's code is above that of ".".
 std::string ErrorBoxText(const std::string& message);
 
-} // namespace pardova
+} // namespace pardova::platform

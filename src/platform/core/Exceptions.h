@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-namespace pardova {
+namespace pardova::platform {
 
 class Exception : public std::exception {
 public:
@@ -56,4 +56,4 @@ class EFOpenError : public EFileStreamError {
     using EFileStreamError::EFileStreamError;
 };
 
-} // namespace pardova
+} // namespace pardova::platform

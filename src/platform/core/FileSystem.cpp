@@ -76,77 +76,6 @@ constexpr int64_t kTicksPerSecond = 10000000;
 
 namespace pardova::platform {
 
-namespace {
-// A folder known by its path alone: every step goes through the file system's own path calls.
-class PathFolderHandle final : public FolderHandle {
-public:
-    PathFolderHandle(FileSystem& fs, std::string path) : FFs(fs), FPath(std::move(path)) {}
-
-    std::unique_ptr<DirectorySearch> Search() override { return FFs.FindFirst(IncludeSlash(FPath) + "*.*"); }
-
-    // A search that does not start on a folder that is still there cannot be told from a refused one.
-    std::unique_ptr<DirectorySearch> TrySearch(uint32_t& error) override {
-        std::unique_ptr<DirectorySearch> search = Search();
-        error = 0;
-        if (search == nullptr && FFs.GetAttributes(FPath, &error)) {
-            error = kErrAccessDenied;
-        }
-        return search;
-    }
-
-    std::optional<FileIdentity> Identity() override { return FFs.GetIdentity(FPath); }
-
-    std::optional<FileAttributeData> GetEntryData(const std::string&, const std::string& path,
-                                                  uint32_t* error) override {
-        return FFs.GetAttributeData(path, error);
-    }
-
-    std::unique_ptr<FolderHandle> OpenSubfolder(const std::string& name, const std::string& path,
-                                                bool followLinks) override {
-        uint32_t error = 0;
-        return TryOpenSubfolder(name, path, followLinks, error);
-    }
-
-    std::unique_ptr<FolderHandle> TryOpenSubfolder(const std::string&, const std::string& path, bool followLinks,
-                                                   uint32_t& error) override {
-        error = 0;
-        if (!followLinks) {
-            // Only a real folder; a link or junction to one is never entered.
-            const std::optional<uint32_t> attributes = FFs.GetAttributes(path, &error);
-            if (!attributes) {
-                return nullptr;
-            }
-            if ((*attributes & kAttrDirectory) == 0 || (*attributes & kAttrReparsePoint) != 0) {
-                error = kErrPathNotFound;
-                return nullptr;
-            }
-        }
-        return std::make_unique<PathFolderHandle>(FFs, path);
-    }
-
-    bool MakeSubfolder(const std::string&, const std::string& path, FolderHandle*, uint32_t* error) override {
-        if (FFs.MakeDirectory(path)) {
-            return true;
-        }
-        if (error != nullptr) {
-            // The reason, as far as a path-based file system can tell it.
-            uint32_t readError = 0;
-            *error = FFs.GetAttributes(path, &readError) ? kErrAlreadyExists : readError;
-        }
-        return false;
-    }
-
-    bool CopyFileHere(FolderHandle&, const std::string&, const std::string& sourcePath, const std::string&,
-                      const std::string& path, uint32_t* error, CopyBatch*, uint64_t) override {
-        return FFs.CopyFileReplacing(sourcePath, path, error);
-    }
-
-private:
-    FileSystem& FFs;
-    std::string FPath;
-};
-} // namespace
-
 bool IsNotThereError(uint32_t error) {
     return error == kErrFileNotFound || error == kErrPathNotFound || error == kErrBadNetPath ||
            error == kErrInvalidName;
@@ -163,15 +92,6 @@ std::unique_ptr<FolderHandle> FolderHandle::TryOpenSubfolder(const std::string& 
     std::unique_ptr<FolderHandle> folder = OpenSubfolder(name, path, followLinks);
     error = folder ? 0 : kErrAccessDenied;
     return folder;
-}
-
-std::unique_ptr<FolderHandle> FileSystem::OpenFolder(const std::string& path) {
-    uint32_t error = 0;
-    const std::optional<uint32_t> attributes = GetAttributes(path, &error);
-    if (attributes ? (*attributes & kAttrDirectory) == 0 : IsNotThereError(error)) {
-        return nullptr;
-    }
-    return std::make_unique<PathFolderHandle>(*this, path);
 }
 
 bool FileSystem::MoveReplacing(const std::string& from, const std::string& to, uint32_t* error) {

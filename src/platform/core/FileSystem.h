@@ -125,8 +125,8 @@ public:
 // A folder held open while a walk works in it. Entries are reached by name relative to the folder, so the
 // kernel resolves one name rather than the whole path, no path length limits how deep a walk goes, and a
 // folder once opened stays the same folder even if its path is changed under the walk. The full paths the
-// caller passes along serve an implementation without handles (a replacement of FileSystem, or a platform
-// without relative calls), which works on them instead and gives the same results.
+// caller passes along name the entries in the terms of the walk (a test's file system sees them), and serve
+// where a step must follow a link on the source side.
 class FolderHandle {
 public:
     virtual ~FolderHandle() = default;
@@ -218,9 +218,8 @@ public:
     // size are the link target's, on Windows those the platform reports for the path.
     virtual std::optional<FileAttributeData> GetAttributeData(const std::string& path, uint32_t* error = nullptr) = 0;
     // The folder held open for a walk, links followed (a folder named by the user may be reached through
-    // links); null when the path is not a folder that opens. The default works on full paths through this
-    // class's own calls, so that a replacement of this class sees every step of a walk.
-    virtual std::unique_ptr<FolderHandle> OpenFolder(const std::string& path);
+    // links); null when the path is not a folder that opens.
+    virtual std::unique_ptr<FolderHandle> OpenFolder(const std::string& path) = 0;
     // The identity of the file or folder the path leads to (links followed), or nullopt.
     virtual std::optional<FileIdentity> GetIdentity(const std::string& path) = 0;
     // Whether the path (a link's target) opens for reading. With backup semantics folders open too.
@@ -260,6 +259,28 @@ public:
 
 // The present time in the units of last-write times (100 ns since 1601-01-01 UTC).
 uint64_t CurrentFileTime();
+
+// How MakeFolderChain goes about a folder, where its callers differ.
+struct FolderChainRules {
+    // Whether the folder is there already (and nothing above it needs looking at).
+    std::function<bool(const std::string& folder)> IsThere;
+    // The file system the folders are made on; null for Fs().
+    FileSystem* Fs = nullptr;
+    // Trailing delimiters dropped before the folder is looked at: every one, or (false) one native delimiter.
+    bool DropEveryTrailingDelimiter = false;
+    // Where the chain ends at the top: at an empty path or a name ending in ":" (a drive); or (false) at an
+    // empty path, or on Windows at any text shorter than three characters (a drive such as "C:").
+    bool ColonEndsTheChain = false;
+    // An empty path, and a lone relative name (whose parent is empty), raise EInOutError "Unable to create
+    // directory"; otherwise an empty path makes nothing and a lone name is made in the current folder.
+    bool LoneNameRaises = true;
+    // Whether a parent that could not be made stops the chain; otherwise each folder is tried all the same.
+    bool StopAtFailedParent = true;
+};
+
+// Creates the folder with every missing parent, from the top down, by the rules. True when the folder is
+// there afterwards as far as the rules tell; failures raise nothing.
+bool MakeFolderChain(const std::string& folder, const FolderChainRules& rules);
 
 // The temporary name under which a copy onto an existing file `name` is written in the target's folder:
 // hidden, recognisable as the mirror's own, and unique to the attempt (the process's id and a token that

@@ -13,6 +13,13 @@ std::string LowerCase(std::string_view text);
 // The user's date and time separators, read at each call.
 std::string DateSeparator();
 std::string TimeSeparator();
+// Both, as the two calls above give them, for a caller that asks for them on every line it writes: the
+// texts stay where they are until the calling thread's next call, and copying them is left to the caller.
+struct DateTimeSeparators {
+    const std::string& Date;
+    const std::string& Time;
+};
+DateTimeSeparators CurrentDateTimeSeparators();
 
 // The separator of a strftime-style date or time format: the one character (spaces around it aside)
 // that stands between every two neighbouring fields, as "." in "%d.%m.%Y". Empty when the fields are set

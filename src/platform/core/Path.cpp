@@ -152,10 +152,8 @@ size_t Utf8SequenceAt(std::string_view text, size_t at) {
 }
 
 void AppendEscape(std::string& out, unsigned char c) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     out += "\\x";
-    out += kDigits[c >> 4];
-    out += kDigits[c & 0x0F];
+    AppendHexByte(out, c);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 #pragma once
-// Process, identity, clock and shell services.
+// Process, identity and clock services.
 
 #include <cstdint>
 #include <memory>
@@ -27,23 +27,6 @@ public:
     virtual ~NamedMutex() = default;
     static std::unique_ptr<NamedMutex> Acquire(const std::string& name);
 };
-
-// Opens a file through the shell's "open" verb with an empty parameter text in the given working folder
-// (empty: the platform's choice). Does not wait; the outcome is not reported.
-void ShellOpen(const std::string& file, const std::string& workingFolder);
-// The window that owns what ShellOpen starts (an HWND on Windows; unused elsewhere). None by default; the
-// window layer sets it to the application's top-level window.
-void SetShellOwnerWindow(void* window);
-void* ShellOwnerWindow();
-
-// The top of the shell namespace on Windows: the desktop's name as the shell shows it and the file-system
-// folder that holds its items (empty when it has none), and the computer's name. Elsewhere: empty texts.
-struct ShellDesktop {
-    std::string DesktopName;
-    std::string DesktopPath;
-    std::string ComputerName;
-};
-ShellDesktop GetShellDesktop();
 
 // Lifts the process's limit of open files to the most the platform allows it, so that a walk holding one
 // open directory search per level does not run out of handles on a deep tree. True when the limit is now

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace pardova {
+namespace pardova::platform {
 
 size_t Utf8LengthFromLead(unsigned char lead) { return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1; }
 
@@ -58,27 +58,34 @@ std::u16string Utf8ToUtf16(std::string_view text) {
     std::u16string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
-        const char32_t cp = DecodeOne(text, i);
-        if (cp >= 0x10000) {
-            const char32_t v = cp - 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (v >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (v & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(cp));
-        }
+        AppendUtf16(out, DecodeOne(text, i));
     }
     return out;
+}
+
+char32_t DecodeUtf16(std::u16string_view text, size_t& i) {
+    const char32_t unit = text[i++];
+    if (unit >= 0xD800 && unit <= 0xDBFF && i < text.size() && text[i] >= 0xDC00 && text[i] <= 0xDFFF) {
+        return 0x10000 + ((unit - 0xD800) << 10) + (text[i++] - 0xDC00);
+    }
+    return unit;
+}
+
+void AppendUtf16(std::u16string& out, char32_t codePoint) {
+    if (codePoint >= 0x10000) {
+        const char32_t v = codePoint - 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (v >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (v & 0x3FF)));
+    } else {
+        out.push_back(static_cast<char16_t>(codePoint));
+    }
 }
 
 std::string Utf16ToUtf8(std::u16string_view text) {
     std::string out;
     out.reserve(text.size() * 3 / 2);
-    for (size_t i = 0; i < text.size(); ++i) {
-        char32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        }
+    for (size_t i = 0; i < text.size();) {
+        const char32_t cp = DecodeUtf16(text, i);
         if (cp < 0x80) {
             out.push_back(static_cast<char>(cp));
         } else if (cp < 0x800) {
@@ -110,4 +117,32 @@ size_t Utf16Length(std::string_view text) {
     return n;
 }
 
-} // namespace pardova
+std::vector<std::string_view> SplitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const size_t end = std::min(text.find_first_of("\r\n", pos), text.size());
+        lines.push_back(text.substr(pos, end - pos));
+        pos = end;
+        if (pos < text.size()) {
+            pos += (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') ? 2 : 1;
+        }
+    }
+    return lines;
+}
+
+void AppendHexByte(std::string& out, uint8_t byte) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    out += kDigits[byte >> 4];
+    out += kDigits[byte & 0x0F];
+}
+
+uint64_t Fnv1a64(std::string_view bytes, uint64_t basis) {
+    uint64_t hash = basis;
+    for (const char c : bytes) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    return hash;
+}
+
+} // namespace pardova::platform

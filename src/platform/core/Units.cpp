@@ -3,7 +3,7 @@
 #include <utility>
 #include <vector>
 
-namespace pardova {
+namespace pardova::platform {
 
 namespace {
 std::vector<std::function<void()>>& Finalizers() {
@@ -31,4 +31,4 @@ void RunFinalizers() {
     }
 }
 
-} // namespace pardova
+} // namespace pardova::platform

@@ -5,7 +5,7 @@
 
 #include <functional>
 
-namespace pardova {
+namespace pardova::platform {
 
 void RegisterFinalizer(std::function<void()> finalizer);
 
@@ -13,4 +13,4 @@ void RegisterFinalizer(std::function<void()> finalizer);
 // not stop the others: the process is ending and nobody is left to report to.
 void RunFinalizers();
 
-} // namespace pardova
+} // namespace pardova::platform

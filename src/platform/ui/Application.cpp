@@ -4,7 +4,9 @@
 #include "platform/core/Path.h"
 #include "platform/core/Process.h"
 #include "platform/core/Session.h"
+#include "platform/core/Shell.h"
 #include "platform/core/Units.h"
+#include "platform/ui/MessageBox.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -22,7 +24,7 @@
 #include "posix/WindowSystem.inc"
 #endif
 
-namespace pardova {
+namespace pardova::platform {
 
 namespace {
 
@@ -45,6 +47,8 @@ bool IsDisplaylessPlatform() {
 } // namespace
 
 TApplication* const Application = &TheApplication;
+
+OverridePoint<bool> TheFailureBoxesAreAnswered{false};
 
 bool TApplication::PrepareWindowSystem(bool silent) {
     FSilent = silent;
@@ -86,7 +90,7 @@ void TApplication::AfterFormCreated(TForm* form) {
     // what the shell starts for the program.
     const WId window = form->winId();
     if (FMainForm == form) {
-        platform::SetShellOwnerWindow(reinterpret_cast<void*>(window));
+        platform::ShellOwnerWindow.store(reinterpret_cast<void*>(window));
     }
 }
 
@@ -126,7 +130,7 @@ void TApplication::RemoveForm(TForm* form) {
     FForms.erase(std::remove(FForms.begin(), FForms.end(), form), FForms.end());
     if (FMainForm == form) {
         FMainForm = nullptr;
-        platform::SetShellOwnerWindow(nullptr);
+        platform::ShellOwnerWindow.store(nullptr);
     }
 }
 
@@ -149,7 +153,7 @@ void TApplication::HandleException(QObject*) {
 }
 
 void TApplication::ShowException(const std::string& message) {
-    if (FNobodyToAnswer && !FMessageBoxHook) {
+    if (FNobodyToAnswer && !TheFailureBoxesAreAnswered.Get()) {
         platform::ReportUnattendedFailure(Title(), ErrorBoxText(message));
         FFailedUnattended = true;
         // A failure while the process is ending already (saving the settings, the closing line) only
@@ -159,8 +163,7 @@ void TApplication::ShowException(const std::string& message) {
         }
         return;
     }
-    ShowPlatformErrorBox(QString::fromStdString(Title()), QString::fromStdString(ErrorBoxText(message)),
-                         FMessageBoxHook);
+    ShowPlatformErrorBox(QString::fromStdString(Title()), QString::fromStdString(ErrorBoxText(message)));
 }
 
-} // namespace pardova
+} // namespace pardova::platform

@@ -3,40 +3,22 @@
 // a window handler is shown, and the end of the process (normal or at once with an exit code).
 
 #include "platform/core/ApplicationTexts.h"
+#include "platform/core/Override.h"
 
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include <QMessageBox>
-
 class QObject;
 
-namespace pardova {
+namespace pardova::platform {
 
 class TForm;
 
-// A message box of the platform as it stands on the screen, read back from the platform's own window:
-// what the test hooks see and answer in place of a user.
-class TShownBox {
-public:
-    virtual ~TShownBox() = default;
-    virtual QString Text() const = 0;
-    virtual QString Caption() const = 0;
-    virtual QMessageBox::Icon Icon() const = 0;
-    virtual QMessageBox::StandardButtons Buttons() const = 0;
-    virtual size_t ButtonCount() const = 0;
-    // Whether the box disables the program's other windows while it is shown.
-    virtual bool IsModal() const = 0;
-    // Presses one of its buttons, which closes it.
-    virtual void Press(QMessageBox::StandardButton button) = 0;
-    virtual bool IsShowing() const = 0;
-};
-
-// The platform's modal message box with the error icon and one OK button, owned by the active window;
-// with a hook, the hook answers it once it is showing (and it is closed afterwards if the hook has not).
-void ShowPlatformErrorBox(const QString& caption, const QString& text, const std::function<void(TShownBox&)>& hook);
+// Whether someone answers the failure boxes where no user can see them. No one does in the program: there
+// such a failure is reported instead of shown. Tests that answer the boxes themselves point it to true.
+extern OverridePoint<bool> TheFailureBoxesAreAnswered;
 
 class TApplication {
 public:
@@ -55,7 +37,6 @@ public:
     // would wait for ever: its text goes to ReportUnattendedFailure and the process ends through the
     // normal shutdown with exit code 1.
     void Initialize();
-    bool NobodyToAnswer() const { return FNobodyToAnswer; }
 
     // The main window carries the taskbar button. With Qt every window without a parent is a top-level
     // window of its own, so the main window already does; the flag is kept for the start-up sequence.
@@ -108,11 +89,6 @@ public:
         }
     }
 
-    // Tests only: called with each failure box once it is showing, in place of a user. The box is closed
-    // after the hook returns if the hook has not closed it, so no box is ever left waiting.
-    using TMessageBoxHook = std::function<void(TShownBox& box)>;
-    void SetMessageBoxHook(TMessageBoxHook hook) { FMessageBoxHook = std::move(hook); }
-
     // Bookkeeping of TForm.
     void AddForm(TForm* form);
     void RemoveForm(TForm* form);
@@ -129,17 +105,16 @@ private:
     bool FFailedUnattended = false;
     std::vector<TForm*> FForms;
     TForm* FMainForm = nullptr;
-    TMessageBoxHook FMessageBoxHook;
 };
 
 // The one application object of the process; it exists from start to exit.
 extern TApplication* const Application;
 
-} // namespace pardova
+} // namespace pardova::platform
 
 #include "platform/ui/Forms.h"
 
-namespace pardova {
+namespace pardova::platform {
 
 template <class T> void TApplication::CreateForm(T*& reference) {
     T* form = new T();
@@ -147,4 +122,4 @@ template <class T> void TApplication::CreateForm(T*& reference) {
     AfterFormCreated(form);
 }
 
-} // namespace pardova
+} // namespace pardova::platform

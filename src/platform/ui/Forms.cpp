@@ -18,7 +18,7 @@
 #include "posix/Frame.inc"
 #endif
 
-namespace pardova {
+namespace pardova::platform {
 
 QFont TahomaFont() {
     QFont font;
@@ -270,4 +270,4 @@ void TForm::resizeEvent(QResizeEvent* event) {
     ArrangeControls();
 }
 
-} // namespace pardova
+} // namespace pardova::platform

@@ -15,7 +15,7 @@
 #include <functional>
 #include <vector>
 
-namespace pardova {
+namespace pardova::platform {
 
 class TForm;
 
@@ -57,7 +57,6 @@ public:
 
     QObject* Owner() const { return parent(); }
     QString Name() const { return objectName(); }
-    void SetName(const QString& name) { setObjectName(name); }
 
     // True from construction inside a form that is being built until the form has called Loaded.
     bool Loading() const { return FLoading; }
@@ -165,4 +164,4 @@ private:
     std::vector<QWidget*> FBottomAligned;
 };
 
-} // namespace pardova
+} // namespace pardova::platform

@@ -1,5 +1,5 @@
 // The platform's message box: on Windows the system's own (MessageBoxW), elsewhere Qt's.
-#include "platform/ui/Application.h"
+#include "platform/ui/MessageBox.h"
 
 #include <QApplication>
 

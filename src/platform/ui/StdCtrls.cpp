@@ -6,7 +6,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
-namespace pardova {
+namespace pardova::platform {
 
 TsButton::TsButton(QWidget* parent) : QPushButton(parent) {
     setAutoDefault(false);
@@ -83,4 +83,4 @@ void TsStatusBar::ArrangePanels() {
     }
 }
 
-} // namespace pardova
+} // namespace pardova::platform

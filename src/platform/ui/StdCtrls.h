@@ -12,7 +12,7 @@
 
 #include <vector>
 
-namespace pardova {
+namespace pardova::platform {
 
 // A push button whose click runs OnClick. A click by the user goes through the application's exception
 // box; Click() called in code lets the handler's exception reach the caller.
@@ -77,4 +77,4 @@ private:
     std::vector<int> FWidths;
 };
 
-} // namespace pardova
+} // namespace pardova::platform

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-namespace pardova {
+namespace pardova::platform {
 
 bool LoadToolkitTranslations(const QLocale& locale) {
     static std::unique_ptr<QTranslator> installed;
@@ -26,4 +26,4 @@ bool LoadToolkitTranslations(const QLocale& locale) {
     return true;
 }
 
-} // namespace pardova
+} // namespace pardova::platform

@@ -3,7 +3,7 @@
 
 #include <QLocale>
 
-namespace pardova {
+namespace pardova::platform {
 
 // Loads the toolkit's translation catalogues for the locale from the toolkit's translations folder and
 // installs them in the application, replacing what an earlier call installed. The program's own texts are
@@ -11,4 +11,4 @@ namespace pardova {
 // then speaks English.
 bool LoadToolkitTranslations(const QLocale& locale = QLocale::system());
 
-} // namespace pardova
+} // namespace pardova::platform

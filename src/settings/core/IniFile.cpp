@@ -75,15 +75,11 @@ constexpr int64_t kMaxFileSize = int64_t{64} << 20;
 
 [[noreturn]] void RaiseTooLarge(const std::string& path) {
     std::string reason = "The file is too large.";
-    throw EFOpenError("Cannot open file \"" + path + "\". " + reason, path, 0, reason);
+    throw platform::EFOpenError("Cannot open file \"" + path + "\". " + reason, path, 0, reason);
 }
 
 TIniFileContent ContentOf(std::string_view bytes) {
-    uint64_t hash = 14695981039346656037ull;
-    for (const char c : bytes) {
-        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    }
-    return {static_cast<int64_t>(bytes.size()), hash};
+    return {static_cast<int64_t>(bytes.size()), platform::Fnv1a64(bytes)};
 }
 
 // The file layer's refusal to create the settings file, naming the file, with the system's code and reason.
@@ -93,11 +89,11 @@ TIniFileContent ContentOf(std::string_view bytes) {
         full = path;
     }
     std::string message = "Cannot create file \"" + full + "\". " + reason;
-    throw EFCreateError(std::move(message), std::move(full), error, reason);
+    throw platform::EFCreateError(std::move(message), std::move(full), error, reason);
 }
 
 [[noreturn]] void RaiseCannotWrite(const std::string& path) {
-    throw EFileStreamError("Unable to write to " + path, path);
+    throw platform::EFileStreamError("Unable to write to " + path, path);
 }
 
 // Writes all of bytes, then makes them durable; raises when the file refuses either.
@@ -171,27 +167,18 @@ void TMemIniFile::LoadFromBytes(std::string_view Bytes) {
         text.assign(Bytes.substr(kUtf8Mark.size()));
     } else if (Bytes.starts_with(kUtf16LEMark)) {
         FEncoding = TIniEncoding::Utf16LE;
-        text = Utf16ToUtf8(Utf16FromBytes(Bytes.substr(2), false));
+        text = platform::Utf16ToUtf8(Utf16FromBytes(Bytes.substr(2), false));
     } else if (Bytes.starts_with(kUtf16BEMark)) {
         FEncoding = TIniEncoding::Utf16BE;
-        text = Utf16ToUtf8(Utf16FromBytes(Bytes.substr(2), true));
+        text = platform::Utf16ToUtf8(Utf16FromBytes(Bytes.substr(2), true));
     } else {
         FEncoding = TIniEncoding::Ansi;
         text = platform::AnsiToUtf8(Bytes);
     }
 
     Section* current = nullptr;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        const std::string_view line = Trim(std::string_view(text).substr(pos, end - pos));
-        pos = end;
-        if (pos < text.size()) {
-            pos += (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') ? 2 : 1;
-        }
+    for (const std::string_view whole : platform::SplitLines(text)) {
+        const std::string_view line = Trim(whole);
         if (line.empty() || line.front() == ';') {
             continue;
         }
@@ -231,9 +218,9 @@ std::string TMemIniFile::SaveToBytes() const {
     case TIniEncoding::Utf8:
         return std::string(kUtf8Mark) + text;
     case TIniEncoding::Utf16LE:
-        return std::string(kUtf16LEMark) + Utf16ToBytes(Utf8ToUtf16(text), false);
+        return std::string(kUtf16LEMark) + Utf16ToBytes(platform::Utf8ToUtf16(text), false);
     case TIniEncoding::Utf16BE:
-        return std::string(kUtf16BEMark) + Utf16ToBytes(Utf8ToUtf16(text), true);
+        return std::string(kUtf16BEMark) + Utf16ToBytes(platform::Utf8ToUtf16(text), true);
     case TIniEncoding::Ansi:
         break;
     }
@@ -249,7 +236,7 @@ void TMemIniFile::UpdateFile(const std::string& KeepOldAs) {
         partial = TemporaryNameFor(FFileName, attempt);
         try {
             stream = fs.OpenStream(partial, platform::StreamMode::CreateNewNoShare);
-        } catch (const EFCreateError& e) {
+        } catch (const platform::EFCreateError& e) {
             const bool taken =
                 e.ErrorCode() == platform::kErrAlreadyExists || e.ErrorCode() == platform::kErrFileExists;
             if (!taken || attempt >= 100) {
@@ -294,7 +281,7 @@ void TMemIniFile::UpdateFile(const std::string& KeepOldAs) {
 // old ones and is cut to their length. A kill in the middle can leave it incomplete, which is why this is
 // only the fallback. With no such file, or one that does not open for writing, the refusal to make the
 // temporary file is the answer, naming the settings file.
-void TMemIniFile::RewriteInPlace(const std::string& Bytes, const EFileStreamError& Refusal) {
+void TMemIniFile::RewriteInPlace(const std::string& Bytes, const platform::EFileStreamError& Refusal) {
     platform::FileSystem& fs = platform::Fs();
     uint32_t error = 0;
     const auto attributes = fs.GetAttributes(FFileName, &error);
@@ -304,7 +291,7 @@ void TMemIniFile::RewriteInPlace(const std::string& Bytes, const EFileStreamErro
     std::unique_ptr<platform::FileStream> stream;
     try {
         stream = fs.OpenStream(FFileName, platform::StreamMode::OpenReadWriteDenyWrite);
-    } catch (const EFileStreamError&) {
+    } catch (const platform::EFileStreamError&) {
         RaiseCannotCreate(FFileName, Refusal.ErrorCode(), Refusal.Reason());
     }
     if (stream->Seek(0, platform::SeekOrigin::Begin) != 0) {
@@ -433,7 +420,7 @@ void TIniFile::WriteString(std::string_view Section, std::string_view Ident, std
     if (platform::HasPrivateProfile()) {
         if (!platform::WritePrivateProfileEntry(FFileName, std::string(Section), std::string(Ident),
                                                 std::string(Value))) {
-            throw Exception("Unable to write to " + FFileName);
+            throw platform::Exception("Unable to write to " + FFileName);
         }
         return;
     }
@@ -441,8 +428,8 @@ void TIniFile::WriteString(std::string_view Section, std::string_view Ident, std
         TMemIniFile document(FFileName);
         document.WriteString(Section, Ident, Value);
         document.UpdateFile();
-    } catch (const Exception&) {
-        throw Exception("Unable to write to " + FFileName);
+    } catch (const platform::Exception&) {
+        throw platform::Exception("Unable to write to " + FFileName);
     }
 }
 

@@ -13,7 +13,9 @@
 
 namespace pardova {
 
+namespace platform {
 class EFileStreamError;
+}
 
 enum class TIniEncoding { Ansi, Utf8, Utf16LE, Utf16BE };
 
@@ -75,7 +77,7 @@ private:
     };
     const Section* FindSection(std::string_view Name) const;
     Section* FindSection(std::string_view Name);
-    void RewriteInPlace(const std::string& Bytes, const EFileStreamError& Refusal);
+    void RewriteInPlace(const std::string& Bytes, const platform::EFileStreamError& Refusal);
 
     std::string FFileName;
     TIniEncoding FEncoding = TIniEncoding::Ansi;

@@ -16,12 +16,20 @@ namespace {
 [[noreturn]] void InvalidValue() { throw EReadError("Invalid property value"); }
 
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size()) {
+        return false;
+    }
     for (size_t i = 0; i < a.size(); ++i) {
         char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
+        if (x >= 'A' && x <= 'Z') {
+            x = static_cast<char>(x - 'A' + 'a');
+        }
+        if (y >= 'A' && y <= 'Z') {
+            y = static_cast<char>(y - 'A' + 'a');
+        }
+        if (x != y) {
+            return false;
+        }
     }
     return true;
 }
@@ -57,7 +65,9 @@ TExtendedBytes ExtendedToBytes(long double value) {
         }
         signExponent |= static_cast<uint16_t>(biased);
     }
-    for (int i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(mantissa >> (8 * i));
+    for (int i = 0; i < 8; ++i) {
+        bytes[i] = static_cast<uint8_t>(mantissa >> (8 * i));
+    }
     bytes[8] = static_cast<uint8_t>(signExponent);
     bytes[9] = static_cast<uint8_t>(signExponent >> 8);
     return bytes;
@@ -65,7 +75,9 @@ TExtendedBytes ExtendedToBytes(long double value) {
 
 long double BytesToExtended(const TExtendedBytes& bytes) {
     uint64_t mantissa = 0;
-    for (int i = 0; i < 8; ++i) mantissa |= static_cast<uint64_t>(bytes[i]) << (8 * i);
+    for (int i = 0; i < 8; ++i) {
+        mantissa |= static_cast<uint64_t>(bytes[i]) << (8 * i);
+    }
     const uint16_t signExponent = static_cast<uint16_t>(bytes[8] | (bytes[9] << 8));
     const bool negative = (signExponent & 0x8000) != 0;
     const int exponent = signExponent & ExtendedMaxExponent;
@@ -82,10 +94,15 @@ long double BytesToExtended(const TExtendedBytes& bytes) {
 }
 
 TValueType StringValueType(std::string_view utf8) {
-    const size_t units = Utf16Length(utf8);
-    if (utf8.size() >= 2 * units) return vaWString;
-    for (const char c : utf8)
-        if (static_cast<unsigned char>(c) >= 0x80) return vaUTF8String;
+    const size_t units = platform::Utf16Length(utf8);
+    if (utf8.size() >= 2 * units) {
+        return vaWString;
+    }
+    for (const char c : utf8) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return vaUTF8String;
+        }
+    }
     return utf8.size() > 255 ? vaLString : vaString;
 }
 
@@ -95,7 +112,9 @@ template <typename T> void TWriter::WriteLE(T value) {
     using U = std::make_unsigned_t<T>;
     const U bits = static_cast<U>(value);
     uint8_t bytes[sizeof(T)];
-    for (size_t i = 0; i < sizeof(T); ++i) bytes[i] = static_cast<uint8_t>(bits >> (8 * i));
+    for (size_t i = 0; i < sizeof(T); ++i) {
+        bytes[i] = static_cast<uint8_t>(bits >> (8 * i));
+    }
     Write(bytes, sizeof bytes);
 }
 
@@ -103,10 +122,14 @@ void TWriter::WriteSignature() { Write(FilerSignature, sizeof FilerSignature); }
 
 void TWriter::WritePrefix(TFilerFlags flags, int64_t childPos) {
     flags &= ffInherited | ffChildPos | ffInline;
-    if (flags == 0) return;
+    if (flags == 0) {
+        return;
+    }
     const uint8_t prefix = static_cast<uint8_t>(0xF0 | flags);
     Write(&prefix, 1);
-    if (flags & ffChildPos) WriteInteger(childPos);
+    if (flags & ffChildPos) {
+        WriteInteger(childPos);
+    }
 }
 
 void TWriter::WriteObjectHeader(TFilerFlags flags, int64_t childPos, std::string_view className,
@@ -130,9 +153,13 @@ void TWriter::WriteStr(std::string_view text) {
         const auto continuation = [&](size_t i) { return (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80; };
         if (continuation(cut)) {
             size_t lead = cut;
-            while (lead > 0 && cut - lead < 3 && continuation(lead)) --lead;
+            while (lead > 0 && cut - lead < 3 && continuation(lead)) {
+                --lead;
+            }
             const auto first = static_cast<unsigned char>(text[lead]);
-            if (lead + Utf8LengthFromLead(first) > cut) cut = lead;
+            if (lead + platform::Utf8LengthFromLead(first) > cut) {
+                cut = lead;
+            }
         }
         text = text.substr(0, cut);
     }
@@ -163,15 +190,15 @@ void TWriter::WriteInteger(int64_t value) {
 }
 
 void TWriter::WriteIdent(std::string_view ident) {
-    if (EqualsIgnoringAsciiCase(ident, "False"))
+    if (EqualsIgnoringAsciiCase(ident, "False")) {
         WriteValue(vaFalse);
-    else if (EqualsIgnoringAsciiCase(ident, "True"))
+    } else if (EqualsIgnoringAsciiCase(ident, "True")) {
         WriteValue(vaTrue);
-    else if (EqualsIgnoringAsciiCase(ident, "Null"))
+    } else if (EqualsIgnoringAsciiCase(ident, "Null")) {
         WriteValue(vaNull);
-    else if (EqualsIgnoringAsciiCase(ident, "nil"))
+    } else if (EqualsIgnoringAsciiCase(ident, "nil")) {
         WriteValue(vaNil);
-    else {
+    } else {
         WriteValue(vaIdent);
         WriteStr(ident);
     }
@@ -189,37 +216,49 @@ void TWriter::WriteString(std::string_view utf8) {
     }
     case vaLString: {
         const std::string bytes = platform::Utf8ToAnsi(utf8);
-        if (bytes.size() > std::numeric_limits<uint32_t>::max()) throw EWriteError("Stream write error");
+        if (bytes.size() > std::numeric_limits<uint32_t>::max()) {
+            throw EWriteError("Stream write error");
+        }
         WriteLE(static_cast<uint32_t>(bytes.size()));
         Write(bytes.data(), bytes.size());
         break;
     }
     case vaUTF8String:
-        if (utf8.size() > std::numeric_limits<uint32_t>::max()) throw EWriteError("Stream write error");
+        if (utf8.size() > std::numeric_limits<uint32_t>::max()) {
+            throw EWriteError("Stream write error");
+        }
         WriteLE(static_cast<uint32_t>(utf8.size()));
         Write(utf8.data(), utf8.size());
         break;
     default: {
-        const std::u16string units = Utf8ToUtf16(utf8);
-        if (units.size() > std::numeric_limits<uint32_t>::max()) throw EWriteError("Stream write error");
+        const std::u16string units = platform::Utf8ToUtf16(utf8);
+        if (units.size() > std::numeric_limits<uint32_t>::max()) {
+            throw EWriteError("Stream write error");
+        }
         WriteLE(static_cast<uint32_t>(units.size()));
-        for (const char16_t unit : units) WriteLE(static_cast<uint16_t>(unit));
+        for (const char16_t unit : units) {
+            WriteLE(static_cast<uint16_t>(unit));
+        }
         break;
     }
     }
 }
 
 void TWriter::WriteUnicodeString(std::u16string_view text) {
-    const std::string utf8 = Utf16ToUtf8(text);
+    const std::string utf8 = platform::Utf16ToUtf8(text);
     if (StringValueType(utf8) != vaWString) {
         WriteString(utf8);
         return;
     }
     // Written from the code units themselves, so that unpaired surrogates survive unchanged.
     WriteValue(vaWString);
-    if (text.size() > std::numeric_limits<uint32_t>::max()) throw EWriteError("Stream write error");
+    if (text.size() > std::numeric_limits<uint32_t>::max()) {
+        throw EWriteError("Stream write error");
+    }
     WriteLE(static_cast<uint32_t>(text.size()));
-    for (const char16_t unit : text) WriteLE(static_cast<uint16_t>(unit));
+    for (const char16_t unit : text) {
+        WriteLE(static_cast<uint16_t>(unit));
+    }
 }
 
 void TWriter::WriteBoolean(bool value) { WriteValue(value ? vaTrue : vaFalse); }
@@ -252,13 +291,18 @@ void TWriter::WriteDouble(double value) {
 
 void TWriter::WriteSet(const std::vector<std::string>& names) {
     WriteValue(vaSet);
-    for (const std::string& name : names)
-        if (!name.empty()) WriteStr(name);
+    for (const std::string& name : names) {
+        if (!name.empty()) {
+            WriteStr(name);
+        }
+    }
     WriteStr("");
 }
 
 void TWriter::WriteBinary(const void* data, size_t count) {
-    if (count > std::numeric_limits<uint32_t>::max()) throw EWriteError("Stream write error");
+    if (count > std::numeric_limits<uint32_t>::max()) {
+        throw EWriteError("Stream write error");
+    }
     WriteValue(vaBinary);
     WriteLE(static_cast<uint32_t>(count));
     Write(data, count);
@@ -271,13 +315,17 @@ template <typename T> T TReader::ReadLE() {
     Read(bytes, sizeof bytes);
     using U = std::make_unsigned_t<T>;
     U bits = 0;
-    for (size_t i = 0; i < sizeof(T); ++i) bits = static_cast<U>(bits | (static_cast<U>(bytes[i]) << (8 * i)));
+    for (size_t i = 0; i < sizeof(T); ++i) {
+        bits = static_cast<U>(bits | (static_cast<U>(bytes[i]) << (8 * i)));
+    }
     return static_cast<T>(bits);
 }
 
 void TReader::EnsureAvailable(uint64_t count) {
     // Checked before any allocation, so that a corrupt length cannot ask for gigabytes.
-    if (count > static_cast<uint64_t>(FStream.Remaining())) throw EReadError("Stream read error");
+    if (count > static_cast<uint64_t>(FStream.Remaining())) {
+        throw EReadError("Stream read error");
+    }
 }
 
 std::string TReader::ReadBytes(uint32_t length) {
@@ -295,18 +343,23 @@ void TReader::SkipBytes(uint64_t count) {
 void TReader::ReadSignature() {
     char signature[4] = {};
     if (FStream.Read(signature, sizeof signature) != sizeof signature ||
-        std::memcmp(signature, FilerSignature, sizeof signature) != 0)
+        std::memcmp(signature, FilerSignature, sizeof signature) != 0) {
         throw EReadError("Invalid stream format");
+    }
 }
 
 void TReader::ReadPrefix(TFilerFlags& flags, int64_t& childPos) {
     flags = 0;
     childPos = 0;
     const uint8_t next = static_cast<uint8_t>(NextValue());
-    if ((next & 0xF0) != 0xF0) return;
+    if ((next & 0xF0) != 0xF0) {
+        return;
+    }
     ReadLE<uint8_t>();
     flags = next & 0x0F;
-    if (flags & ffChildPos) childPos = ReadInteger();
+    if (flags & ffChildPos) {
+        childPos = ReadInteger();
+    }
 }
 
 std::string TReader::ReadStr() {
@@ -325,7 +378,9 @@ TValueType TReader::NextValue() {
 TValueType TReader::ReadValue() { return static_cast<TValueType>(ReadLE<uint8_t>()); }
 
 void TReader::CheckValue(TValueType expected) {
-    if (ReadValue() != expected) InvalidValue();
+    if (ReadValue() != expected) {
+        InvalidValue();
+    }
 }
 
 int64_t TReader::ReadInteger() {
@@ -341,12 +396,6 @@ int64_t TReader::ReadInteger() {
     default:
         InvalidValue();
     }
-}
-
-int32_t TReader::ReadInteger32() {
-    const int64_t value = ReadInteger();
-    if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max()) InvalidValue();
-    return static_cast<int32_t>(value);
 }
 
 std::string TReader::ReadIdent() {
@@ -374,19 +423,23 @@ std::u16string TReader::ReadUnicodePayload(TValueType tag) {
         const uint32_t length = tag == vaString ? ReadLE<uint8_t>() : ReadLE<uint32_t>();
         const std::string bytes = ReadBytes(length);
         units.reserve(length);
-        for (const char c : bytes) units.push_back(static_cast<unsigned char>(c));
+        for (const char c : bytes) {
+            units.push_back(static_cast<unsigned char>(c));
+        }
         return units;
     }
     case vaUTF8String: {
         const uint32_t length = ReadLE<uint32_t>();
         const std::string bytes = ReadBytes(length);
-        return Utf8ToUtf16(bytes);
+        return platform::Utf8ToUtf16(bytes);
     }
     case vaWString: {
         const uint32_t count = ReadLE<uint32_t>();
         EnsureAvailable(uint64_t{count} * 2);
         units.resize(count);
-        for (uint32_t i = 0; i < count; ++i) units[i] = static_cast<char16_t>(ReadLE<uint16_t>());
+        for (uint32_t i = 0; i < count; ++i) {
+            units[i] = static_cast<char16_t>(ReadLE<uint16_t>());
+        }
         return units;
     }
     default:
@@ -407,11 +460,11 @@ std::string TReader::ReadString() {
     }
     case vaUTF8String: {
         const uint32_t length = ReadLE<uint32_t>();
-        const std::string bytes = ReadBytes(length);
+        std::string bytes = ReadBytes(length);
         return bytes;
     }
     case vaWString:
-        return Utf16ToUtf8(ReadUnicodePayload(tag));
+        return platform::Utf16ToUtf8(ReadUnicodePayload(tag));
     default:
         InvalidValue();
     }
@@ -474,7 +527,9 @@ double TReader::ReadDouble() {
 std::vector<std::string> TReader::ReadSet() {
     CheckValue(vaSet);
     std::vector<std::string> names;
-    for (std::string name = ReadStr(); !name.empty(); name = ReadStr()) names.push_back(std::move(name));
+    for (std::string name = ReadStr(); !name.empty(); name = ReadStr()) {
+        names.push_back(std::move(name));
+    }
     return names;
 }
 
@@ -490,7 +545,9 @@ std::vector<uint8_t> TReader::ReadBinary() {
 void TReader::SkipValue() { SkipValueAt(0); }
 
 void TReader::SkipValueAt(int depth) {
-    if (depth > MaxNestingDepth) InvalidValue();
+    if (depth > MaxNestingDepth) {
+        InvalidValue();
+    }
     switch (ReadValue()) {
     case vaNull:
     case vaFalse:
@@ -498,7 +555,9 @@ void TReader::SkipValueAt(int depth) {
     case vaNil:
         return;
     case vaList:
-        while (!EndOfList()) SkipValueAt(depth + 1);
+        while (!EndOfList()) {
+            SkipValueAt(depth + 1);
+        }
         ReadValue();
         return;
     case vaInt8:
@@ -533,12 +592,16 @@ void TReader::SkipValueAt(int depth) {
         SkipBytes(uint64_t{ReadLE<uint32_t>()} * 2);
         return;
     case vaSet:
-        for (uint8_t length = ReadLE<uint8_t>(); length != 0; length = ReadLE<uint8_t>()) SkipBytes(length);
+        for (uint8_t length = ReadLE<uint8_t>(); length != 0; length = ReadLE<uint8_t>()) {
+            SkipBytes(length);
+        }
         return;
     case vaCollection:
         while (!EndOfList()) {
             const TValueType next = NextValue();
-            if (next == vaInt8 || next == vaInt16 || next == vaInt32 || next == vaInt64) ReadInteger();
+            if (next == vaInt8 || next == vaInt16 || next == vaInt32 || next == vaInt64) {
+                ReadInteger();
+            }
             CheckValue(vaList);
             while (!EndOfList()) {
                 SkipBytes(ReadLE<uint8_t>());
@@ -561,15 +624,21 @@ void TReader::SkipProperty() {
 void TReader::SkipComponent() { SkipComponentAt(0); }
 
 void TReader::SkipComponentAt(int depth) {
-    if (depth > MaxNestingDepth) InvalidValue();
+    if (depth > MaxNestingDepth) {
+        InvalidValue();
+    }
     TFilerFlags flags;
     int64_t childPos;
     ReadPrefix(flags, childPos);
     ReadStr();
     ReadStr();
-    while (!EndOfList()) SkipProperty();
+    while (!EndOfList()) {
+        SkipProperty();
+    }
     ReadValue();
-    while (!EndOfList()) SkipComponentAt(depth + 1);
+    while (!EndOfList()) {
+        SkipComponentAt(depth + 1);
+    }
     ReadValue();
 }
 

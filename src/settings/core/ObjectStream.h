@@ -131,7 +131,6 @@ public:
 
     // Any integer tag.
     int64_t ReadInteger();
-    int32_t ReadInteger32();
     // vaFalse/vaTrue/vaNull/vaNil read as "False"/"True"/"Null"/"nil"; vaIdent as its text.
     std::string ReadIdent();
     // Any string tag, as UTF-8.

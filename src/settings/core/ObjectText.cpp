@@ -32,8 +32,11 @@ DecimalDigits ToDecimalDigits(long double value, int digits) {
     const std::string_view text(buffer, static_cast<size_t>(result.ptr - buffer));
     DecimalDigits out;
     const size_t e = text.find('e');
-    for (const char c : text.substr(0, e))
-        if (c >= '0' && c <= '9') out.digits.push_back(c);
+    for (const char c : text.substr(0, e)) {
+        if (c >= '0' && c <= '9') {
+            out.digits.push_back(c);
+        }
+    }
     std::from_chars(text.data() + e + (text[e + 1] == '+' ? 2 : 1), text.data() + text.size(), out.exponent);
     return out;
 }
@@ -45,10 +48,14 @@ bool RoundDigits(std::string& digits, int keep) {
         digits.clear();
         return false;
     }
-    if (static_cast<size_t>(keep) >= digits.size()) return false;
+    if (static_cast<size_t>(keep) >= digits.size()) {
+        return false;
+    }
     const bool up = digits[static_cast<size_t>(keep)] >= '5';
     digits.resize(static_cast<size_t>(keep));
-    if (!up) return false;
+    if (!up) {
+        return false;
+    }
     for (size_t i = digits.size(); i-- > 0;) {
         if (digits[i] != '9') {
             ++digits[i];
@@ -63,12 +70,18 @@ bool RoundDigits(std::string& digits, int keep) {
 // Extended and double values: rounded to 16 significant digits and shown with 18 digits after the point;
 // values of more than 16 integer digits in scientific form.
 std::string FormatFixed(long double value) {
-    if (std::isnan(value)) return "NAN";
-    if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
+    if (std::isnan(value)) {
+        return "NAN";
+    }
+    if (std::isinf(value)) {
+        return value < 0 ? "-INF" : "INF";
+    }
     constexpr int precision = 16;
     constexpr int decimals = 18;
     const bool negative = std::signbit(value);
-    if (value == 0) return "0." + std::string(decimals, '0');
+    if (value == 0) {
+        return "0." + std::string(decimals, '0');
+    }
     DecimalDigits d = ToDecimalDigits(std::fabs(value), precision);
     std::string out;
     if (d.exponent >= precision) {
@@ -101,8 +114,12 @@ std::string FormatFixed(long double value) {
 }
 
 template <typename T> std::string FormatShortest(T value) {
-    if (std::isnan(value)) return "NAN";
-    if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
+    if (std::isnan(value)) {
+        return "NAN";
+    }
+    if (std::isinf(value)) {
+        return value < 0 ? "-INF" : "INF";
+    }
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general);
     return std::string(buffer, result.ptr);
@@ -114,15 +131,19 @@ std::string FormatCurrency(int64_t value) {
     std::string out = (negative ? "-" : "") + std::to_string(magnitude / 10000);
     std::string fraction = std::to_string(magnitude % 10000);
     fraction.insert(0, 4 - fraction.size(), '0');
-    while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
-    if (!fraction.empty()) out += "." + fraction;
+    while (!fraction.empty() && fraction.back() == '0') {
+        fraction.pop_back();
+    }
+    if (!fraction.empty()) {
+        out += "." + fraction;
+    }
     return out;
 }
 
 // The length of the valid UTF-8 sequence at the start of text (no overlong forms, no surrogates, nothing
 // above U+10FFFF), or 0 when none starts there.
 size_t ValidUtf8SequenceLength(std::string_view text) {
-    return text.empty() ? 0 : DecodeUtf8(text, 0, Utf8Check::Strict).Length;
+    return text.empty() ? 0 : platform::DecodeUtf8(text, 0, platform::Utf8Check::Strict).Length;
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -145,12 +166,16 @@ private:
         Indent(level);
     }
     void Name(std::string_view name) {
-        if (!IsAscii(name)) FNonAscii = true;
+        if (!platform::IsAscii(name)) {
+            FNonAscii = true;
+        }
         FOut += name;
     }
 
     void Object(int level) {
-        if (level > MaxNestingDepth) throw EReadError("Invalid stream format");
+        if (level > MaxNestingDepth) {
+            throw EReadError("Invalid stream format");
+        }
         TFilerFlags flags;
         int64_t childPos;
         FReader.ReadPrefix(flags, childPos);
@@ -163,7 +188,9 @@ private:
             FOut += ": ";
         }
         Name(className);
-        if (flags & ffChildPos) FOut.append(" [").append(std::to_string(childPos)).append("]");
+        if (flags & ffChildPos) {
+            FOut.append(" [").append(std::to_string(childPos)).append("]");
+        }
         FOut += "\r\n";
         while (!FReader.EndOfList()) {
             const std::string property = FReader.ReadStr();
@@ -172,20 +199,24 @@ private:
             FOut += " = ";
             try {
                 Value(level + 1, 0);
-            } catch (const Exception& e) {
+            } catch (const platform::Exception& e) {
                 throw EReadError("Error reading " + objectName + "." + property + ": " + e.Message());
             }
             FOut += "\r\n";
         }
         FReader.ReadValue();
-        while (!FReader.EndOfList()) Object(level + 1);
+        while (!FReader.EndOfList()) {
+            Object(level + 1);
+        }
         FReader.ReadValue();
         Indent(level);
         FOut += "end\r\n";
     }
 
     void Value(int level, int depth) {
-        if (depth > MaxNestingDepth) throw EReadError("Invalid stream format");
+        if (depth > MaxNestingDepth) {
+            throw EReadError("Invalid stream format");
+        }
         const TValueType tag = FReader.NextValue();
         switch (tag) {
         case vaInt8:
@@ -221,7 +252,9 @@ private:
             FOut += "[";
             bool first = true;
             for (const std::string& name : FReader.ReadSet()) {
-                if (!first) FOut += ", ";
+                if (!first) {
+                    FOut += ", ";
+                }
                 first = false;
                 Name(name);
             }
@@ -259,8 +292,9 @@ private:
             NewLine(level + 1);
             FOut += "item";
             const TValueType next = FReader.NextValue();
-            if (next == vaInt8 || next == vaInt16 || next == vaInt32 || next == vaInt64)
+            if (next == vaInt8 || next == vaInt16 || next == vaInt32 || next == vaInt64) {
                 FOut.append(" [").append(std::to_string(FReader.ReadInteger())).append("]");
+            }
             FReader.CheckValue(vaList);
             FOut += "\r\n";
             while (!FReader.EndOfList()) {
@@ -280,12 +314,12 @@ private:
     }
 
     void Binary(const std::vector<uint8_t>& bytes, int level) {
-        static const char hex[] = "0123456789ABCDEF";
         FOut += "{";
         for (size_t i = 0; i < bytes.size(); ++i) {
-            if (bytes.size() >= 32 && i % 32 == 0) NewLine(level + 1);
-            FOut += hex[bytes[i] >> 4];
-            FOut += hex[bytes[i] & 15];
+            if (bytes.size() >= 32 && i % 32 == 0) {
+                NewLine(level + 1);
+            }
+            platform::AppendHexByte(FOut, bytes[i]);
         }
         FOut += "}";
     }
@@ -299,7 +333,9 @@ private:
             return;
         }
         const int continuation = level + 1;
-        if (s.size() > lineChars) NewLine(continuation);
+        if (s.size() > lineChars) {
+            NewLine(continuation);
+        }
         size_t lineStart = 0;
         size_t i = 0;
         while (i < s.size()) {
@@ -308,7 +344,9 @@ private:
                 ++i;
             } else {
                 FOut += '\'';
-                while (i < s.size() && printable(s[i]) && i < lineStart + lineChars) FOut += static_cast<char>(s[i++]);
+                while (i < s.size() && printable(s[i]) && i < lineStart + lineChars) {
+                    FOut += static_cast<char>(s[i++]);
+                }
                 FOut += '\'';
             }
             if (i - lineStart >= lineChars && i < s.size()) {
@@ -363,15 +401,21 @@ private:
     template <typename T> T ParseWhole(const char* first, const char* last) const {
         T value = 0;
         const auto r = std::from_chars(first, last, value);
-        if (r.ec != std::errc() || r.ptr != last) Error("Invalid property value");
+        if (r.ec != std::errc() || r.ptr != last) {
+            Error("Invalid property value");
+        }
         return value;
     }
 
     void CheckLineLength(size_t start) {
         const void* lf = std::memchr(FText.data() + start, '\n', FText.size() - start);
         size_t end = lf ? static_cast<size_t>(static_cast<const char*>(lf) - FText.data()) : FText.size();
-        if (end > start && FText[end - 1] == '\r') --end;
-        if (end - start > MaxLineLength) Error("Line too long");
+        if (end > start && FText[end - 1] == '\r') {
+            --end;
+        }
+        if (end - start > MaxLineLength) {
+            Error("Line too long");
+        }
     }
 
     unsigned char At(size_t i) const { return i < FText.size() ? static_cast<unsigned char>(FText[i]) : 0; }
@@ -385,8 +429,12 @@ private:
     // text no parser reads back.
     size_t IdentStartLength(size_t i) const {
         const unsigned char c = At(i);
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_') return 1;
-        if (!FUtf8 || c < 0x80 || AtEnd(i)) return 0;
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_') {
+            return 1;
+        }
+        if (!FUtf8 || c < 0x80 || AtEnd(i)) {
+            return 0;
+        }
         return ValidUtf8SequenceLength(std::string_view(FText).substr(i));
     }
     size_t IdentCharLength(size_t i) const { return IsDigit(At(i)) && !AtEnd(i) ? 1 : IdentStartLength(i); }
@@ -411,19 +459,25 @@ private:
         const size_t start = FPos;
         const unsigned char c = At(FPos);
         if (IdentStartLength(FPos) != 0) {
-            for (size_t n = IdentStartLength(FPos); n != 0; n = IdentCharLength(FPos)) FPos += n;
+            for (size_t n = IdentStartLength(FPos); n != 0; n = IdentCharLength(FPos)) {
+                FPos += n;
+            }
             FToken = Tok::Ident;
             FTokenText = FText.substr(start, FPos - start);
         } else if (c == '#' || c == '\'') {
             ReadStringToken();
         } else if (c == '$') {
             ++FPos;
-            while (!AtEnd(FPos) && IsHexDigit(At(FPos))) ++FPos;
+            while (!AtEnd(FPos) && IsHexDigit(At(FPos))) {
+                ++FPos;
+            }
             FToken = Tok::Integer;
             FTokenText = FText.substr(start, FPos - start);
             uint64_t value = 0;
             const auto r = std::from_chars(FText.data() + start + 1, FText.data() + FPos, value, 16);
-            if (FPos == start + 1 || r.ec != std::errc()) Error("Invalid property value");
+            if (FPos == start + 1 || r.ec != std::errc()) {
+                Error("Invalid property value");
+            }
             FInteger = static_cast<int64_t>(value);
         } else if (IsDigit(c) || c == '-') {
             ReadNumberToken();
@@ -437,7 +491,9 @@ private:
     void ReadNumberToken() {
         const size_t start = FPos;
         ++FPos;
-        while (!AtEnd(FPos) && IsDigit(At(FPos))) ++FPos;
+        while (!AtEnd(FPos) && IsDigit(At(FPos))) {
+            ++FPos;
+        }
         FToken = Tok::Integer;
         FFloatSuffix = 0;
         const auto isSuffix = [](unsigned char s) {
@@ -447,7 +503,9 @@ private:
         bool isFloat = false;
         if (!AtEnd(FPos) && (next == '+' || next == '-' || next == '.' || next == 'E' || next == 'e')) {
             isFloat = true;
-            while (!AtEnd(FPos) && (IsDigit(At(FPos)) || std::strchr("+-.Ee", At(FPos)) != nullptr)) ++FPos;
+            while (!AtEnd(FPos) && (IsDigit(At(FPos)) || std::strchr("+-.Ee", At(FPos)) != nullptr)) {
+                ++FPos;
+            }
         }
         size_t numberEnd = FPos;
         // A suffix also directly after whole digits: a whole single, currency or date value is written
@@ -463,10 +521,14 @@ private:
         if (isFloat) {
             FToken = Tok::Float;
             const auto r = std::from_chars(first, last, FFloat);
-            if (r.ec != std::errc() || r.ptr != last) Error("Invalid property value");
+            if (r.ec != std::errc() || r.ptr != last) {
+                Error("Invalid property value");
+            }
         } else {
             const auto r = std::from_chars(first, last, FInteger);
-            if (r.ec != std::errc() || r.ptr != last) Error("Invalid property value");
+            if (r.ec != std::errc() || r.ptr != last) {
+                Error("Invalid property value");
+            }
         }
     }
 
@@ -487,17 +549,25 @@ private:
                 uint32_t code = 0;
                 while (!AtEnd(FPos) && IsDigit(At(FPos))) {
                     code = code * 10 + (At(FPos) - '0');
-                    if (code > 0xFFFF) Error("Invalid string constant");
+                    if (code > 0xFFFF) {
+                        Error("Invalid string constant");
+                    }
                     ++FPos;
                 }
-                if (FPos == digits) Error("Invalid string constant");
-                if (code >= 128) highCode = true;
+                if (FPos == digits) {
+                    Error("Invalid string constant");
+                }
+                if (code >= 128) {
+                    highCode = true;
+                }
                 parts.push_back({{}, static_cast<char16_t>(code), true});
             } else if (At(FPos) == '\'' && !AtEnd(FPos)) {
                 ++FPos;
                 Part part;
                 for (;;) {
-                    if (AtEnd(FPos) || At(FPos) == '\r' || At(FPos) == '\n') Error("Invalid string constant");
+                    if (AtEnd(FPos) || At(FPos) == '\r' || At(FPos) == '\n') {
+                        Error("Invalid string constant");
+                    }
                     if (At(FPos) == '\'') {
                         if (At(FPos + 1) == '\'' && !AtEnd(FPos + 1)) {
                             part.quoted += '\'';
@@ -521,36 +591,50 @@ private:
                 FTokenString += part.code;
             } else if (highCode) {
                 // With codes above ASCII present, quoted characters are taken by their byte values.
-                for (const char b : part.quoted) FTokenString += static_cast<char16_t>(static_cast<unsigned char>(b));
+                for (const char b : part.quoted) {
+                    FTokenString += static_cast<char16_t>(static_cast<unsigned char>(b));
+                }
             } else {
-                FTokenString += Utf8ToUtf16(FUtf8 ? part.quoted : platform::AnsiToUtf8(part.quoted));
+                FTokenString += platform::Utf8ToUtf16(FUtf8 ? part.quoted : platform::AnsiToUtf8(part.quoted));
             }
         }
     }
 
     bool IsSymbol(char c) const { return FToken == Tok::Symbol && FTokenText[0] == c; }
     bool IsKeyword(std::string_view keyword) const {
-        if (FToken != Tok::Ident || FTokenText.size() != keyword.size()) return false;
-        for (size_t i = 0; i < keyword.size(); ++i)
-            if ((FTokenText[i] | 0x20) != (keyword[i] | 0x20)) return false;
+        if (FToken != Tok::Ident || FTokenText.size() != keyword.size()) {
+            return false;
+        }
+        for (size_t i = 0; i < keyword.size(); ++i) {
+            if ((FTokenText[i] | 0x20) != (keyword[i] | 0x20)) {
+                return false;
+            }
+        }
         return true;
     }
     void CheckSymbol(char c) const {
-        if (!IsSymbol(c)) Error("''" + std::string(1, c) + "'' expected");
+        if (!IsSymbol(c)) {
+            Error("''" + std::string(1, c) + "'' expected");
+        }
     }
     void CheckIdent() const {
-        if (FToken != Tok::Ident) Error("Identifier expected");
+        if (FToken != Tok::Ident) {
+            Error("Identifier expected");
+        }
     }
 
     void Object(int depth) {
-        if (depth > MaxNestingDepth) Error("Invalid property value");
+        if (depth > MaxNestingDepth) {
+            Error("Invalid property value");
+        }
         TFilerFlags flags = 0;
-        if (IsKeyword("inherited"))
+        if (IsKeyword("inherited")) {
             flags = ffInherited;
-        else if (IsKeyword("inline"))
+        } else if (IsKeyword("inline")) {
             flags = ffInline;
-        else if (!IsKeyword("object"))
+        } else if (!IsKeyword("object")) {
             Error("OBJECT expected");
+        }
         NextToken();
         CheckIdent();
         std::string objectName;
@@ -566,7 +650,9 @@ private:
         int64_t childPos = 0;
         if (IsSymbol('[')) {
             NextToken();
-            if (FToken != Tok::Integer) Error("Number expected");
+            if (FToken != Tok::Integer) {
+                Error("Number expected");
+            }
             childPos = FInteger;
             flags |= ffChildPos;
             NextToken();
@@ -574,13 +660,18 @@ private:
             NextToken();
         }
         FWriter.WriteObjectHeader(flags, childPos, className, objectName);
-        while (!(IsKeyword("end") || IsKeyword("object") || IsKeyword("inherited") || IsKeyword("inline")))
+        while (!(IsKeyword("end") || IsKeyword("object") || IsKeyword("inherited") || IsKeyword("inline"))) {
             Property(depth);
+        }
         FWriter.WriteValue(vaNull);
-        while (!IsKeyword("end")) Object(depth + 1);
+        while (!IsKeyword("end")) {
+            Object(depth + 1);
+        }
         FWriter.WriteValue(vaNull);
         // Whatever follows the root object's end is not read at all.
-        if (depth > 0) NextToken();
+        if (depth > 0) {
+            NextToken();
+        }
     }
 
     // A name and its dotted parts ("Font.Style"), from the current token on.
@@ -606,7 +697,9 @@ private:
     }
 
     void Value(int depth) {
-        if (depth > MaxNestingDepth) Error("Invalid property value");
+        if (depth > MaxNestingDepth) {
+            Error("Invalid property value");
+        }
         switch (FToken) {
         case Tok::Ident:
             FWriter.WriteIdent(DottedName());
@@ -616,7 +709,9 @@ private:
             NextToken();
             while (IsSymbol('+')) {
                 NextToken();
-                if (FToken != Tok::String) Error("String expected");
+                if (FToken != Tok::String) {
+                    Error("String expected");
+                }
                 text += FTokenString;
                 NextToken();
             }
@@ -640,7 +735,9 @@ private:
             while (!IsSymbol(')')) {
                 // Null is written as the bare end mark, which inside a list would end the list there and
                 // leave the rest of the stream unreadable.
-                if (IsKeyword("Null")) Error("Invalid property value");
+                if (IsKeyword("Null")) {
+                    Error("Invalid property value");
+                }
                 Value(depth + 1);
             }
             FWriter.WriteListEnd();
@@ -665,7 +762,9 @@ private:
         switch (FFloatSuffix) {
         case 'c': {
             int64_t amount = 0;
-            if (!ParseCurrency(std::string_view(first, length), amount)) Error("Invalid property value");
+            if (!ParseCurrency(std::string_view(first, length), amount)) {
+                Error("Invalid property value");
+            }
             FWriter.WriteCurrency(amount);
             break;
         }
@@ -685,28 +784,38 @@ private:
     static bool ParseCurrency(std::string_view text, int64_t& amount) {
         size_t i = 0;
         const bool negative = i < text.size() && text[i] == '-';
-        if (negative) ++i;
+        if (negative) {
+            ++i;
+        }
         std::string digits;
         int scale = 4; // power of ten applied to the digits
         bool any = false;
-        while (i < text.size() && IsDigit(static_cast<unsigned char>(text[i]))) digits += text[i++], any = true;
+        while (i < text.size() && IsDigit(static_cast<unsigned char>(text[i]))) {
+            digits += text[i++], any = true;
+        }
         if (i < text.size() && text[i] == '.') {
             ++i;
-            while (i < text.size() && IsDigit(static_cast<unsigned char>(text[i])))
+            while (i < text.size() && IsDigit(static_cast<unsigned char>(text[i]))) {
                 digits += text[i++], --scale, any = true;
+            }
         }
-        if (!any) return false;
+        if (!any) {
+            return false;
+        }
         if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
             ++i;
             int exponent = 0;
             const auto r = std::from_chars(text.data() + i + (i < text.size() && text[i] == '+' ? 1 : 0),
                                            text.data() + text.size(), exponent);
-            if (r.ec != std::errc() || r.ptr != text.data() + text.size() || exponent > 100 || exponent < -100)
+            if (r.ec != std::errc() || r.ptr != text.data() + text.size() || exponent > 100 || exponent < -100) {
                 return false;
+            }
             scale += exponent;
             i = text.size();
         }
-        if (i != text.size()) return false;
+        if (i != text.size()) {
+            return false;
+        }
         digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size()));
         bool roundUp = false;
         if (scale < 0) {
@@ -719,13 +828,21 @@ private:
             }
             scale = 0;
         }
-        if (digits.size() + static_cast<size_t>(scale) > 19 && !digits.empty()) return false;
+        if (digits.size() + static_cast<size_t>(scale) > 19 && !digits.empty()) {
+            return false;
+        }
         digits.append(static_cast<size_t>(digits.empty() ? 0 : scale), '0');
         uint64_t magnitude = 0;
-        for (const char c : digits) magnitude = magnitude * 10 + static_cast<uint64_t>(c - '0');
-        if (roundUp) ++magnitude;
+        for (const char c : digits) {
+            magnitude = magnitude * 10 + static_cast<uint64_t>(c - '0');
+        }
+        if (roundUp) {
+            ++magnitude;
+        }
         const uint64_t limit = negative ? uint64_t{1} << 63 : (uint64_t{1} << 63) - 1;
-        if (magnitude > limit) return false;
+        if (magnitude > limit) {
+            return false;
+        }
         amount = negative ? static_cast<int64_t>(0 - magnitude) : static_cast<int64_t>(magnitude);
         return true;
     }
@@ -742,14 +859,18 @@ private:
                     FWriter.WriteStr(FTokenText);
                     break;
                 case Tok::String:
-                    if (FTokenString.empty()) Error("Invalid property value");
+                    if (FTokenString.empty()) {
+                        Error("Invalid property value");
+                    }
                     FWriter.WriteStr(std::string("#").append(std::to_string(static_cast<unsigned>(FTokenString[0]))));
                     break;
                 default:
                     Error("Identifier expected");
                 }
                 NextToken();
-                if (!IsSymbol(',')) break;
+                if (!IsSymbol(',')) {
+                    break;
+                }
                 NextToken();
             }
             CheckSymbol(']');
@@ -762,18 +883,24 @@ private:
         NextToken();
         FWriter.WriteValue(vaCollection);
         while (!IsSymbol('>')) {
-            if (!IsKeyword("item")) Error("item expected");
+            if (!IsKeyword("item")) {
+                Error("item expected");
+            }
             NextToken();
             if (IsSymbol('[')) {
                 NextToken();
-                if (FToken != Tok::Integer) Error("Number expected");
+                if (FToken != Tok::Integer) {
+                    Error("Number expected");
+                }
                 FWriter.WriteInteger(FInteger);
                 NextToken();
                 CheckSymbol(']');
                 NextToken();
             }
             FWriter.WriteListBegin();
-            while (!IsKeyword("end")) Property(depth + 1);
+            while (!IsKeyword("end")) {
+                Property(depth + 1);
+            }
             FWriter.WriteListEnd();
             NextToken();
         }
@@ -787,12 +914,16 @@ private:
         const auto nibble = [](unsigned char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
         for (;;) {
             SkipBlanks();
-            if (AtEnd(FPos)) Error("Invalid binary value");
+            if (AtEnd(FPos)) {
+                Error("Invalid binary value");
+            }
             if (At(FPos) == '}') {
                 ++FPos;
                 break;
             }
-            if (!IsHexDigit(At(FPos)) || AtEnd(FPos + 1) || !IsHexDigit(At(FPos + 1))) Error("Invalid binary value");
+            if (!IsHexDigit(At(FPos)) || AtEnd(FPos + 1) || !IsHexDigit(At(FPos + 1))) {
+                Error("Invalid binary value");
+            }
             bytes.push_back(static_cast<uint8_t>(nibble(At(FPos)) << 4 | nibble(At(FPos + 1))));
             FPos += 2;
         }
@@ -826,8 +957,9 @@ TStreamOriginalFormat DetectObjectStreamFormat(TStream& Stream) {
     Stream.Read(bytes, sizeof bytes);
     Stream.SetPosition(position);
     if (bytes[0] == 0xFF || std::memcmp(bytes, FilerSignature, 4) == 0 ||
-        (bytes[0] == 0 && bytes[1] == 0 && bytes[2] == 0 && bytes[3] == 0))
+        (bytes[0] == 0 && bytes[1] == 0 && bytes[2] == 0 && bytes[3] == 0)) {
         return sofBinary;
+    }
     switch (bytes[0]) {
     case 9:
     case 11:
@@ -841,7 +973,9 @@ TStreamOriginalFormat DetectObjectStreamFormat(TStream& Stream) {
     default:
         break;
     }
-    if (bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) return sofUTF8Text;
+    if (bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+        return sofUTF8Text;
+    }
     return sofUnknown;
 }
 

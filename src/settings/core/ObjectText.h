@@ -9,8 +9,8 @@
 namespace pardova {
 
 // A syntax error in a text form; the message reads "<what> on line <n>".
-class EParserError : public Exception {
-    using Exception::Exception;
+class EParserError : public platform::Exception {
+    using platform::Exception::Exception;
 };
 
 enum TStreamOriginalFormat { sofUnknown, sofBinary, sofText, sofUTF8Text };

@@ -58,11 +58,17 @@ int ComparePropertyPaths(std::string_view A, std::string_view B) {
 }
 
 bool ParseItemIndex(std::string_view Text, int& Value) {
-    if (Text.empty()) {
+    if (Text.empty() || Text.front() < '0' || Text.front() > '9') {
         return false;
     }
     const auto [end, ec] = std::from_chars(Text.data(), Text.data() + Text.size(), Value);
     return ec == std::errc() && end == Text.data() + Text.size() && Value >= 0;
+}
+
+bool ParseItemSelector(std::string_view Segment, int& Value) {
+    constexpr std::string_view kOpen = "<Item";
+    return Segment.size() > kOpen.size() && Segment.starts_with(kOpen) && Segment.ends_with('>') &&
+           ParseItemIndex(Segment.substr(kOpen.size(), Segment.size() - kOpen.size() - 1), Value);
 }
 
 } // namespace pardova

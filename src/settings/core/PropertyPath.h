@@ -29,5 +29,7 @@ int ComparePropertyPaths(std::string_view A, std::string_view B);
 // The item index written in a selector segment ("<Item" n ">", "__Item" n): decimal digits only, no
 // sign, within int range. False for anything else, Value then unspecified.
 bool ParseItemIndex(std::string_view Text, int& Value);
+// The index of a whole "<Item" n ">" segment, n as ParseItemIndex reads it. False for any other segment.
+bool ParseItemSelector(std::string_view Segment, int& Value);
 
 } // namespace pardova

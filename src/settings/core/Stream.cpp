@@ -19,11 +19,15 @@ int64_t TStream::Remaining() {
 }
 
 void TStream::ReadBuffer(void* buffer, size_t count) {
-    if (count != 0 && Read(buffer, count) != count) throw EReadError("Stream read error");
+    if (count != 0 && Read(buffer, count) != count) {
+        throw EReadError("Stream read error");
+    }
 }
 
 void TStream::WriteBuffer(const void* buffer, size_t count) {
-    if (count != 0 && Write(buffer, count) != count) throw EWriteError("Stream write error");
+    if (count != 0 && Write(buffer, count) != count) {
+        throw EWriteError("Stream write error");
+    }
 }
 
 int64_t TStream::CopyFrom(TStream& source, int64_t count) {
@@ -31,7 +35,9 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count) {
         source.SetPosition(0);
         count = source.Size();
     }
-    if (count < 0) throw EReadError("Stream read error");
+    if (count < 0) {
+        throw EReadError("Stream read error");
+    }
     char buffer[65536];
     int64_t left = count;
     while (left > 0) {
@@ -44,7 +50,9 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count) {
 }
 
 size_t TMemoryStream::Read(void* buffer, size_t count) {
-    if (FPosition >= FData.size()) return 0;
+    if (FPosition >= FData.size()) {
+        return 0;
+    }
     const size_t n = std::min(count, FData.size() - FPosition);
     std::memcpy(buffer, FData.data() + FPosition, n);
     FPosition += n;
@@ -52,10 +60,16 @@ size_t TMemoryStream::Read(void* buffer, size_t count) {
 }
 
 size_t TMemoryStream::Write(const void* buffer, size_t count) {
-    if (count == 0) return 0;
-    if (FPosition > std::numeric_limits<size_t>::max() - count) return 0;
+    if (count == 0) {
+        return 0;
+    }
+    if (FPosition > std::numeric_limits<size_t>::max() - count) {
+        return 0;
+    }
     const size_t end = FPosition + count;
-    if (end > FData.size()) FData.resize(end);
+    if (end > FData.size()) {
+        FData.resize(end);
+    }
     std::memcpy(FData.data() + FPosition, buffer, count);
     FPosition = end;
     return count;
@@ -74,31 +88,26 @@ int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
         base = static_cast<int64_t>(FData.size());
         break;
     }
-    if ((offset < 0 && base + offset < 0) || (offset > 0 && base > std::numeric_limits<int64_t>::max() - offset))
-        throw EStreamError("Invalid stream position");
+    if ((offset < 0 && base + offset < 0) || (offset > 0 && base > std::numeric_limits<int64_t>::max() - offset)) {
+        throw platform::EStreamError("Invalid stream position");
+    }
     FPosition = static_cast<size_t>(base + offset);
     return static_cast<int64_t>(FPosition);
 }
 
 void TMemoryStream::SetSize(int64_t size) {
-    if (size < 0) throw EStreamError("Invalid stream size");
+    if (size < 0) {
+        throw platform::EStreamError("Invalid stream size");
+    }
     FData.resize(static_cast<size_t>(size));
-    if (FPosition > FData.size()) FPosition = FData.size();
+    if (FPosition > FData.size()) {
+        FPosition = FData.size();
+    }
 }
 
 void TMemoryStream::Clear() {
     FData.clear();
     FPosition = 0;
 }
-
-void TMemoryStream::LoadFromStream(TStream& source) {
-    source.SetPosition(0);
-    const int64_t size = source.Size();
-    FData.resize(static_cast<size_t>(size));
-    FPosition = 0;
-    source.ReadBuffer(FData.data(), FData.size());
-}
-
-void TMemoryStream::SaveToStream(TStream& target) const { target.WriteBuffer(FData.data(), FData.size()); }
 
 } // namespace pardova

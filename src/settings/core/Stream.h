@@ -14,8 +14,8 @@ namespace pardova {
 
 // Errors of the object stream filer: a read that finds truncated or malformed data, or a write that the
 // stream refuses.
-class EFilerError : public EStreamError {
-    using EStreamError::EStreamError;
+class EFilerError : public platform::EStreamError {
+    using platform::EStreamError::EStreamError;
 };
 class EReadError : public EFilerError {
     using EFilerError::EFilerError;
@@ -70,9 +70,6 @@ public:
     std::string_view View() const { return {reinterpret_cast<const char*>(FData.data()), FData.size()}; }
     std::string ToString() const { return std::string(View()); }
     void Clear();
-
-    void LoadFromStream(TStream& source);
-    void SaveToStream(TStream& target) const;
 
 protected:
     std::vector<uint8_t> FData;

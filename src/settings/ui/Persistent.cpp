@@ -189,12 +189,6 @@ QObject* ObjectValue(const QObject* Object, const QMetaProperty& Property) {
     return Property.read(Object).value<QObject*>();
 }
 
-void RegisterIntegerIdents(QMetaType Type, std::vector<std::pair<std::string, int64_t>> Idents) {
-    IntegerIdents()[Type.id()] = std::move(Idents);
-}
-
-void UnregisterIntegerIdents(QMetaType Type) { IntegerIdents().erase(Type.id()); }
-
 bool IntegerToIdent(QMetaType Type, int64_t Value, std::string& Ident) {
     const auto it = IntegerIdents().find(Type.id());
     if (it == IntegerIdents().end()) {
@@ -221,10 +215,6 @@ bool IdentToInteger(QMetaType Type, std::string_view Ident, int64_t& Value) {
         }
     }
     return false;
-}
-
-void RegisterRegistryRootKeyIdents() {
-    RegisterIntegerIdents(QMetaType::fromType<TRegistryRootKey>(), RegistryRootKeyIdents());
 }
 
 std::vector<QObject*> ListChildren(const QObject* Component) {

@@ -152,13 +152,10 @@ bool IsReadableProperty(const QObject* Object, const QMetaProperty& Property);
 // The object held by an object-valued property, or none.
 QObject* ObjectValue(const QObject* Object, const QMetaProperty& Property);
 
-// Names for the values of an integer type, so that such a value is written as its name.
-void RegisterIntegerIdents(QMetaType Type, std::vector<std::pair<std::string, int64_t>> Idents);
-void UnregisterIntegerIdents(QMetaType Type);
+// Names for the values of an integer type, so that such a value is written as its name: the registry
+// root keys with their platform values.
 bool IntegerToIdent(QMetaType Type, int64_t Value, std::string& Ident);
 bool IdentToInteger(QMetaType Type, std::string_view Ident, int64_t& Value);
-// The registry root keys with their platform values.
-void RegisterRegistryRootKeyIdents();
 
 // The children an object lists for its stored description: for a form, the controls placed on it and
 // the components it owns; for another control, the controls placed on it; for a component holding its

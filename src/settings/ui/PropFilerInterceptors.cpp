@@ -20,7 +20,7 @@ namespace {
 
 std::vector<std::pair<const QMetaObject*, const QMetaObject*>>& InterceptorRegistry() {
     static std::vector<std::pair<const QMetaObject*, const QMetaObject*>> registry = {
-        {&TForm::staticMetaObject, &TFormStoragePropertyInterceptor::staticMetaObject}};
+        {&platform::TForm::staticMetaObject, &TFormStoragePropertyInterceptor::staticMetaObject}};
     return registry;
 }
 
@@ -54,15 +54,9 @@ int TFormStoragePropertyInterceptor::Left() const { return FLeft; }
 int TFormStoragePropertyInterceptor::Top() const { return FTop; }
 int TFormStoragePropertyInterceptor::Width() const { return FWidth; }
 
-void TFormStoragePropertyInterceptor::SetLeft(int Value) {
-    FLeft = Value;
-    FPosPresent = true;
-}
+void TFormStoragePropertyInterceptor::SetLeft(int Value) { FLeft = Value; }
 
-void TFormStoragePropertyInterceptor::SetTop(int Value) {
-    FTop = Value;
-    FPosPresent = true;
-}
+void TFormStoragePropertyInterceptor::SetTop(int Value) { FTop = Value; }
 
 void TFormStoragePropertyInterceptor::Readed() {
     // A stored density of zero or less has no meaning (only a hand-edited file holds one); scaling by it
@@ -96,7 +90,7 @@ void TFormStoragePropertyInterceptor::Readed() {
             form->resize(client);
         }
         // A place saved on a monitor that has gone since is brought onto the nearest one.
-        MoveWindowFrame(form, PlaceOnAMonitor(form, QPoint(FLeft, FTop)));
+        platform::MoveWindowFrame(form, platform::PlaceOnAMonitor(form, QPoint(FLeft, FTop)));
     };
     if (state & (Qt::WindowMinimized | Qt::WindowMaximized)) {
         // The restored rectangle is what the window returns to; it is set while the window is restored.
@@ -120,7 +114,7 @@ QRect NormalFormRect(const QWidget* Form) {
                          normal.height() + (frame.height() - client.height()));
         }
     }
-    return QRect(WindowFramePosition(Form), frame.size());
+    return QRect(platform::WindowFramePosition(Form), frame.size());
 }
 
 int MulDiv(int Value, int Numerator, int Denominator) {
@@ -184,16 +178,12 @@ const QMetaObject* InterceptorClassFor(const QMetaObject* Class) {
     return best;
 }
 
-void RegisterDefaultPropertyInterceptors() {
-    RegisterPropertyInterceptor(&TForm::staticMetaObject, &TFormStoragePropertyInterceptor::staticMetaObject);
-}
-
 std::unique_ptr<TStoragePropertyInterceptor> CreateInterceptor(const QMetaObject* InterceptorClass, QObject* Target) {
     QObject* created = InterceptorClass->newInstance(Q_ARG(QObject*, Target));
     auto* interceptor = qobject_cast<TStoragePropertyInterceptor*>(created);
     if (interceptor == nullptr) {
         delete created;
-        throw Exception("Cannot create property interceptor " + ClassNameOf(InterceptorClass));
+        throw platform::Exception("Cannot create property interceptor " + ClassNameOf(InterceptorClass));
     }
     return std::unique_ptr<TStoragePropertyInterceptor>(interceptor);
 }

@@ -60,14 +60,12 @@ public:
     void SetWidth(int Value) { FWidth = Value; }
     TWindowState WindowState() const { return FWindowState; }
     void SetWindowState(TWindowState Value) { FWindowState = Value; }
-    bool PosPresent() const { return FPosPresent; }
 
 private:
     QPointer<QWidget> FActiveControl;
     int FHeight = 0;
     int FLeft = 0;
     int FPixelsPerInch = 96;
-    bool FPosPresent = false;
     int FTop = 0;
     int FWidth = 0;
     TWindowState FWindowState = wsNormal;
@@ -82,7 +80,8 @@ int MulDiv(int Value, int Numerator, int Denominator);
 // The screen's pixels per inch.
 int ScreenPixelsPerInch();
 
-// The interceptor registry: pairs of an object class and an interceptor class.
+// The interceptor registry: pairs of an object class and an interceptor class, at start the form
+// interceptor for forms.
 void RegisterPropertyInterceptor(const QMetaObject* ObjectClass, const QMetaObject* InterceptorClass);
 void UnregisterPropertyInterceptor(const QMetaObject* ObjectClass, const QMetaObject* InterceptorClass);
 // The interceptor class registered for Class or its nearest ancestor (the first registered on a tie), or
@@ -90,8 +89,6 @@ void UnregisterPropertyInterceptor(const QMetaObject* ObjectClass, const QMetaOb
 const QMetaObject* InterceptorClassFor(const QMetaObject* Class);
 // Steps from Class up to the class named like Ancestor (letter case ignored); -1 when it is no ancestor.
 int AncestorDistance(const QMetaObject* Class, const QMetaObject* Ancestor);
-// The registry as the settings store sets it up at start: the form interceptor for forms.
-void RegisterDefaultPropertyInterceptors();
 // A new interceptor of InterceptorClass for Target; throws when that class cannot make one.
 std::unique_ptr<TStoragePropertyInterceptor> CreateInterceptor(const QMetaObject* InterceptorClass, QObject* Target);
 

@@ -3,6 +3,7 @@
 
 #include "settings/ui/PropFiler.h"
 
+#include "platform/core/ScopeGuard.h"
 #include "settings/core/PropertyPath.h"
 
 #include <QApplication>
@@ -100,31 +101,23 @@ void TPropReaderEh::ReadComponent(QObject* Component) {
         throw EReadError("Invalid stream format");
     }
     ++FDepth;
-    struct Restore {
-        TPropReaderEh& Reader;
-        std::vector<TCollection*>* Collections;
-        std::vector<std::unique_ptr<TStoragePropertyInterceptor>>* Interceptors;
-        QObject* Parent;
-        ~Restore() {
-            Reader.FCollectionList = Collections;
-            Reader.FInterceptorList = Interceptors;
-            Reader.FParent = Parent;
-            --Reader.FDepth;
-        }
-    } restore{*this, FCollectionList, FInterceptorList, FParent};
+    const platform::ScopeGuard restore(
+        [this, collectionsBefore = FCollectionList, interceptorsBefore = FInterceptorList, parentBefore = FParent] {
+            FCollectionList = collectionsBefore;
+            FInterceptorList = interceptorsBefore;
+            FParent = parentBefore;
+            --FDepth;
+        });
 
     std::vector<TCollection*> collections;
     std::vector<std::unique_ptr<TStoragePropertyInterceptor>> interceptors;
     // Collections leave update mode also when the read fails part-way.
-    struct EndUpdates {
-        std::vector<TCollection*>& List;
-        ~EndUpdates() {
-            for (TCollection* collection : List) {
-                collection->EndUpdate();
-            }
-            List.clear();
+    const platform::ScopeGuard endUpdates([&collections] {
+        for (TCollection* collection : collections) {
+            collection->EndUpdate();
         }
-    } endUpdates{collections};
+        collections.clear();
+    });
     FCollectionList = &collections;
     FInterceptorList = &interceptors;
 
@@ -158,7 +151,7 @@ void TPropReaderEh::ReadPropertyEntry(QObject* Object) {
         ApplyPropertySegments(Object, name);
     } catch (const EReadAbort&) {
         throw;
-    } catch (const Exception& e) {
+    } catch (const platform::Exception& e) {
         if (!FCanHandleExcepts) {
             const std::string objectName = NameOf(Object).empty() ? ClassNameOf(Object) : NameOf(Object);
             throw EReadAbort("Error reading " + objectName + "." + FPropName + ": " + e.Message());
@@ -183,7 +176,7 @@ void TPropReaderEh::ApplyPropertySegments(QObject* Object, const std::string& Na
             collection != nullptr && segment.starts_with("__Item")) {
             int index = -1;
             if (last || !ParseItemIndex(std::string_view(segment).substr(6), index) || index >= collection->Count()) {
-                throw Exception("Invalid property path");
+                throw platform::Exception("Invalid property path");
             }
             if (FCollectionList != nullptr &&
                 std::find(FCollectionList->begin(), FCollectionList->end(), collection) == FCollectionList->end()) {
@@ -196,11 +189,11 @@ void TPropReaderEh::ApplyPropertySegments(QObject* Object, const std::string& Na
         if (!last) {
             const QMetaProperty property = FindPublishedProperty(current, segment);
             if (!property.isValid()) {
-                throw Exception("Property " + segment + " does not exist");
+                throw platform::Exception("Property " + segment + " does not exist");
             }
             QObject* value = PropKindOf(property) == TPropKind::Object ? ObjectValue(current, property) : nullptr;
             if (value == nullptr) {
-                throw Exception("Invalid property path");
+                throw platform::Exception("Invalid property path");
             }
             current = value;
             continue;
@@ -241,7 +234,7 @@ void TPropReaderEh::ApplyPropertySegments(QObject* Object, const std::string& Na
             FCanHandleExcepts = true;
         }
         if (!FPropName.empty()) {
-            throw Exception("Property " + segment + " does not exist");
+            throw platform::Exception("Property " + segment + " does not exist");
         }
         return;
     }
@@ -251,7 +244,7 @@ void TPropReaderEh::ReadPropertyValue(QObject* Instance, const QMetaProperty& Pr
     const TPropKind kind = PropKindOf(Property);
     QObject* held = kind == TPropKind::Object ? ObjectValue(Instance, Property) : nullptr;
     if (!Property.isWritable() && !(kind == TPropKind::Object && IsSubComponent(held))) {
-        throw Exception("Property is read-only");
+        throw platform::Exception("Property is read-only");
     }
     const QMetaType type = Property.metaType();
     QVariant value;
@@ -341,7 +334,7 @@ void TPropReaderEh::ReadPropertyValue(QObject* Instance, const QMetaProperty& Pr
         break;
     case TPropKind::Event:
         SkipValue();
-        throw Exception("Unexpected Kind of Method: " + std::string(Property.name()));
+        throw platform::Exception("Unexpected Kind of Method: " + std::string(Property.name()));
     case TPropKind::Variant:
         value = ReadVariantValue();
         break;
@@ -437,14 +430,10 @@ void TPropReaderEh::ReadCollectionItems(TCollection* Collection) {
     }
     ++FDepth;
     Collection->BeginUpdate();
-    struct Leave {
-        TPropReaderEh& Reader;
-        TCollection* Collection;
-        ~Leave() {
-            Collection->EndUpdate();
-            --Reader.FDepth;
-        }
-    } leave{*this, Collection};
+    const platform::ScopeGuard leave([this, Collection] {
+        Collection->EndUpdate();
+        --FDepth;
+    });
     CheckValue(vaCollection);
     if (!EndOfList()) {
         Collection->Clear();

@@ -19,10 +19,10 @@ namespace {
 
 // Whether the object is being built from its stored description.
 bool IsLoading(const QObject* object) {
-    if (const auto* form = qobject_cast<const TForm*>(object)) {
+    if (const auto* form = qobject_cast<const platform::TForm*>(object)) {
         return form->Loading();
     }
-    if (const auto* component = qobject_cast<const TComponent*>(object)) {
+    if (const auto* component = qobject_cast<const platform::TComponent*>(object)) {
         return component->Loading();
     }
     return false;
@@ -81,21 +81,6 @@ TPropStorageManagerEh*& DefaultManagerRef() {
     return manager;
 }
 
-std::vector<std::string> SplitLines(std::string_view text) {
-    std::vector<std::string> lines;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string_view::npos) {
-            lines.emplace_back(text.substr(pos));
-            break;
-        }
-        lines.emplace_back(text.substr(pos, end - pos));
-        pos = end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
-    }
-    return lines;
-}
-
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
@@ -113,7 +98,7 @@ int HexDigit(char c) {
 // bytes that follow it, as many as the lead announces. A stray byte is a character of its own.
 size_t CharLengthAt(std::string_view text, size_t i) {
     const auto lead = static_cast<unsigned char>(text[i]);
-    const size_t want = Utf8LengthFromLead(lead);
+    const size_t want = platform::Utf8LengthFromLead(lead);
     size_t n = 1;
     while (n < want && i + n < text.size() && (static_cast<unsigned char>(text[i + n]) & 0xC0) == 0x80) {
         ++n;
@@ -201,7 +186,7 @@ bool TPropertyNamesEh::CheckPropertyPath(const std::string& S) const {
     std::string_view rest = S;
     for (;;) {
         if (rest.empty()) {
-            throw Exception("Invalide property path: \"" + S + "\"");
+            throw platform::Exception("Invalide property path: \"" + S + "\"");
         }
         const std::string_view segment = FirstPathSegment(rest);
         if (IsPropertyToken(segment)) {
@@ -220,7 +205,7 @@ void TPropertyNamesEh::RemoveInvalidPaths() {
         bool valid = false;
         try {
             valid = CheckPropertyPath(FStrings[static_cast<size_t>(i)]);
-        } catch (const Exception&) {
+        } catch (const platform::Exception&) {
             valid = false;
         }
         if (!valid) {
@@ -241,15 +226,8 @@ bool CheckObjectPropertyPath(QObject* Object, const std::string& Path) {
                 return true;
             }
             if (segment.starts_with("<Item") && segment.ends_with('>')) {
-                const std::string_view digits = segment.substr(5, segment.size() - 6);
                 int index = -1;
-                const bool parsed = !digits.empty() && std::all_of(digits.begin(), digits.end(), [](char c) {
-                    return c >= '0' && c <= '9';
-                }) && digits.size() < 10;
-                if (parsed) {
-                    index = std::stoi(std::string(digits));
-                }
-                if (!parsed || index >= collection->Count()) {
+                if (!ParseItemSelector(segment, index) || index >= collection->Count()) {
                     return false;
                 }
                 if (last) {
@@ -282,13 +260,13 @@ std::string DefaultSectionName(QObject* Owner) {
     if (Owner == nullptr) {
         return {};
     }
-    if (qobject_cast<TForm*>(Owner) != nullptr) {
+    if (qobject_cast<platform::TForm*>(Owner) != nullptr) {
         return ClassNameOf(Owner);
     }
     if (auto* control = qobject_cast<QWidget*>(Owner)) {
-        TForm* outermost = nullptr;
+        platform::TForm* outermost = nullptr;
         for (QObject* object = control->parent(); object != nullptr; object = object->parent()) {
-            if (auto* form = qobject_cast<TForm*>(object)) {
+            if (auto* form = qobject_cast<platform::TForm*>(object)) {
                 outermost = form;
             }
         }
@@ -300,7 +278,7 @@ std::string DefaultSectionName(QObject* Owner) {
         }
         return NameOf(Owner);
     }
-    if (auto* form = qobject_cast<TForm*>(Owner->parent())) {
+    if (auto* form = qobject_cast<platform::TForm*>(Owner->parent())) {
         return ClassNameOf(form) + "." + NameOf(Owner);
     }
     return NameOf(Owner);
@@ -308,12 +286,12 @@ std::string DefaultSectionName(QObject* Owner) {
 
 // ---- The storage ------------------------------------------------------------------------------------
 
-TPropStorageEh::TPropStorageEh(QObject* AOwner) : TComponent(AOwner), FStoredProps(AOwner) {}
+TPropStorageEh::TPropStorageEh(QObject* AOwner) : platform::TComponent(AOwner), FStoredProps(AOwner) {}
 
 TPropStorageEh::~TPropStorageEh() { UnhookOwnerEvents(); }
 
 void TPropStorageEh::Loaded() {
-    TComponent::Loaded();
+    platform::TComponent::Loaded();
     if (Loading()) {
         HookOwnerEvents();
     }
@@ -326,7 +304,7 @@ TPropStorageManagerEh* TPropStorageEh::Manager() const {
 }
 
 void TPropStorageEh::HookOwnerEvents() {
-    auto* form = qobject_cast<TForm*>(Owner());
+    auto* form = qobject_cast<platform::TForm*>(Owner());
     if (form == nullptr) {
         return;
     }
@@ -342,7 +320,7 @@ void TPropStorageEh::HookOwnerEvents() {
 void TPropStorageEh::UnhookOwnerEvents() {
     // While the owner itself is being destroyed it is no longer a form (its form part is gone), and
     // nothing is written back into it.
-    auto* form = qobject_cast<TForm*>(Owner());
+    auto* form = qobject_cast<platform::TForm*>(Owner());
     if (form == nullptr || !FHooked) {
         return;
     }
@@ -370,25 +348,23 @@ void TPropStorageEh::OwnerCloseQueryHandler(QObject* Sender, bool& CanClose) {
     if (FSaveFormCloseQuery) {
         FSaveFormCloseQuery(Sender, CanClose);
     }
-    auto* form = qobject_cast<TForm*>(Owner());
+    auto* form = qobject_cast<platform::TForm*>(Owner());
     if (CanClose && FActive && form != nullptr && form->HandleAllocated() && FPropsLoaded) {
         try {
             SaveProperties();
         } catch (...) {
-            Application->HandleException(this);
+            platform::Application->HandleException(this);
         }
     }
 }
 
 void TPropStorageEh::OwnerDestroyHandler(QObject* Sender) {
     if (FActive && !FSaved && FPropsLoaded) {
-        FDestroying = true;
         try {
             SaveProperties();
         } catch (...) {
-            Application->HandleException(this);
+            platform::Application->HandleException(this);
         }
-        FDestroying = false;
     }
     if (FSaveFormDestroy) {
         FSaveFormDestroy(Sender);
@@ -454,14 +430,14 @@ void TPropStorageEh::ReadPropValues(TStream& Stream) {
 
 // ---- Managers ---------------------------------------------------------------------------------------
 
-TPropStorageManagerEh::TPropStorageManagerEh(QObject* AOwner) : TComponent(AOwner) {}
+TPropStorageManagerEh::TPropStorageManagerEh(QObject* AOwner) : platform::TComponent(AOwner) {}
 
 void TPropStorageManagerEh::ReadProperties(TPropStorageEh*) {}
 
 void TPropStorageManagerEh::ReadPropertiesStream(TStream& Stream, TPropStorageEh* PropStorage) {
     const TStreamOriginalFormat format = DetectObjectStreamFormat(Stream);
     if (format == sofUnknown) {
-        throw Exception("Invalid stream format.");
+        throw platform::Exception("Invalid stream format.");
     }
     // Text that begins with the UTF-8 byte-order mark is converted like any other text.
     if (format == sofText || format == sofUTF8Text) {
@@ -555,7 +531,7 @@ void TIniPropStorageManEh::ReadPropertiesFrom(const TMemIniFile& ini, TPropStora
 }
 
 void TIniPropStorageManEh::WritePropertiesText(TPropStorageEh* PropStorage, const std::string& Text) {
-    const std::vector<std::string> lines = SplitLines(Text);
+    const std::vector<std::string_view> lines = platform::SplitLines(Text);
     TMemIniFile ini(FIniFileName);
     const std::string keepAside = DamagedFileToKeepAside(ini);
     if (!keepAside.empty()) {
@@ -568,9 +544,9 @@ void TIniPropStorageManEh::WritePropertiesText(TPropStorageEh* PropStorage, cons
         trimmed.pop_back();
     }
     if (!trimmed.empty() && !lines.empty()) {
-        std::string value = "'" + lines[0] + "'\r\n";
+        std::string value = "'" + std::string(lines[0]) + "'\r\n";
         for (size_t i = 1; i < lines.size(); ++i) {
-            value += "Line" + std::to_string(i) + "='" + lines[i] + "'\r\n";
+            value += "Line" + std::to_string(i) + "='" + std::string(lines[i]) + "'\r\n";
         }
         ini.WriteString(section, "Line0", value);
     }
@@ -588,7 +564,6 @@ void TIniPropStorageManEh::WritePropertiesStream(TPropStorageEh* PropStorage, TS
     }
     TIniFile ini(FIniFileName);
     const std::string section = PropStorage->Section();
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string hex;
     {
         Stream.SetPosition(0);
@@ -596,9 +571,7 @@ void TIniPropStorageManEh::WritePropertiesStream(TPropStorageEh* PropStorage, TS
         Stream.ReadBuffer(bytes.data(), bytes.size());
         hex.reserve(bytes.size() * 2);
         for (const char c : bytes) {
-            const auto b = static_cast<unsigned char>(c);
-            hex += kDigits[b >> 4];
-            hex += kDigits[b & 0x0F];
+            platform::AppendHexByte(hex, static_cast<uint8_t>(c));
         }
     }
     size_t i = 0;
@@ -625,7 +598,7 @@ TPropStorageManagerEh* InstallDefaultStorageManager(TPropStorageManagerEh* Manag
 
 TPropStorageManagerEh* DefaultStorageManager() { return DefaultManagerRef(); }
 
-void InitializePropStorage() { RegisterFinalizer(FinalizePropStorage); }
+void InitializePropStorage() { platform::RegisterFinalizer(FinalizePropStorage); }
 
 void FinalizePropStorage() {
     TPropStorageManagerEh* manager = DefaultManagerRef();

@@ -34,8 +34,6 @@ public:
     int IndexOf(const std::string& S) const;
     void Delete(int Index);
     void Clear() { FStrings.clear(); }
-    // Copies the entries of Source, keeping their order.
-    void Assign(const TPropertyNamesEh& Source) { FStrings = Source.FStrings; }
 
     int Count() const { return static_cast<int>(FStrings.size()); }
     const std::string& operator[](int Index) const { return FStrings[static_cast<size_t>(Index)]; }
@@ -67,7 +65,7 @@ using TWriteCustomPropsEventEh = std::function<void(QObject* Sender, TPropWriter
 using TReadPropEventEh =
     std::function<void(QObject* Sender, TPropReaderEh& Reader, const std::string& PropName, bool& Processed)>;
 
-class TPropStorageEh : public TComponent {
+class TPropStorageEh : public platform::TComponent {
     Q_OBJECT
     Q_PROPERTY(bool Active READ Active WRITE SetActive)
     Q_PROPERTY(QString Section READ SectionText WRITE SetSectionText)
@@ -87,12 +85,11 @@ public:
     void SetStorageManager(TPropStorageManagerEh* Value) { FStorageManager = Value; }
     TPropertyNamesEh& StoredProps() { return FStoredProps; }
     const TPropertyNamesEh& StoredProps() const { return FStoredProps; }
-    void SetStoredProps(const TPropertyNamesEh& Value) { FStoredProps.Assign(Value); }
 
-    TNotifyEvent AfterLoadProps;
-    TNotifyEvent AfterSaveProps;
-    TNotifyEvent BeforeLoadProps;
-    TNotifyEvent BeforeSaveProps;
+    platform::TNotifyEvent AfterLoadProps;
+    platform::TNotifyEvent AfterSaveProps;
+    platform::TNotifyEvent BeforeLoadProps;
+    platform::TNotifyEvent BeforeSaveProps;
     TWriteCustomPropsEventEh OnWriteCustomProps;
     TReadPropEventEh OnReadProp;
 
@@ -106,7 +103,6 @@ public:
     // The load and save state, for the owner's hooks.
     bool PropsLoaded() const { return FPropsLoaded; }
     bool Saved() const { return FSaved; }
-    bool Destroying() const { return FDestroying; }
 
     void HookOwnerEvents();
     void UnhookOwnerEvents();
@@ -120,13 +116,12 @@ private:
     TPropStorageManagerEh* Manager() const;
 
     bool FActive = true;
-    bool FDestroying = false;
     bool FPropsLoaded = false;
     bool FSaved = false;
     bool FHooked = false;
-    TCloseQueryEvent FSaveFormCloseQuery;
-    TNotifyEvent FSaveFormDestroy;
-    TNotifyEvent FSaveFormShow;
+    platform::TCloseQueryEvent FSaveFormCloseQuery;
+    platform::TNotifyEvent FSaveFormDestroy;
+    platform::TNotifyEvent FSaveFormShow;
     std::string FSection;
     QPointer<TPropStorageManagerEh> FStorageManager;
     TPropertyNamesEh FStoredProps;
@@ -134,7 +129,7 @@ private:
 
 // Decides where a storage's data goes. The base turns the storage's values into an object stream and,
 // in text mode (the default), into its text form.
-class TPropStorageManagerEh : public TComponent {
+class TPropStorageManagerEh : public platform::TComponent {
     Q_OBJECT
 public:
     explicit TPropStorageManagerEh(QObject* AOwner = nullptr);

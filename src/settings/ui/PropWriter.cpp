@@ -127,14 +127,11 @@ void TPropWriterEh::WriteHeader(QObject* Component) {
 }
 
 void TPropWriterEh::WriteOwnerProperties(QObject* Owner, const std::vector<std::string>& PropList) {
-    struct FreeInterceptors {
-        std::vector<std::unique_ptr<TStoragePropertyInterceptor>>& List;
-        ~FreeInterceptors() {
-            while (!List.empty()) {
-                List.pop_back();
-            }
+    const platform::ScopeGuard freeInterceptors([this] {
+        while (!FInterceptorList.empty()) {
+            FInterceptorList.pop_back();
         }
-    } freeInterceptors{FInterceptorList};
+    });
 
     // Blocks are opened once per component only when the paths of one component follow each other and
     // precede those of its children; a list copied in from elsewhere may not be in that order.
@@ -149,7 +146,7 @@ void TPropWriterEh::WriteOwnerProperties(QObject* Owner, const std::vector<std::
 
     for (const std::string& path : paths) {
         if (path.find('.') == std::string::npos) {
-            throw Exception("Component name is empty.");
+            throw platform::Exception("Component name is empty.");
         }
         if (FirstPathSegment(path) == kPropertyToken) {
             SaveObjectProperyValue(Owner, std::string(RestAfterFirst(path)), path);
@@ -174,12 +171,12 @@ void TPropWriterEh::WriteOwnerProperties(QObject* Owner, const std::vector<std::
                 break;
             }
             if (segment.size() == rest.size()) {
-                throw Exception("Invalide property path: \"" + path + "\"");
+                throw platform::Exception("Invalide property path: \"" + path + "\"");
             }
             QObject* child = FindChildByName(parent, Owner, segment);
             if (child == nullptr) {
-                throw Exception("Component \"" + std::string(segment) + "\" of property path \"" + path +
-                                "\" does not exist.");
+                throw platform::Exception("Component \"" + std::string(segment) + "\" of property path \"" + path +
+                                          "\" does not exist.");
             }
             const size_t open = FCurRootsList.size();
             if (open < level) {
@@ -225,7 +222,7 @@ TStoragePropertyInterceptor* TPropWriterEh::InterceptorFor(QObject* Instance, co
 
 void TPropWriterEh::SaveObjectProperyValue(QObject* Instance, const std::string& APath, const std::string& AFullPath) {
     if (APath.empty()) {
-        throw Exception("Property name is empty.");
+        throw platform::Exception("Property name is empty.");
     }
     const std::string name(FirstPathSegment(APath));
     const std::string rest(RestAfterFirst(APath));
@@ -262,7 +259,7 @@ void TPropWriterEh::SaveObjectProperyValue(QObject* Instance, const std::string&
                     return;
                 }
             }
-            throw Exception("Invalide property name: " + name);
+            throw platform::Exception("Invalide property name: " + name);
         }
         WritePropertyValue(target, property, name, rest, AFullPath);
         return;
@@ -270,7 +267,7 @@ void TPropWriterEh::SaveObjectProperyValue(QObject* Instance, const std::string&
 
     auto* collection = qobject_cast<TCollection*>(Instance);
     if (collection == nullptr) {
-        throw Exception("Component type is not Collection.");
+        throw platform::Exception("Component type is not Collection.");
     }
     std::vector<int> selected;
     if (name == "<ForAllItems>") {
@@ -279,9 +276,8 @@ void TPropWriterEh::SaveObjectProperyValue(QObject* Instance, const std::string&
         }
     } else {
         int index = -1;
-        if (!name.ends_with('>') || !ParseItemIndex(std::string_view(name).substr(5, name.size() - 6), index) ||
-            index >= collection->Count()) {
-            throw Exception("List index out of bounds (" + name + ")");
+        if (!ParseItemSelector(name, index) || index >= collection->Count()) {
+            throw platform::Exception("List index out of bounds (" + name + ")");
         }
         selected.push_back(index);
     }
@@ -465,7 +461,7 @@ std::string TPropWriterEh::ReferenceName(const QObject* Component) const {
     if (Component == FRoot) {
         return "Owner";
     }
-    const std::string name = NameOf(Component);
+    std::string name = NameOf(Component);
     if (name.empty()) {
         return {};
     }

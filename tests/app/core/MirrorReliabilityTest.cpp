@@ -30,54 +30,84 @@ namespace {
 using namespace pardova::testing;
 using namespace pardova::platform;
 
-// Forwards every call to the native file system, except those a test has chosen to fail; a pass is given
-// it in place of the native one.
+// Forwards every call to the native file system, and every step of a walk to the platform's own folders,
+// except those a test has chosen to fail; a pass is given it in place of the native one.
 class FaultFs final : public ForwardingFs {
 public:
     FaultFs() = default;
     FaultFs(const FaultFs&) = delete;
     FaultFs& operator=(const FaultFs&) = delete;
 
-    // True: the search on this pattern does not start.
-    std::function<bool(const std::string& pattern)> RefuseSearch;
+    // True: the search of this folder does not start.
+    std::function<bool(const std::string& folder)> RefuseSearch;
     // Runs each time a search has yielded an entry, before the caller sees it.
-    std::function<void(const std::string& pattern, const DirEntry& entry)> AfterEntry;
+    std::function<void(const std::string& folder, const DirEntry& entry)> AfterEntry;
     // True: the folder is not created.
     std::function<bool(const std::string& path)> RefuseMakeDirectory;
     // A value: the copy is not made natively, and this is its result.
     std::function<std::optional<bool>(const std::string& source, const std::string& target)> Copy;
     // True: every search yields its entries sorted by name, so that a test may rely on their order.
     bool SortEntries = false;
+    // True: the sub-folder does not open.
+    std::function<bool(const std::string& path)> RefuseSubfolder;
+    // A value: the entry's data cannot be read, for this reason.
+    std::function<std::optional<uint32_t>(const std::string& path)> FailEntryData;
 
-    std::unique_ptr<DirectorySearch> FindFirst(const std::string& pattern) override {
-        if (RefuseSearch && RefuseSearch(pattern)) {
+protected:
+    std::unique_ptr<FolderHandle> FolderOpenSubfolder(FolderHandle& folder, const std::string& name,
+                                                      const std::string& path, bool followLinks) override {
+        if (RefuseSubfolder && RefuseSubfolder(path)) {
             return nullptr;
         }
-        std::unique_ptr<DirectorySearch> inner = ForwardingFs::FindFirst(pattern);
+        return ForwardingFs::FolderOpenSubfolder(folder, name, path, followLinks);
+    }
+    std::optional<FileAttributeData> FolderEntryData(FolderHandle& folder, const std::string& name,
+                                                     const std::string& path, uint32_t* error) override {
+        if (FailEntryData) {
+            if (const std::optional<uint32_t> failure = FailEntryData(path)) {
+                if (error != nullptr) {
+                    *error = *failure;
+                }
+                return std::nullopt;
+            }
+        }
+        return ForwardingFs::FolderEntryData(folder, name, path, error);
+    }
+    std::unique_ptr<DirectorySearch> FolderSearch(FolderHandle& folder, const std::string& folderPath) override {
+        if (RefuseSearch && RefuseSearch(folderPath)) {
+            return nullptr;
+        }
+        std::unique_ptr<DirectorySearch> inner = ForwardingFs::FolderSearch(folder, folderPath);
         if (inner != nullptr && SortEntries) {
             inner = std::make_unique<SortedSearch>(*inner);
         }
         if (inner == nullptr || !AfterEntry) {
             return inner;
         }
-        return std::make_unique<Search>(std::move(inner), pattern, AfterEntry);
+        return std::make_unique<Search>(std::move(inner), folderPath, AfterEntry);
     }
-    bool CopyFileReplacing(const std::string& source, const std::string& target, uint32_t* error) override {
+    bool FolderCopyFileHere(FolderHandle& folder, FolderHandle& source, const std::string& sourceName,
+                            const std::string& sourcePath, const std::string& name, const std::string& path,
+                            uint32_t* error, CopyBatch* batch, uint64_t tag) override {
         if (Copy) {
-            if (const std::optional<bool> result = Copy(source, target)) {
+            if (const std::optional<bool> result = Copy(sourcePath, path)) {
                 if (!*result && error != nullptr) {
                     *error = kErrDiskFull; // an injected failure reads as a full disk
                 }
                 return *result;
             }
         }
-        return ForwardingFs::CopyFileReplacing(source, target, error);
+        return ForwardingFs::FolderCopyFileHere(folder, source, sourceName, sourcePath, name, path, error, batch, tag);
     }
-    bool MakeDirectory(const std::string& path) override {
+    bool FolderMakeSubfolder(FolderHandle& folder, const std::string& name, const std::string& path, FolderHandle* like,
+                             uint32_t* error) override {
         if (RefuseMakeDirectory && RefuseMakeDirectory(path)) {
+            if (error != nullptr) {
+                *error = kErrAccessDenied; // an injected refusal reads as a folder the runner may not write
+            }
             return false;
         }
-        return ForwardingFs::MakeDirectory(path);
+        return ForwardingFs::FolderMakeSubfolder(folder, name, path, like, error);
     }
 
 private:
@@ -106,20 +136,20 @@ private:
 
     class Search final : public DirectorySearch {
     public:
-        Search(std::unique_ptr<DirectorySearch> inner, std::string pattern,
+        Search(std::unique_ptr<DirectorySearch> inner, std::string folder,
                std::function<void(const std::string&, const DirEntry&)> after)
-            : FInner(std::move(inner)), FPattern(std::move(pattern)), FAfter(std::move(after)) {}
+            : FInner(std::move(inner)), FFolder(std::move(folder)), FAfter(std::move(after)) {}
         bool Next(DirEntry& entry) override {
             if (!FInner->Next(entry)) {
                 return false;
             }
-            FAfter(FPattern, entry);
+            FAfter(FFolder, entry);
             return true;
         }
 
     private:
         std::unique_ptr<DirectorySearch> FInner;
-        std::string FPattern;
+        std::string FFolder;
         std::function<void(const std::string&, const DirEntry&)> FAfter;
     };
 };
@@ -195,7 +225,7 @@ TEST_F(MirrorReliabilityTest, AnUnreadableSourceFolderCountsAsEmptyUntilItCanBeR
     const Tree before = Snapshot(A);
     {
         FaultFs fs;
-        fs.RefuseSearch = [this](const std::string& pattern) { return pattern.rfind(InA("sub"), 0) == 0; };
+        fs.RefuseSearch = [this](const std::string& folder) { return folder.rfind(InA("sub"), 0) == 0; };
         // Nothing below it is visited, and the pass says so instead of passing as complete.
         EXPECT_EQ(SyncFolderCounting(fs, RunLog(), A, B), 1);
     }
@@ -243,12 +273,67 @@ TEST_F(MirrorReliabilityTest, ADestinationFolderThatCannotBeCreatedIsWalkedAndLo
     }
     // Every entry below the missing folder is still logged, each file with its (failing) copy; the folder
     // and each of those copies have their failure lines.
-    EXPECT_EQ(SortedLogLines(), FirstPassLines({kErrFileNotFound, kErrPathNotFound, kErrPathNotFound}));
+    EXPECT_EQ(SortedLogLines(), FirstPassLines({kErrAccessDenied, kErrPathNotFound, kErrPathNotFound}));
     EXPECT_FALSE(Exists(InB("sub")));
     EXPECT_EQ(ReadFile(InB("a.txt")), "alpha");
     EXPECT_EQ(Snapshot(A), before);
 
     SyncFolder(A, B);
+    ExpectUpToDate();
+}
+
+TEST_F(MirrorReliabilityTest, AFolderThatDoesNotOpenIsPassedOverAndEnteredNextTime) {
+    struct Case {
+        const char* What;
+        bool InA; // the folder of A does not open; else its destination in B
+        Lines Expected;
+    };
+    const Case cases[] = {
+        // Nothing below an unopened source folder is seen, and the pass says so; its destination is made
+        // all the same.
+        {"in A", true,
+         Sorted({InA("a.txt"), kCopy + InB("a.txt"), InA("sub"), FailureLine(kErrAccessDenied), InA("empty")})},
+        // Every entry below it is logged, each copy with its failure; nothing is made there.
+        {"in B", false, FirstPassLines({kErrPathNotFound, kErrPathNotFound})},
+    };
+    const Tree before = Snapshot(A);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        stdfs::remove_all(PathFromUtf8(B));
+        MakeDirs("B");
+        ClearLog();
+        {
+            FaultFs fs;
+            fs.RefuseSubfolder = [&](const std::string& path) { return path == (c.InA ? InA("sub") : InB("sub")); };
+            SyncFolderCounting(fs, RunLog(), A, B);
+        }
+        EXPECT_EQ(SortedLogLines(), c.Expected);
+        EXPECT_TRUE(stdfs::is_directory(PathFromUtf8(InB("sub"))));
+        EXPECT_TRUE(stdfs::is_empty(PathFromUtf8(InB("sub"))));
+        SyncFolder(A, B);
+        ExpectUpToDate();
+        EXPECT_EQ(Snapshot(A), before);
+    }
+}
+
+TEST_F(MirrorReliabilityTest, AnEntryOfBThatCannotBeReadIsCopiedAgainNeverPassedOverAsCurrent) {
+    SyncFolder(A, B);
+    WriteFile(InA("sub/b.bin"), "changed in A");
+    ClearLog();
+    {
+        FaultFs fs;
+        // The destination's data cannot be read, while the folder's listing still shows the file.
+        fs.FailEntryData = [this](const std::string& path) -> std::optional<uint32_t> {
+            if (path == InB("a.txt") || path == InB("sub/b.bin")) {
+                return kErrAccessDenied;
+            }
+            return std::nullopt;
+        };
+        SyncFolderCounting(fs, RunLog(), A, B);
+    }
+    EXPECT_EQ(SortedLogLines(),
+              Sorted({InA("a.txt"), kCopy + InB("a.txt"), InA("sub"), InA("sub/b.bin"), kCopy + InB("sub/b.bin"),
+                      InA("sub/deeper"), InA("sub/deeper/c"), InA("empty")}));
     ExpectUpToDate();
 }
 
@@ -421,7 +506,7 @@ protected:
         FaultFs fs;
         fs.SortEntries = true;
         fs.AfterEntry = [&](const std::string& pattern, const DirEntry& entry) {
-            if (pattern == InA("p/a/b/c/d/*.*") && entry.Name == ".") {
+            if (pattern == InA("p/a/b/c/d") && entry.Name == ".") {
                 swap();
             }
         };

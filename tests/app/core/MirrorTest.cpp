@@ -188,6 +188,7 @@ TEST_F(MirrorTest, AFileThatCannotBeReplacedStaysAndIsLoggedOnEveryPass) {
             << "pass " << pass;
         EXPECT_EQ(ReadFile(InB("f")), "old") << "pass " << pass;
     }
+    MakeWritable(InB("f"));
 }
 
 TEST_F(MirrorTest, AFileMeetingAFolderInBAndAFolderMeetingAFileInB) {

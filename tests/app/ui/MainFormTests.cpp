@@ -8,12 +8,14 @@
 #include "log/core/SimpleLog.h"
 #include "platform/core/Path.h"
 #include "platform/core/Process.h"
+#include "platform/core/Shell.h"
 #include "platform/ui/Application.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDevice>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -97,21 +99,21 @@ protected:
         QDir().mkpath(QString::fromStdString(Root + WithNativeSeparators("A/sub")));
         WriteFile(Root + WithNativeSeparators("A/f.txt"), "payload");
         WriteFile(Root + WithNativeSeparators("A/sub/g.txt"), "more");
-        SavedArguments = Application->Arguments();
-        Application->SetArguments({});
+        SavedArguments = platform::Application->Arguments();
+        platform::Application->SetArguments({});
     }
 
     void TearDown() override {
         if (MainForm != nullptr) {
             MainForm->Free();
         }
-        Application->SetArguments(SavedArguments);
+        platform::Application->SetArguments(SavedArguments);
         SimpleLog().UnRegisterLog("log");
         QDir(QString::fromStdString(Root)).removeRecursively();
     }
 
     void CreateWindow() {
-        Application->CreateForm(MainForm);
+        platform::Application->CreateForm(MainForm);
         ASSERT_NE(MainForm, nullptr);
     }
 
@@ -141,7 +143,7 @@ TEST_F(MainWindow, IsBuiltAsDescribed) {
     EXPECT_EQ(form->maximumSize(), QSize(436, 294));
     EXPECT_FALSE(form->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
     EXPECT_EQ(form->font().pixelSize(), 11);
-    EXPECT_EQ(Application->MainForm(), form);
+    EXPECT_EQ(platform::Application->MainForm(), form);
     EXPECT_TRUE(form->HandleAllocated());
     EXPECT_FALSE(form->isVisible());
 
@@ -155,10 +157,10 @@ TEST_F(MainWindow, IsBuiltAsDescribed) {
         {form->DirEdit1, "DirEdit1", "pardova::TsDirectoryEdit", {63, 18, 365, 21}},
         {form->DirEdit2, "DirEdit2", "pardova::TsDirectoryEdit", {63, 62, 365, 21}},
         {form->ExeEdit, "ExeEdit", "pardova::TsFilenameEdit", {63, 106, 365, 21}},
-        {form->sButton1, "sButton1", "pardova::TsButton", {312, 141, 112, 37}},
-        {form->sMemo1, "sMemo1", "pardova::TsMemo", {0, 183, 436, 92}},
-        {form->CheckBox1, "CheckBox1", "pardova::TsCheckBox", {47, 142, 132, 17}},
-        {form->StatusBar1, "StatusBar1", "pardova::TsStatusBar", {0, 275, 436, 19}},
+        {form->sButton1, "sButton1", "pardova::platform::TsButton", {312, 141, 112, 37}},
+        {form->sMemo1, "sMemo1", "pardova::platform::TsMemo", {0, 183, 436, 92}},
+        {form->CheckBox1, "CheckBox1", "pardova::platform::TsCheckBox", {47, 142, 132, 17}},
+        {form->StatusBar1, "StatusBar1", "pardova::platform::TsStatusBar", {0, 275, 436, 19}},
     };
     for (const auto& c : controls) {
         ASSERT_NE(c.Control, nullptr) << c.Name;
@@ -305,12 +307,49 @@ TEST_F(MainWindow, FailuresShowTheBoxAndTheWindowStaysAsItWas) {
     EXPECT_FALSE(QFile::exists(QString::fromStdString(Root + WithNativeSeparators("B2/f.txt"))));
 }
 
+#ifndef _WIN32
+// How many of this process's descriptors lead to log.txt beside the executable.
+int LogDescriptors() {
+    const QString log = QFileInfo(QString::fromStdString(GetAppDir() + "log.txt")).canonicalFilePath();
+    int count = 0;
+    for (const QFileInfo& fd : QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::System | QDir::Files)) {
+        if (!log.isEmpty() && fd.symLinkTarget() == log) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+// A pass keeps the log open only while it runs: the box of a failure that follows logged lines, and the
+// window after a pass, find it closed.
+TEST_F(MainWindow, TheLogIsClosedWhileAFailureBoxWaitsAndAfterAPass) {
+    CreateWindow();
+    MainForm->show();
+    std::vector<int> openWhileShown;
+    Application->SetMessageBoxHook([&openWhileShown](TShownBox& box) {
+        openWhileShown.push_back(LogDescriptors());
+        box.Press(QMessageBox::Ok);
+    });
+    // The program check fails after the line of B's creation.
+    Fill(Root + "A", Root + "B2", "", true);
+    MainForm->sButton1->click();
+    EXPECT_EQ(openWhileShown, std::vector<int>{0});
+    EXPECT_EQ(LogTexts().back(), "Папка не найдена, создаю " + Root + "B2");
+    Fill(Root + "A", Root + "B", "", false);
+    MainForm->sButton1->click();
+    EXPECT_EQ(openWhileShown.size(), 1u) << "the pass failed";
+    EXPECT_GT(LogTexts().size(), 3u);
+    EXPECT_EQ(LogDescriptors(), 0);
+    Application->SetMessageBoxHook(nullptr);
+}
+#endif
+
 TEST_F(MainWindow, TheMainWindowOwnsWhatTheShellStarts) {
     CreateWindow();
-    EXPECT_NE(platform::ShellOwnerWindow(), nullptr);
-    EXPECT_EQ(platform::ShellOwnerWindow(), reinterpret_cast<void*>(MainForm->winId()));
+    EXPECT_NE(platform::ShellOwnerWindow.load(), nullptr);
+    EXPECT_EQ(platform::ShellOwnerWindow.load(), reinterpret_cast<void*>(MainForm->winId()));
     MainForm->Free();
-    EXPECT_EQ(platform::ShellOwnerWindow(), nullptr);
+    EXPECT_EQ(platform::ShellOwnerWindow.load(), nullptr);
 }
 
 // Keys as a person presses them: Tab in the memo moves on to the check box, and Enter on the focused
@@ -364,7 +403,7 @@ TEST_F(MainWindow, TheTickedBoxStartsTheProgramAfterTheMirror) {
 }
 
 TEST_F(MainWindow, AFailedSilentRunShowsTheBoxThenTheWindowAndDoesNotExit) {
-    Application->SetArguments({"/S"});
+    platform::Application->SetArguments({"/S"});
     CreateWindow();
     MainForm->show();
     ASSERT_EQ(Answerer.Boxes.size(), 1u);
@@ -381,7 +420,7 @@ TEST_F(MainWindow, OnlyAFirstArgumentOfSlashSInAnyCaseIsSilent) {
         {}, {"x", "/s"}, {"/sx"}, {"s"}, {"-s"}, {"/s "}, {""},
     };
     for (const auto& arguments : interactive) {
-        Application->SetArguments(arguments);
+        platform::Application->SetArguments(arguments);
         CreateWindow();
         // Fields that would make any run fail at once: a run would show a box.
         MainForm->show();
@@ -397,8 +436,8 @@ TEST_F(MainWindow, ASuccessfulSilentRunEndsTheProcessWithCodeZeroAfterFinish) {
     const std::string B = Root + "B";
     EXPECT_EXIT(
         {
-            Application->SetArguments({"/s"});
-            Application->CreateForm(MainForm);
+            platform::Application->SetArguments({"/s"});
+            platform::Application->CreateForm(MainForm);
             Fill(A, B, "", false);
             MainForm->show();
             std::fputs("still running", stderr);

@@ -23,7 +23,7 @@ TEST_F(MainWindowSettings, ClosingWritesTheSpecifiedExample) {
     const std::string saved = ReadIni();
     form.reset();
     EXPECT_EQ(ReadIni(), saved);
-    EXPECT_TRUE(FBoxes.empty());
+    EXPECT_TRUE(Boxes().empty());
 }
 
 TEST_F(MainWindowSettings, AReopenedWindowShowsTheFieldsAndPosition) {
@@ -42,7 +42,7 @@ TEST_F(MainWindowSettings, AReopenedWindowShowsTheFieldsAndPosition) {
     EXPECT_EQ(form->DirEdit1->Text(), "/data/a");
     EXPECT_EQ(form->DirEdit2->Text(), "/backup/it's b");
     EXPECT_EQ(form->ExeEdit->Text(), "");
-    EXPECT_TRUE(FBoxes.empty());
+    EXPECT_TRUE(Boxes().empty());
 }
 
 } // namespace

@@ -8,9 +8,10 @@
 
 #include <filesystem>
 
-namespace pardova::platform {
+namespace pardova {
 namespace {
 
+using namespace pardova::platform;
 using testing::ScopedFakeFs;
 
 struct ErrorCase {
@@ -123,4 +124,4 @@ TEST(IsValidFileName, RefusesAnEmbeddedNul) {
 }
 
 } // namespace
-} // namespace pardova::platform
+} // namespace pardova

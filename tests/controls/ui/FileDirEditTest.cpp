@@ -3,6 +3,8 @@
 #include "controls/ui/FolderPicker.h"
 #include "controls/ui/Glyphs.h"
 #include "platform/core/TestFakeFs.h"
+#include "platform/ui/TestWin32Dialogs.h"
+#include "platform/ui/TestWindowSupport.h"
 
 #include "platform/core/Exceptions.h"
 #include "platform/core/FileSystem.h"
@@ -65,7 +67,7 @@ public:
     void SetCreateVisible(bool visible) override { FScript.CreateVisible = visible; }
     void SetSelectedPath(const QString& path) override {
         if (FScript.ThrowOnSelect) {
-            throw Exception("Error Setting Path");
+            throw platform::Exception("Error Setting Path");
         }
         FScript.Selected.push_back(path);
     }
@@ -96,8 +98,8 @@ struct DialogScript {
 class ControlsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        FPreviousPicker = SetFolderPickerFactory([this](QWidget*) { return std::make_unique<ScriptedPicker>(Picker); });
-        FPreviousRunner = SetOpenDialogRunner([this](TsOpenDialog& dialog, QWidget*) {
+        FPicker.emplace(TheFolderPickerFactory, [this](QWidget*) { return std::make_unique<ScriptedPicker>(Picker); });
+        FRunner.emplace(TheOpenDialogRunner, [this](TsOpenDialog& dialog, QWidget*) {
             ++Dialog.Executed;
             Dialog.InitialDir = dialog.InitialDir();
             Dialog.FileName = dialog.FileName();
@@ -110,14 +112,14 @@ protected:
             }
             return Dialog.Confirm;
         });
-        FPreviousHandler = SetControlExceptionHandler(
-            [this](const std::exception& error, QWidget*) { Errors.push_back(error.what()); });
+        FHandler.emplace(TheControlExceptionHandler,
+                         [this](const std::exception& error, QWidget*) { Errors.push_back(error.what()); });
     }
-    void TearDown() override {
-        SetFolderPickerFactory(FPreviousPicker);
-        SetOpenDialogRunner(FPreviousRunner);
-        SetControlExceptionHandler(FPreviousHandler);
-    }
+
+    // From here on the field shows the program's own open-file dialog.
+    void UseTheProgramsDialog() { FRunner.reset(); }
+    // From here on a click's error goes to the program's handler, the application's failure box.
+    void UseTheProgramsErrorHandler() { FHandler.reset(); }
 
     static void Press(QWidget& target, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
                       const QString& text = QString(), bool* accepted = nullptr) {
@@ -140,9 +142,9 @@ protected:
     QWidget Window;
 
 private:
-    FolderPickerFactory FPreviousPicker;
-    OpenDialogRunner FPreviousRunner;
-    ControlExceptionHandler FPreviousHandler;
+    std::optional<platform::ScopedOverride<FolderPickerFactory>> FPicker;
+    std::optional<platform::ScopedOverride<OpenDialogRunner>> FRunner;
+    std::optional<platform::ScopedOverride<ControlExceptionHandler>> FHandler;
 };
 
 // ---- folder browse -----------------------------------------------------------------------------------
@@ -250,7 +252,7 @@ TEST_F(ControlsTest, AFailedDirectoryChangeRaisesBeforeThePickerOpens) {
     try {
         field.BrowseClick();
         FAIL() << "no error raised";
-    } catch (const EInOutError& error) {
+    } catch (const platform::EInOutError& error) {
         EXPECT_EQ(error.Message(), platform::SysErrorMessage(platform::kErrAccessDenied));
         EXPECT_EQ(error.ErrorCode, static_cast<int>(platform::kErrAccessDenied));
     }
@@ -265,7 +267,7 @@ TEST_F(ControlsTest, APickerErrorDestroysThePickerAndLeavesTheText) {
     field.SetText("C:\\Data");
     bool afterCalled = false;
     field.OnAfterDialog = [&](QObject*, QString&, bool&) { afterCalled = true; };
-    EXPECT_THROW(field.BrowseClick(), Exception);
+    EXPECT_THROW(field.BrowseClick(), platform::Exception);
     EXPECT_EQ(Picker.Created, 1);
     EXPECT_EQ(Picker.Destroyed, 1);
     EXPECT_EQ(Picker.Executed, 0);
@@ -324,13 +326,16 @@ TEST_F(ControlsTest, TheButtonBrowsesAndSendsErrorsToTheFailureBox) {
 TEST_F(ControlsTest, WithoutAHandlerAClickErrorReachesTheApplicationsFailureBox) {
     Fake.Fs.Add("C:\\Locked", kAttrDirectory);
     Fake.Fs.DirChangeSucceeds = false;
-    SetControlExceptionHandler(nullptr);
+    UseTheProgramsErrorHandler();
     QString shown;
-    Application->SetMessageBoxHook([&shown](TShownBox& box) { shown = box.Text(); });
-    TsDirectoryEdit field(&Window);
-    field.SetText("C:\\Locked");
-    field.Button()->click();
-    Application->SetMessageBoxHook(nullptr);
+    {
+        testing::BoxAnswerer answerer;
+        TsDirectoryEdit field(&Window);
+        field.SetText("C:\\Locked");
+        field.Button()->click();
+        ASSERT_FALSE(answerer.Boxes.empty());
+        shown = answerer.Boxes.back().Text;
+    }
     EXPECT_TRUE(shown.startsWith(QString::fromStdString(platform::SysErrorMessage(platform::kErrAccessDenied))))
         << shown.toStdString();
     EXPECT_EQ(Picker.Created, 0);
@@ -416,7 +421,7 @@ TEST_F(ControlsTest, FileNameRefusesInvalidNames) {
     try {
         field.SetFileName("a|b.exe");
         FAIL() << "no error raised";
-    } catch (const Exception& error) {
+    } catch (const platform::Exception& error) {
         EXPECT_EQ(error.Message(), "Invalid file name");
     }
     EXPECT_EQ(field.Text(), "kept");
@@ -436,22 +441,23 @@ TEST_F(ControlsTest, TheSystemFileDialogStartsOnTheFileWithTheOneFilterAndGivesT
     QFile tool(folder + "/tool.exe");
     ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
     tool.close();
-    SetOpenDialogRunner(nullptr);
+    UseTheProgramsDialog();
     TsFilenameEdit field(&Window);
     const QString path = QDir::toNativeSeparators(folder + "/tool.exe");
     field.SetText(path);
 
     QString shownFolder, shownName, caption;
     QStringList filters;
-    const auto previous = platform::SetSystemFileDialogHook([&](platform::ShownFileDialog& dialog) {
-        shownFolder = dialog.Folder();
-        shownName = dialog.FileNameText();
-        filters = dialog.Filters();
-        caption = dialog.Caption();
-        dialog.Accept();
-    });
-    field.BrowseClick();
-    platform::SetSystemFileDialogHook(previous);
+    {
+        testing::FileDialogAnswerer answerer([&](testing::ShownFileDialog& dialog) {
+            shownFolder = dialog.Folder();
+            shownName = dialog.FileNameText();
+            filters = dialog.Filters();
+            caption = dialog.Caption();
+            dialog.Accept();
+        });
+        field.BrowseClick();
+    }
     QDir(folder).removeRecursively();
 
     EXPECT_EQ(QDir(shownFolder).absolutePath().toLower(), QDir(folder).absolutePath().toLower());
@@ -463,16 +469,17 @@ TEST_F(ControlsTest, TheSystemFileDialogStartsOnTheFileWithTheOneFilterAndGivesT
 }
 
 TEST_F(ControlsTest, CancellingTheSystemFileDialogKeepsTheText) {
-    SetOpenDialogRunner(nullptr);
+    UseTheProgramsDialog();
     TsFilenameEdit field(&Window);
     field.SetText("typed by hand");
     bool shown = false;
-    const auto previous = platform::SetSystemFileDialogHook([&](platform::ShownFileDialog& dialog) {
-        shown = true;
-        dialog.Cancel();
-    });
-    field.BrowseClick();
-    platform::SetSystemFileDialogHook(previous);
+    {
+        testing::FileDialogAnswerer answerer([&](testing::ShownFileDialog& dialog) {
+            shown = true;
+            dialog.Cancel();
+        });
+        field.BrowseClick();
+    }
     EXPECT_TRUE(shown);
     EXPECT_EQ(field.Text(), "typed by hand");
 }
@@ -486,7 +493,7 @@ TEST_F(ControlsTest, TheDefaultFileDialogStartsOnTheFileAndListsFilesWithoutADot
     QFile tool(folder + "/tool");
     ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
     tool.close();
-    SetOpenDialogRunner(nullptr);
+    UseTheProgramsDialog();
     TsFilenameEdit field(&Window);
     field.SetText(QDir::toNativeSeparators(folder + "/tool"));
 
@@ -535,7 +542,7 @@ TEST_P(OwnFileDialog, ShowsTheNameAsItStandsAndReturnsWhatWasConfirmed) {
     ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
     tool.close();
     const auto expand = [&](QString text) { return text.replace(QStringLiteral("<dir>"), folder); };
-    SetOpenDialogRunner(nullptr);
+    UseTheProgramsDialog();
     TsFilenameEdit field(&Window);
     field.SetInitialDir(folder);
     field.SetText(expand(GetParam().Text));

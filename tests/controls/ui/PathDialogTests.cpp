@@ -8,9 +8,10 @@
 #include "platform/core/Exceptions.h"
 #include "platform/core/FileSystem.h"
 #include "platform/core/Path.h"
-#include "platform/core/Process.h"
+#include "platform/core/Shell.h"
 #include "platform/core/TestForwardingFs.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/TestWindowSupport.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -30,6 +31,7 @@
 #include <gmock/gmock.h>
 
 #include <filesystem>
+#include <optional>
 
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
@@ -79,14 +81,13 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(temp.isValid());
         root = QDir(temp.path()).canonicalPath();
-        TPathDialogMessageHooks hooks;
-        hooks.ErrorBox = [this](const QString& text) { errorBoxes << text; };
-        hooks.ApplicationError = [this](const QString& text) { applicationErrors << text; };
-        SetPathDialogMessageHooks(hooks);
+        FMessages.emplace(ThePathDialogMessages,
+                          TPathDialogMessages{[this](const QString& text) { errorBoxes << text; },
+                                              [this](const QString& text) { applicationErrors << text; }});
         savedDir = QDir::currentPath();
     }
     void TearDown() override {
-        SetPathDialogMessageHooks({});
+        FMessages.reset();
         QDir::setCurrent(savedDir);
     }
 
@@ -137,6 +138,12 @@ protected:
     QString savedDir;
     QStringList errorBoxes;
     QStringList applicationErrors;
+
+    // From here on the picker's messages go to the program's own boxes.
+    void UseTheProgramsMessages() { FMessages.reset(); }
+
+private:
+    std::optional<platform::ScopedOverride<TPathDialogMessages>> FMessages;
 };
 
 TEST_F(PathDialogTest, OpensAtTheTopWithTheTopSelectedAndExpanded) {
@@ -207,14 +214,14 @@ TEST_F(PathDialogTest, UnparsableStartFolderAndUnknownRootRaise) {
     try {
         picker->SetSelectedPath(QString());
         FAIL() << "no exception";
-    } catch (const Exception& e) {
+    } catch (const platform::Exception& e) {
         EXPECT_EQ(e.Message(), "Error Setting Path");
     }
     const QString missing = BelowRoot("no such root");
     try {
         picker->SetRoot(missing);
         FAIL() << "no exception";
-    } catch (const Exception& e) {
+    } catch (const platform::Exception& e) {
         EXPECT_EQ(e.Message(), "Error Setting Path: " + missing.toStdString());
     }
     EXPECT_EQ(picker->sShellTreeView1->Root(), "rfDesktop");
@@ -550,9 +557,8 @@ TEST_F(PathDialogTest, RefusedRenameReportsAndKeepsTheName) {
 }
 
 TEST_F(PathDialogTest, RefusedRenameGoesToTheApplicationsFailureBox) {
-    SetPathDialogMessageHooks({});
-    QStringList shown;
-    Application->SetMessageBoxHook([&shown](TShownBox& box) { shown << box.Text(); });
+    UseTheProgramsMessages();
+    testing::BoxAnswerer answerer;
     MakeDirs({"p/old", "p/taken"});
     auto picker = Open(BelowRoot("p/old"));
     picker->sShellTreeView1->StartEdit(picker->sShellTreeView1->SelectedNode());
@@ -561,8 +567,7 @@ TEST_F(PathDialogTest, RefusedRenameGoesToTheApplicationsFailureBox) {
     editor->setText("taken");
     picker->sShellTreeView1->EndEdit(true);
     QApplication::processEvents();
-    Application->SetMessageBoxHook(nullptr);
-    EXPECT_THAT(shown, ElementsAre("Rename to taken failed."));
+    EXPECT_THAT(answerer.Texts(), ElementsAre("Rename to taken failed."));
 }
 
 TEST_F(PathDialogTest, RenameKeepsTheRenamedFolderSelectedAndExpanded) {
@@ -698,7 +703,7 @@ TEST_F(PathDialogTest, FolderFieldBrowseOpensThisPickerOnItsFolder) {
 }
 
 TEST_F(PathDialogTest, ErrorBoxIsModalWithErrorCaptionIconAndOk) {
-    SetPathDialogMessageHooks({});
+    UseTheProgramsMessages();
     QString caption, text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;
@@ -728,13 +733,10 @@ struct PathCase {
 // The Windows namespace of a machine whose desktop lies in C:\Users\me\Desktop.
 class WindowsNamespaceFixture {
 protected:
-    WindowsNamespaceFixture() : FSaved(WindowsNamespace()) {
-        SetWindowsNamespace({"Desktop", "C:\\Users\\me\\Desktop", "This PC"});
-    }
-    ~WindowsNamespaceFixture() { SetWindowsNamespace(FSaved); }
+    TWindowsNamespace FNamespace{"Desktop", "C:\\Users\\me\\Desktop", "This PC"};
 
 private:
-    TWindowsNamespace FSaved;
+    platform::ScopedOverride<const TWindowsNamespace*> FOverride{TheWindowsNamespace, &FNamespace};
 };
 
 class ItemPaths : public ::testing::TestWithParam<PathCase>, protected WindowsNamespaceFixture {};
@@ -830,7 +832,8 @@ TEST_F(WindowsItems, TopIsTheDesktopWithTheComputerAndTheDesktopsFoldersBelow) {
 }
 
 TEST_F(WindowsItems, ADesktopWithoutAFolderIsVirtualAndHoldsOnlyTheComputer) {
-    SetWindowsNamespace({"", "", ""});
+    const TWindowsNamespace noFolder{"", "", ""};
+    platform::ScopedOverride<const TWindowsNamespace*> scoped(TheWindowsNamespace, &noFolder);
     TShellFolderItem top(nullptr, {}, platform::PathStyle::Windows);
     EXPECT_TRUE(top.IsVirtual());
     EXPECT_EQ(top.PathName(), "Desktop");

@@ -8,8 +8,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <set>
 #include <sstream>
@@ -19,6 +22,7 @@
 #include <windows.h>
 #endif
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -90,6 +94,20 @@ TEST_F(LogTest, FirstEventCreatesFolderChainAndWritesOneLine) {
     EXPECT_EQ(ReadAll(file), InfoLine("finish") + InfoLine("second"));
 }
 
+// The log's folder is made however its name is written: relative to the current folder, as a lone name,
+// or with its delimiter doubled.
+TEST_F(LogTest, RelativeAndDoubledFolderNamesAreMade) {
+    const std::string previous = platform::NativeFs().GetCurrentDir();
+    ASSERT_TRUE(platform::NativeFs().SetCurrentDir(Dir.Path().string()));
+    const platform::ScopeGuard back([&previous] { platform::NativeFs().SetCurrentDir(previous); });
+    const std::string sep(1, kSep);
+    for (const std::string& name : {"logs" + sep + "log.txt", "x" + sep + "y" + sep + sep + "log.txt"}) {
+        SimpleLog().RegisterLog("log", name, 0, 0, {}, "");
+        SimpleLog().LogInfo("log", name);
+        EXPECT_EQ(ReadAll(Dir / name), name + "\r\n");
+    }
+}
+
 struct LineCase {
     const char* Name;
     TLogProperties Properties;
@@ -154,7 +172,7 @@ TEST_F(LogTest, BareFileNameRaisesUnableToCreateDirectory) {
     try {
         SimpleLog().LogInfo("bare", "x");
         FAIL() << "no error";
-    } catch (const EInOutError& e) {
+    } catch (const platform::EInOutError& e) {
         EXPECT_EQ(e.Message(), "Unable to create directory");
     }
 }
@@ -165,9 +183,9 @@ TEST_F(LogTest, UnregisteredNameRaisesAndWritesNothing) {
         try {
             SimpleLog().LogInfo(name, "x");
             ADD_FAILURE() << "no error for " << name;
-        } catch (const EInOutError&) {
+        } catch (const platform::EInOutError&) {
             ADD_FAILURE() << "wrong class";
-        } catch (const Exception& e) {
+        } catch (const platform::Exception& e) {
             EXPECT_EQ(e.Message(), "Log \"" + name + "\" is not registered");
         }
     }
@@ -175,7 +193,7 @@ TEST_F(LogTest, UnregisteredNameRaisesAndWritesNothing) {
     SimpleLog().UnRegisterLog("nothing");
     SimpleLog().LogInfo("log", "still here");
     SimpleLog().UnRegisterLog("log");
-    EXPECT_THROW(SimpleLog().LogInfo("log", "gone"), Exception);
+    EXPECT_THROW(SimpleLog().LogInfo("log", "gone"), platform::Exception);
     EXPECT_EQ(ReadAll(Dir / "log.txt"), InfoLine("still here"));
 }
 
@@ -220,7 +238,7 @@ TEST_F(LogTest, RegistryIsOneObjectUntilFreed) {
     EXPECT_EQ(first->LockType(), ltNone);
     RegisterStandard(Dir / "log.txt");
     FreeSimpleLog();
-    EXPECT_THROW(SimpleLog().LogInfo("log", "x"), Exception) << "a new registry starts empty";
+    EXPECT_THROW(SimpleLog().LogInfo("log", "x"), platform::Exception) << "a new registry starts empty";
     EXPECT_EQ(SimpleLog().LockType(), ltNone);
 }
 
@@ -242,7 +260,7 @@ TEST_F(LogTest, FileHeldByAnotherWriterPastTheWaitGivesOpenErrorEveryTime) {
             try {
                 SimpleLog().LogInfo("log", "blocked");
                 ADD_FAILURE() << "wrote past another writer";
-            } catch (const EFOpenError& e) {
+            } catch (const platform::EFOpenError& e) {
                 EXPECT_EQ(e.Message().rfind("Cannot open file \"" + file + "\". ", 0), 0u) << e.Message();
                 EXPECT_EQ(e.Path(), file);
                 EXPECT_EQ(e.ErrorCode(), platform::kErrSharingViolation);
@@ -261,7 +279,7 @@ public:
     std::unique_ptr<platform::FileStream> OpenStream(const std::string& p, platform::StreamMode m) override {
         try {
             return ForwardingFs::OpenStream(p, m);
-        } catch (const EFileStreamError& e) {
+        } catch (const platform::EFileStreamError& e) {
             if (e.ErrorCode() == platform::kErrSharingViolation && ++FoundHeld == ReleaseAfter) {
                 Holder.reset();
             }
@@ -299,7 +317,7 @@ TEST_F(LogTest, UncreatableFileRaisesCreateErrorNamingIt) {
         try {
             SimpleLog().LogInfo("log", "x");
             ADD_FAILURE() << "wrote to " << file;
-        } catch (const EFCreateError& e) {
+        } catch (const platform::EFCreateError& e) {
             EXPECT_EQ(e.Message().rfind("Cannot create file \"" + file + "\". ", 0), 0u) << e.Message();
         }
     }
@@ -680,6 +698,7 @@ TEST_F(LogTest, ThreadsUnderProcessLockWriteWholeLines) {
 // Child side of the machine-wide test: reports that it is ready, waits at the parent's gate so that all
 // children start together, then writes lines to the shared file under ltMachine.
 TEST(MachineLockChild, DISABLED_WriteLines) {
+    HoldInHeldBuild();
     SimpleLog().RegisterLog("log", GetEnv("PARDOVA_TEST_LOG"), 0, 0, {lpPID}, " ");
     SimpleLog().SetLockType(ltMachine);
     WriteAll(GetEnv("PARDOVA_TEST_READY") + std::to_string(platform::CurrentProcessId()), "");
@@ -737,7 +756,7 @@ TEST_F(LogTest, MachineLockWithUnopenableMutexStillWrites) {
 #ifdef _WIN32
     const std::string file = Dir / "m.txt";
     TLogInstance probe("p", file);
-    const std::u16string wide16 = Utf8ToUtf16(probe.MutexName());
+    const std::u16string wide16 = platform::Utf8ToUtf16(probe.MutexName());
     const std::wstring wide(wide16.begin(), wide16.end());
     HANDLE blocker = CreateEventW(nullptr, TRUE, FALSE, wide.c_str());
     ASSERT_NE(blocker, nullptr);
@@ -754,6 +773,339 @@ TEST_F(LogTest, MachineLockWithUnopenableMutexStillWrites) {
 #endif
     EXPECT_EQ(ReadAll(file), "one\r\ntwo\r\n");
 }
+
+// ---- the file held between events ------------------------------------------------------------------
+
+#ifndef _WIN32
+
+// Counts what a held log does with its folder and file, passing every call to the platform's own.
+struct HeldCalls {
+    int Opens = 0;
+    int Locks = 0;
+    int NameChecks = 0;
+    int FolderTimes = 0;
+    std::vector<std::string> Appends;
+};
+HeldCalls gHeld;
+
+class RecordingHeldFile : public platform::HeldLogFile {
+public:
+    explicit RecordingHeldFile(std::unique_ptr<platform::HeldLogFile> inner) : Inner(std::move(inner)) {}
+    void Lock() override {
+        ++gHeld.Locks;
+        Inner->Lock();
+    }
+    void Unlock() override { Inner->Unlock(); }
+    int64_t LengthIfStillNamed() override {
+        ++gHeld.NameChecks;
+        return Inner->LengthIfStillNamed();
+    }
+    size_t Append(const void* d, size_t n) override {
+        gHeld.Appends.emplace_back(static_cast<const char*>(d), n);
+        return Inner->Append(d, n);
+    }
+    std::unique_ptr<platform::HeldLogFile> Inner;
+};
+
+class RecordingLogFolder : public platform::LogFolder {
+public:
+    explicit RecordingLogFolder(std::unique_ptr<platform::LogFolder> inner) : Inner(std::move(inner)) {}
+    std::unique_ptr<platform::HeldLogFile> OpenFile(const std::string& name, const std::string& path,
+                                                    int64_t* length) override {
+        ++gHeld.Opens;
+        return std::make_unique<RecordingHeldFile>(Inner->OpenFile(name, path, length));
+    }
+    std::optional<uint64_t> ChangeTime() override {
+        ++gHeld.FolderTimes;
+        return Inner->ChangeTime();
+    }
+    std::optional<uint64_t> SettledChangeTime() override { return Inner->SettledChangeTime(); }
+    std::unique_ptr<platform::LogFolder> Inner;
+};
+
+std::unique_ptr<platform::LogFolder> OpenRecordingLogFolder(const std::string& folder) {
+    auto inner = platform::OpenNativeLogFolder(folder);
+    if (!inner) {
+        return nullptr;
+    }
+    return std::make_unique<RecordingLogFolder>(std::move(inner));
+}
+
+// The names and bytes of every file of a folder.
+std::map<std::string, std::string> FolderContents(const std::filesystem::path& folder) {
+    std::map<std::string, std::string> contents;
+    for (const std::string& name : SortedNames(folder)) {
+        contents[name] = ReadAll(Utf8(folder / name));
+    }
+    return contents;
+}
+
+// This process's descriptors that lead to the file, as /proc/self/fd names them.
+std::vector<std::string> DescriptorsOf(const std::string& file) {
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        if (std::filesystem::read_symlink(entry.path(), error) == FromUtf8(file)) {
+            found.push_back(entry.path().string());
+        }
+    }
+    return found;
+}
+
+// Every test starts with a registry of its own that holds nothing until the test holds it.
+class HeldLogTest : public LogTest {
+protected:
+    void SetUp() override {
+        LogTest::SetUp();
+        FreeSimpleLog();
+        gHeld = {};
+    }
+};
+
+// One sequence of events, with other programs acting between some of them, run once on the plain path and
+// once held: after every step both folders hold the same names with the same bytes, so rotations, their
+// names and every retention deletion happen at the same events.
+TEST_F(HeldLogTest, FilesNamesAndBytesAreThoseOfThePlainPathAtEveryStep) {
+    using Step = std::function<void(const std::string& dir)>;
+    std::vector<Step> steps;
+    const auto events = [&steps](int from, int to) {
+        for (int n = from; n < to; ++n) {
+            steps.push_back([n](const std::string&) {
+                SimpleLog().LogInfo("log", "event " + std::to_string(n) + " " + std::string(200, '.'));
+            });
+        }
+    };
+    const auto second = [&steps](int s) { steps.push_back([s](const std::string&) { gNow.Second = s; }); };
+    // The folder's last change then lies far enough back that the held log trusts its time.
+    const auto settle = [&steps] {
+        steps.push_back([](const std::string&) { std::this_thread::sleep_for(std::chrono::milliseconds(120)); });
+    };
+    second(10);
+    events(0, 12); // rotates once past 1 KiB, then finds this second's name taken
+    settle();
+    events(12, 16);
+    steps.push_back([](const std::string& dir) { WriteAll(dir + "log_0000.txt", "dropped by another program"); });
+    events(16, 18); // retention deletes the dropped file at once
+    settle();
+    events(18, 20);
+    steps.push_back([](const std::string& dir) { std::filesystem::remove(FromUtf8(dir + "log_20240131T090510.txt")); });
+    events(20, 22); // the taken name is free again: the next event rotates
+    settle();
+    events(22, 26);
+    second(11);
+    events(26, 40);
+    second(13);
+    settle();
+    events(40, 50);
+
+    std::vector<std::map<std::string, std::string>> seen[2];
+    for (const bool held : {false, true}) {
+        const std::filesystem::path folder = Dir.Path() / (held ? "held" : "plain");
+        std::filesystem::create_directory(folder);
+        const std::string dir = Utf8(folder) + kSep;
+        WriteAll(dir + "log_20240101T000000.txt", "old");
+        WriteAll(dir + "log_20240102T000000.txt", "older");
+        std::optional<TLogHold> hold;
+        if (held) {
+            hold.emplace(SimpleLog());
+        }
+        RegisterStandard(dir + "log.txt", 1, 3);
+        for (const Step& step : steps) {
+            step(dir);
+            seen[held].push_back(FolderContents(folder));
+        }
+        hold.reset();
+        FreeSimpleLog();
+    }
+    ASSERT_EQ(seen[0].size(), seen[1].size());
+    for (size_t i = 0; i < seen[0].size(); ++i) {
+        ASSERT_EQ(seen[1][i], seen[0][i]) << "step " << i;
+    }
+    // The sequence did meet what it is about: rotations, a taken name, deletions.
+    EXPECT_EQ(seen[0].back().count("log_0000.txt"), 0u);
+    EXPECT_EQ(seen[0].back().count("log_20240101T000000.txt"), 0u);
+    EXPECT_EQ(seen[0].back().count("log_20240131T090513.txt"), 1u);
+}
+
+struct OtherProgramCase {
+    const char* Name;
+    std::function<void(const std::filesystem::path& file)> Act;
+    std::string Kept;     // the line that "moved.txt" holds afterwards (empty: there is no such file)
+    std::string LiveHead; // what the new log.txt holds before the log's next line
+};
+
+void PrintTo(const OtherProgramCase& c, std::ostream* os) { *os << c.Name; }
+
+class HeldOtherProgramTest : public HeldLogTest, public ::testing::WithParamInterface<OtherProgramCase> {};
+
+// A file renamed, deleted or replaced between two lines: the next line goes to a new file at the path,
+// and the old file keeps what it had.
+TEST_P(HeldOtherProgramTest, TheNextLineGoesToTheFileAtThePath) {
+    const std::string file = Dir / "log.txt";
+    const TLogHold hold(SimpleLog());
+    RegisterStandard(file);
+    SimpleLog().LogInfo("log", "first");
+    GetParam().Act(FromUtf8(file));
+    SimpleLog().LogInfo("log", "second");
+    SimpleLog().LogInfo("log", "third");
+    EXPECT_EQ(ReadAll(file), GetParam().LiveHead + InfoLine("second") + InfoLine("third"));
+    if (GetParam().Kept.empty()) {
+        EXPECT_FALSE(Exists(Dir / "moved.txt"));
+    } else {
+        EXPECT_EQ(ReadAll(Dir / "moved.txt"), InfoLine(GetParam().Kept));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Acts, HeldOtherProgramTest,
+    ::testing::Values(OtherProgramCase{"renamed",
+                                       [](const std::filesystem::path& f) {
+                                           std::filesystem::rename(f, f.parent_path() / "moved.txt");
+                                       },
+                                       "first", ""},
+                      OtherProgramCase{"deleted", [](const std::filesystem::path& f) { std::filesystem::remove(f); },
+                                       "", ""},
+                      OtherProgramCase{"replaced",
+                                       [](const std::filesystem::path& f) {
+                                           WriteAll(Utf8(f.parent_path() / "other.txt"), "another program's\r\n");
+                                           std::filesystem::rename(f, f.parent_path() / "moved.txt");
+                                           std::filesystem::rename(f.parent_path() / "other.txt", f);
+                                       },
+                                       "first", "another program's\r\n"}),
+    [](const ::testing::TestParamInfo<OtherProgramCase>& info) { return std::string(info.param.Name); });
+
+// Another writer (an open of its own, as another process has) writes between the held log's lines, is
+// waited for as it would be without the hold, and past the wait refuses a line with the open error naming
+// the file, after which the held log writes on.
+TEST_F(HeldLogTest, AnotherWriterMeetsWhatItMeetsWithoutTheHold) {
+    const std::string file = Dir / "log.txt";
+    const TLogHold hold(SimpleLog());
+    RegisterStandard(file)->SetHeldFileWait(std::chrono::milliseconds(20));
+    SimpleLog().LogInfo("log", "held 1");
+    {
+        // Between two lines the other writer opens and writes at once.
+        auto other = platform::OpenNativeStream(file, platform::StreamMode::OpenReadWriteDenyWrite);
+        other->Seek(0, platform::SeekOrigin::End);
+        other->Write("other\r\n", 7);
+        try {
+            SimpleLog().LogInfo("log", "refused");
+            ADD_FAILURE() << "wrote past another writer";
+        } catch (const platform::EFOpenError& e) {
+            EXPECT_EQ(e.Message().rfind("Cannot open file \"" + file + "\". ", 0), 0u) << e.Message();
+            EXPECT_EQ(e.ErrorCode(), platform::kErrSharingViolation);
+        }
+        // The refused event left its file closed, as on the plain path: only the other writer's is open.
+        EXPECT_EQ(DescriptorsOf(file).size(), 1u);
+    }
+    SimpleLog().LogInfo("log", "held 2");
+    // A writer that lets go within the wait sees its line followed by the held log's.
+    RegisterStandard(file)->SetHeldFileWait(std::chrono::seconds(5));
+    auto other = platform::OpenNativeStream(file, platform::StreamMode::OpenReadWriteDenyWrite);
+    std::thread release([&other] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        other->Seek(0, platform::SeekOrigin::End);
+        other->Write("other again\r\n", 13);
+        other.reset();
+    });
+    SimpleLog().LogInfo("log", "held 3");
+    release.join();
+    EXPECT_EQ(ReadAll(file),
+              InfoLine("held 1") + "other\r\n" + InfoLine("held 2") + "other again\r\n" + InfoLine("held 3"));
+}
+
+TEST_F(HeldLogTest, NothingKeepsTheFileOpenOnceTheHoldEnds) {
+    const std::string file = Dir / "log.txt";
+    RegisterStandard(file);
+    {
+        const TLogHold hold(SimpleLog());
+        SimpleLog().LogInfo("log", "in the pass");
+        EXPECT_EQ(DescriptorsOf(file).size(), 1u) << "held between lines during the hold";
+        {
+            // Holds nest: the inner one ending leaves the file held.
+            const TLogHold inner(SimpleLog());
+        }
+        EXPECT_EQ(DescriptorsOf(file).size(), 1u);
+    }
+    EXPECT_EQ(DescriptorsOf(file).size(), 0u);
+    SimpleLog().LogInfo("log", "after the pass");
+    EXPECT_EQ(DescriptorsOf(file).size(), 0u);
+    EXPECT_EQ(ReadAll(file), InfoLine("in the pass") + InfoLine("after the pass"));
+}
+
+// A child that inherited the held file's descriptor, and a reader that opened the file through
+// /proc/PID/fd, keep them while the log writes on: no line fails, and another writer still finds the file
+// free between lines.
+TEST_F(HeldLogTest, AnInheritedDescriptorOrAReaderOfProcFdNeverFailsALine) {
+    const std::string file = Dir / "log.txt";
+    const TLogHold hold(SimpleLog());
+    RegisterStandard(file)->SetHeldFileWait(std::chrono::milliseconds(0));
+    SimpleLog().LogInfo("log", "before");
+    const std::vector<std::string> held = DescriptorsOf(file);
+    ASSERT_EQ(held.size(), 1u);
+    const int reader = ::open(held.front().c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    int gate[2];
+    ASSERT_EQ(::pipe(gate), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Keeps every descriptor it inherited until the parent has written its lines.
+        char byte = 0;
+        ::close(gate[1]);
+        (void)!::read(gate[0], &byte, 1);
+        ::_exit(0);
+    }
+    ::close(gate[0]);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NO_THROW(SimpleLog().LogInfo("log", "line " + std::to_string(i)));
+        EXPECT_NO_THROW(platform::OpenNativeStream(file, platform::StreamMode::OpenReadWriteDenyWrite));
+    }
+    ::close(gate[1]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(reader);
+    EXPECT_EQ(ReadAll(file), InfoLine("before") + InfoLine("line 0") + InfoLine("line 1") + InfoLine("line 2"));
+}
+
+// Each line is one write of the whole line; an ordinary line takes the lock and looks once at the file's
+// name in the folder, opening nothing; in a second whose rotated name is taken, once the folder has
+// settled, a line looks only at the held folder's time, and neither renames nor scans.
+TEST_F(HeldLogTest, EachLineIsOneWriteAndATakenSecondLooksOnlyAtTheHeldFolder) {
+    const platform::ScopedOverride<platform::LogFolderOpener> recording(platform::TheLogFolderOpener,
+                                                                        &OpenRecordingLogFolder);
+    const std::string file = Dir / "log.txt";
+    const TLogHold hold(SimpleLog());
+    RegisterStandard(file, 1, 5);
+    SimpleLog().LogInfo("log", "first");
+    gHeld = {};
+    SimpleLog().LogInfo("log", "second");
+    EXPECT_EQ(gHeld.Appends, std::vector<std::string>{InfoLine("second")});
+    EXPECT_EQ(gHeld.Opens, 0);
+    EXPECT_EQ(gHeld.Locks, 1);
+    EXPECT_EQ(gHeld.NameChecks, 1);
+    EXPECT_EQ(gHeld.FolderTimes, 0);
+
+    WriteAll(Dir / "log_20240131T090507.txt", "this second's rotation");
+    WriteAll(file, std::string(2000, 'b'));
+    std::this_thread::sleep_for(std::chrono::milliseconds(120));
+    SimpleLog().LogInfo("log", "refused");
+    gHeld = {};
+    for (int i = 0; i < 3; ++i) {
+        SimpleLog().LogInfo("log", "appended");
+    }
+    EXPECT_EQ(gHeld.Appends.size(), 3u);
+    EXPECT_EQ(gHeld.Opens, 0);
+    EXPECT_EQ(gHeld.NameChecks, 0);
+    EXPECT_EQ(gHeld.FolderTimes, 3);
+    EXPECT_EQ(ReadAll(file), std::string(2000, 'b') + InfoLine("refused") + InfoLine("appended") +
+                                 InfoLine("appended") + InfoLine("appended"));
+    // The next second frees the name: the clock alone sends the next line to a rotation.
+    gNow.Second = 8;
+    SimpleLog().LogInfo("log", "rotated");
+    EXPECT_EQ(ReadAll(file), InfoLine("rotated"));
+}
+
+#endif
 
 } // namespace
 } // namespace pardova

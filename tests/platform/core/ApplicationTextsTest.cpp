@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-namespace pardova {
+namespace pardova::platform {
 namespace {
 
 TEST(ApplicationTitle, CutAtTheFirstDotAndLowerCasedAfterTheFirstCharacter) {
@@ -46,4 +46,4 @@ TEST(ErrorBoxTextTest, AFullStopFollowsALastCharacterAboveTheDot) {
 }
 
 } // namespace
-} // namespace pardova
+} // namespace pardova::platform

@@ -3,10 +3,13 @@
 // unless a test names another). A test's fake derives from it and overrides only the calls it changes, so a
 // new file-system call is forwarded here once, not in every fake.
 //
-// OpenFolder stays the interface's own, which walks through this object's calls, so that a fake sees every
-// step of a walk; MoveReplacing keeps the interface's default (the native file system).
+// OpenFolder gives the inner file system's own folder (the native one holds it open and works relative to
+// it), wrapped so that each call a walk makes on a folder comes to this object first: a fake overrides the
+// Folder* calls below to see or change those steps, and the steps it leaves alone run the platform's own
+// walk, the code users run. MoveReplacing keeps the interface's default (the native file system).
 
 #include "platform/core/FileSystem.h"
+#include "platform/core/Path.h"
 
 #include <memory>
 #include <optional>
@@ -27,6 +30,9 @@ public:
     std::optional<platform::FileAttributeData> GetAttributeData(const std::string& path,
                                                                 uint32_t* error = nullptr) override {
         return FInner.GetAttributeData(path, error);
+    }
+    std::unique_ptr<platform::FolderHandle> OpenFolder(const std::string& path) override {
+        return Wrap(FInner.OpenFolder(path), path);
     }
     std::optional<platform::FileIdentity> GetIdentity(const std::string& path) override {
         return FInner.GetIdentity(path);
@@ -49,7 +55,94 @@ public:
         return FInner.OpenStream(path, mode);
     }
 
+protected:
+    // The steps of a walk on a folder held open. `folder` is the inner file system's folder whose path is
+    // `folderPath` (as the walk named it: the path given to OpenFolder, a sub-folder's path composed from
+    // its parent's); `path` is the entry's. Folders passed along (`like`, `source`) are the inner ones too.
+    virtual std::unique_ptr<platform::DirectorySearch> FolderSearch(platform::FolderHandle& folder,
+                                                                    const std::string& folderPath) {
+        (void)folderPath;
+        return folder.Search();
+    }
+    virtual std::optional<platform::FileAttributeData>
+    FolderEntryData(platform::FolderHandle& folder, const std::string& name, const std::string& path, uint32_t* error) {
+        return folder.GetEntryData(name, path, error);
+    }
+    virtual std::unique_ptr<platform::FolderHandle> FolderOpenSubfolder(platform::FolderHandle& folder,
+                                                                        const std::string& name,
+                                                                        const std::string& path, bool followLinks) {
+        return folder.OpenSubfolder(name, path, followLinks);
+    }
+    virtual bool FolderMakeSubfolder(platform::FolderHandle& folder, const std::string& name, const std::string& path,
+                                     platform::FolderHandle* like, uint32_t* error) {
+        return folder.MakeSubfolder(name, path, like, error);
+    }
+    virtual bool FolderCopyFileHere(platform::FolderHandle& folder, platform::FolderHandle& source,
+                                    const std::string& sourceName, const std::string& sourcePath,
+                                    const std::string& name, const std::string& path, uint32_t* error,
+                                    platform::CopyBatch* batch, uint64_t tag) {
+        return folder.CopyFileHere(source, sourceName, sourcePath, name, path, error, batch, tag);
+    }
+
 private:
+    // A folder of the inner file system whose calls pass through the Folder* calls of its owner.
+    class Folder final : public platform::FolderHandle {
+    public:
+        Folder(ForwardingFs& owner, std::unique_ptr<platform::FolderHandle> inner, std::string path)
+            : FOwner(owner), FInner(std::move(inner)), FPath(std::move(path)) {}
+
+        std::unique_ptr<platform::DirectorySearch> Search() override { return FOwner.FolderSearch(*FInner, FPath); }
+        std::optional<platform::FileIdentity> Identity() override { return FInner->Identity(); }
+        std::optional<platform::FileAttributeData> GetEntryData(const std::string& name, const std::string&,
+                                                                uint32_t* error) override {
+            return FOwner.FolderEntryData(*FInner, name, Child(name), error);
+        }
+        std::unique_ptr<platform::FolderHandle> OpenSubfolder(const std::string& name, const std::string&,
+                                                              bool followLinks) override {
+            const std::string path = Child(name);
+            return FOwner.Wrap(FOwner.FolderOpenSubfolder(*FInner, name, path, followLinks), path);
+        }
+        bool MakeSubfolder(const std::string& name, const std::string&, platform::FolderHandle* like,
+                           uint32_t* error) override {
+            return FOwner.FolderMakeSubfolder(*FInner, name, Child(name),
+                                              like != nullptr ? &FOwner.Inner(*like) : nullptr, error);
+        }
+        bool CopyFileHere(platform::FolderHandle& source, const std::string& sourceName, const std::string& sourcePath,
+                          const std::string& name, const std::string&, uint32_t* error, platform::CopyBatch* batch,
+                          uint64_t tag) override {
+            return FOwner.FolderCopyFileHere(*FInner, FOwner.Inner(source), sourceName,
+                                             FOwner.PathOf(source, sourceName, sourcePath), name, Child(name), error,
+                                             batch, tag);
+        }
+        void RemoveStaleTemporaries(platform::FolderHandle& source) override {
+            FInner->RemoveStaleTemporaries(FOwner.Inner(source));
+        }
+        void RestrictLike(const std::string& name, const platform::FileAttributeData& source,
+                          const platform::FileAttributeData& own) override {
+            FInner->RestrictLike(name, source, own);
+        }
+
+        std::string Child(const std::string& name) const { return platform::IncludeSlash(FPath) + name; }
+
+        ForwardingFs& FOwner;
+        std::unique_ptr<platform::FolderHandle> FInner;
+        std::string FPath;
+    };
+
+    std::unique_ptr<platform::FolderHandle> Wrap(std::unique_ptr<platform::FolderHandle> inner, std::string path) {
+        return inner ? std::make_unique<Folder>(*this, std::move(inner), std::move(path)) : nullptr;
+    }
+    // The inner folder of one of this object's folders; any other folder as it is.
+    platform::FolderHandle& Inner(platform::FolderHandle& folder) {
+        auto* own = dynamic_cast<Folder*>(&folder);
+        return own != nullptr && &own->FOwner == this ? *own->FInner : folder;
+    }
+    // The path of entry `name` of a folder: composed for one of this object's folders, as given otherwise.
+    static std::string PathOf(platform::FolderHandle& folder, const std::string& name, const std::string& given) {
+        auto* own = dynamic_cast<Folder*>(&folder);
+        return own != nullptr ? own->Child(name) : given;
+    }
+
     platform::FileSystem& FInner;
 };
 

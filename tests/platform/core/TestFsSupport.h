@@ -3,6 +3,7 @@
 // out of std::filesystem on every platform.
 
 #include "platform/core/Path.h"
+#include "support/TestRemoveFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -80,6 +81,12 @@ inline void MakeReadOnly(const std::string& path) {
                        stdfs::perm_options::remove);
 }
 
+// Gives the owner's write permission back (on Windows: clears the read-only attribute, without which the
+// file cannot be removed).
+inline void MakeWritable(const std::string& path) {
+    stdfs::permissions(PathFromUtf8(path), stdfs::perms::owner_write, stdfs::perm_options::add);
+}
+
 #ifndef _WIN32
 // Runs `run` with the process's file-size limit set low, so that writes past it fail part-way as they would
 // on a full disk (the signal such a write raises is ignored meanwhile); gives run's result.
@@ -102,8 +109,8 @@ template <class F> auto WithFileSizeLimit(rlim_t limit, F run) {
 }
 #endif
 
-// A fresh folder under the system's temporary folder, removed again at the end of the test (read-only
-// entries included). Root() ends in the native separator.
+// A fresh folder under the system's temporary folder, removed again at the end of the test; what cannot be
+// removed fails the test (RemoveTestFolder). Root() ends in the native separator.
 class TempFolderTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -121,13 +128,7 @@ protected:
         FRootText = platform::IncludeSlash(Utf8FromPath(FRoot.make_preferred()));
     }
 
-    void TearDown() override {
-        std::error_code ec;
-        for (auto it = stdfs::recursive_directory_iterator(FRoot, ec); !ec && it != stdfs::end(it); it.increment(ec)) {
-            stdfs::permissions(it->path(), stdfs::perms::owner_all, stdfs::perm_options::add, ec);
-        }
-        stdfs::remove_all(FRoot, ec);
-    }
+    void TearDown() override { RemoveTestFolder(FRoot); }
 
     const std::string& Root() const { return FRootText; }
     // The path of a name below the root, with native separators.

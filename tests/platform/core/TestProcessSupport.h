@@ -4,6 +4,7 @@
 
 #include "platform/core/Process.h"
 #include "platform/core/Text.h"
+#include "support/TestRemoveFolder.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -33,7 +34,8 @@ inline std::filesystem::path FromUtf8(const std::string& s) {
     return std::filesystem::path(std::u8string(s.begin(), s.end()));
 }
 
-// A fresh folder under the system's temporary folder, removed with everything in it at the end.
+// A fresh folder under the system's temporary folder, removed with everything in it at the end; what cannot
+// be removed fails the test (RemoveTestFolder).
 class TempDir {
 public:
     TempDir() {
@@ -46,10 +48,7 @@ public:
             }
         }
     }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(FPath, ec);
-    }
+    ~TempDir() { RemoveTestFolder(FPath); }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
@@ -130,7 +129,7 @@ inline int RunSelfChild(const std::string& testName) {
     const std::string disabled = "--gtest_also_run_disabled_tests";
 #ifdef _WIN32
     std::string commandLine = "\"" + exe + "\" " + filter + " " + disabled;
-    const std::u16string wide16 = Utf8ToUtf16(commandLine);
+    const std::u16string wide16 = platform::Utf8ToUtf16(commandLine);
     std::wstring wide(wide16.begin(), wide16.end());
     STARTUPINFOW si{};
     si.cb = sizeof si;

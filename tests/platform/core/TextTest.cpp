@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-namespace pardova {
+namespace pardova::platform {
 namespace {
 
 TEST(TextTest, DecodeUtf8TakesWhatEachCheckAllows) {
@@ -80,4 +80,4 @@ TEST(TextTest, IsAsciiLooksAtEveryByte) {
 }
 
 } // namespace
-} // namespace pardova
+} // namespace pardova::platform

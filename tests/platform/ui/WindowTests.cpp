@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-namespace pardova {
+namespace pardova::platform {
 namespace {
 
 using testing::BoxAnswerer;
@@ -344,7 +344,7 @@ TEST(CheckBox, CheckedIsAPublishedProperty) {
     EXPECT_TRUE(box.isChecked());
     box.setChecked(false);
     EXPECT_EQ(box.property("Checked"), QVariant(false));
-    EXPECT_STREQ(box.metaObject()->className(), "pardova::TsCheckBox");
+    EXPECT_STREQ(box.metaObject()->className(), "pardova::platform::TsCheckBox");
 }
 
 // The toolkit's own texts follow the user's language; the program's texts never change.
@@ -406,6 +406,6 @@ TEST(Halt, FromOnShowDestroysTheFormsThenRunsTheFinalisersThenExits) {
 }
 
 } // namespace
-} // namespace pardova
+} // namespace pardova::platform
 
 #include "WindowTests.moc"

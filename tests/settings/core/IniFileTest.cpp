@@ -200,7 +200,7 @@ TEST_F(TempDir, FolderInPlaceOfTheFileReadsEmptyAndFailsToWrite) {
     TMemIniFile ini(PathOf("settings.ini"));
     EXPECT_TRUE(ini.ReadSections().empty());
     ini.WriteString("S", "k", "v");
-    EXPECT_THROW(ini.UpdateFile(), EFCreateError);
+    EXPECT_THROW(ini.UpdateFile(), platform::EFCreateError);
 }
 
 TEST_F(TempDir, FileThatCannotBeCreatedRaisesWithTheFileName) {
@@ -209,7 +209,7 @@ TEST_F(TempDir, FileThatCannotBeCreatedRaisesWithTheFileName) {
     try {
         ini.UpdateFile();
         FAIL() << "UpdateFile succeeded in a missing folder";
-    } catch (const EFCreateError& e) {
+    } catch (const platform::EFCreateError& e) {
         EXPECT_THAT(e.Message(), HasSubstr("settings.ini"));
         EXPECT_THAT(e.Message(), HasSubstr("Cannot create file"));
     }
@@ -239,7 +239,7 @@ TEST_F(TempDir, IniFileWriteRefusedNamesTheFile) {
     try {
         ini.WriteString("S", "Line0", "'00'");
         FAIL() << "the write succeeded in a missing folder";
-    } catch (const Exception& e) {
+    } catch (const platform::Exception& e) {
         EXPECT_EQ(e.Message(), "Unable to write to " + PathOf("no-such-folder/hex.ini"));
     }
 }
@@ -252,7 +252,7 @@ TEST_F(TempDir, ASaveThatCannotBeCompletedLeavesThePreviousFileWhole) {
 #ifndef _WIN32
     // The file-size limit fails the write part-way, as a full disk would.
     pardova::testing::WithFileSizeLimit(64 * 1024, [&] {
-        EXPECT_THROW(ini.UpdateFile(), EFileStreamError);
+        EXPECT_THROW(ini.UpdateFile(), platform::EFileStreamError);
         return 0;
     });
     EXPECT_EQ(ReadBytes("settings.ini"), previous);
@@ -299,7 +299,7 @@ TEST_F(TempDir, AnOldFileKeptAsideMakesRoomForTheNewOneOrComesBack) {
     WriteBytes("settings.ini", "damaged again");
     RefusingRenameOntoFs refusing(PathOf("settings.ini"));
     const platform::ScopedOverride<platform::FileSystem*> use(platform::FsOverride(), &refusing);
-    EXPECT_THROW(ini.UpdateFile(PathOf("settings.ini.bad")), EFCreateError);
+    EXPECT_THROW(ini.UpdateFile(PathOf("settings.ini.bad")), platform::EFCreateError);
     EXPECT_EQ(ReadBytes("settings.ini"), "damaged again");
     EXPECT_EQ(ReadBytes("settings.ini.bad"), "damaged");
     EXPECT_EQ(Names(), (std::vector<std::string>{"settings.ini", "settings.ini.bad"}));
@@ -329,8 +329,8 @@ public:
     std::unique_ptr<platform::FileStream> OpenStream(const std::string& path, platform::StreamMode mode) override {
         if (mode == platform::StreamMode::CreateNewNoShare || mode == platform::StreamMode::CreateNoShare) {
             ++Refused;
-            throw EFCreateError("Cannot create file \"" + path + "\". No room.", path, platform::kErrDiskFull,
-                                "No room.");
+            throw platform::EFCreateError("Cannot create file \"" + path + "\". No room.", path, platform::kErrDiskFull,
+                                          "No room.");
         }
         return ForwardingFs::OpenStream(path, mode);
     }
@@ -358,7 +358,7 @@ TEST_F(TempDir, WhereNoNewFileCanBeMadeAnExistingFileIsRewrittenInPlace) {
     try {
         missing.UpdateFile();
         ADD_FAILURE() << "a file was made";
-    } catch (const EFCreateError& e) {
+    } catch (const platform::EFCreateError& e) {
         EXPECT_EQ(e.Message(), "Cannot create file \"" + PathOf("other.ini") + "\". No room.");
         EXPECT_EQ(e.Path(), PathOf("other.ini"));
         EXPECT_EQ(e.ErrorCode(), platform::kErrDiskFull);
@@ -411,7 +411,7 @@ TEST_F(TempDir, OnlyARegularFileOfSensibleSizeIsRead) {
         try {
             TMemIniFile ini(PathOf(name));
             ADD_FAILURE() << "read as stored data";
-        } catch (const EFOpenError& e) {
+        } catch (const platform::EFOpenError& e) {
             EXPECT_THAT(e.Message(), HasSubstr(name));
         }
     }

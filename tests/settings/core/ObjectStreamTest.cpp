@@ -30,7 +30,7 @@ TEST(MemoryStream, ReadWriteSeekAndSize) {
     s.SetSize(3);
     EXPECT_EQ(s.Position(), 3);
     EXPECT_EQ(s.ToString(), "abc");
-    EXPECT_THROW(s.Seek(-4, TSeekOrigin::soCurrent), EStreamError);
+    EXPECT_THROW(s.Seek(-4, TSeekOrigin::soCurrent), platform::EStreamError);
     s.Clear();
     EXPECT_EQ(s.Size(), 0);
 }

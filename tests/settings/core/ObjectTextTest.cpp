@@ -28,7 +28,9 @@ std::string BinaryToText(const std::string& bytes) {
 // Joins lines with CR LF after each.
 std::string Lines(std::initializer_list<std::string> lines) {
     std::string out;
-    for (const auto& line : lines) out += line + "\r\n";
+    for (const auto& line : lines) {
+        out += line + "\r\n";
+    }
     return out;
 }
 
@@ -474,7 +476,9 @@ TEST(ObjectText, DeeplyNestedStreamsAreRejected) {
     const std::string header = Bytes({'T', 'P', 'F', '0', 2, 'T', 'F', 1, 'F', 1, 'P'});
     EXPECT_THROW(BinaryToText(header + std::string(100000, static_cast<char>(vaList))), EReadError);
     std::string objects = "TPF0";
-    for (int i = 0; i < 100000; ++i) objects += Bytes({1, 'T', 0, 0});
+    for (int i = 0; i < 100000; ++i) {
+        objects += Bytes({1, 'T', 0, 0});
+    }
     EXPECT_THROW(BinaryToText(objects), EReadError);
 }
 

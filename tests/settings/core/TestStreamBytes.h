@@ -10,7 +10,9 @@ namespace pardova::testing {
 
 inline std::string Bytes(std::initializer_list<int> values) {
     std::string out;
-    for (int v : values) out.push_back(static_cast<char>(v));
+    for (int v : values) {
+        out.push_back(static_cast<char>(v));
+    }
     return out;
 }
 

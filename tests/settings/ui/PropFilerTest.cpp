@@ -178,7 +178,7 @@ TEST_P(PropWriterFailure, EndsTheWriteWithItsMessage) {
     try {
         WriteText(&form, {GetParam().Path});
         FAIL() << "the write succeeded";
-    } catch (const Exception& e) {
+    } catch (const platform::Exception& e) {
         EXPECT_EQ(e.Message(), GetParam().Message);
     }
 }
@@ -440,7 +440,7 @@ TEST(PropReader, StreamThatIsNotAnObjectStreamFails) {
     try {
         ReadStream(&form, stream);
         FAIL() << "read succeeded";
-    } catch (const Exception& e) {
+    } catch (const platform::Exception& e) {
         EXPECT_EQ(e.Message(), "Invalid stream format");
     }
 }
@@ -454,7 +454,7 @@ TEST(PropReader, TruncatedStreamEndsTheReadAtEveryCut) {
     for (size_t cut = 0; cut < bytes.size(); ++cut) {
         TMainForm target(false);
         TMemoryStream stream(std::string_view(bytes).substr(0, cut));
-        EXPECT_THROW(ReadStream(&target, stream), Exception) << "cut at " << cut;
+        EXPECT_THROW(ReadStream(&target, stream), platform::Exception) << "cut at " << cut;
     }
     TMainForm target(false);
     TMemoryStream stream(bytes);
@@ -513,8 +513,8 @@ public:
 
 TEST(PropInterceptors, RegistryFindsTheNearestAncestorAndTheFirstOnATie) {
     EXPECT_EQ(InterceptorClassFor(&TMainForm::staticMetaObject), &TFormStoragePropertyInterceptor::staticMetaObject);
-    EXPECT_EQ(AncestorDistance(&TMainForm::staticMetaObject, &TForm::staticMetaObject), 1);
-    EXPECT_EQ(AncestorDistance(&TKinds::staticMetaObject, &TForm::staticMetaObject), -1);
+    EXPECT_EQ(AncestorDistance(&TMainForm::staticMetaObject, &platform::TForm::staticMetaObject), 1);
+    EXPECT_EQ(AncestorDistance(&TKinds::staticMetaObject, &platform::TForm::staticMetaObject), -1);
     EXPECT_EQ(InterceptorClassFor(&TKinds::staticMetaObject), nullptr);
 
     RegisterPropertyInterceptor(&QObject::staticMetaObject, &TOtherInterceptor::staticMetaObject);

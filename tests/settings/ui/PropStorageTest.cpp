@@ -207,7 +207,7 @@ TEST_F(SettingsStore, StreamOfNoKnownFormatIsRefused) {
     try {
         FManager->ReadPropertiesStream(stream, form.PropStorage1);
         FAIL() << "accepted";
-    } catch (const Exception& e) {
+    } catch (const platform::Exception& e) {
         EXPECT_EQ(e.Message(), "Invalid stream format.");
     }
 }
@@ -261,7 +261,7 @@ TEST_F(SettingsStore, FieldsSurviveClosingAndReopeningPositionIncluded) {
     EXPECT_TRUE(form->CheckBox1->Checked());
     EXPECT_EQ(form->DirEdit1->Text(), kFolderA);
     EXPECT_EQ(form->ExeEdit->Text(), kProgram);
-    EXPECT_TRUE(FBoxes.empty());
+    EXPECT_TRUE(Boxes().empty());
 }
 
 TEST_F(SettingsStore, StoredValuesAreInPlaceWhenTheWindowsOwnShowHandlerRuns) {
@@ -317,7 +317,7 @@ TEST_F(SettingsStore, InactiveStorageNeitherLoadsNorSavesButTheWindowsHandlersRu
 
 TEST_F(SettingsStore, StorageCreatedInCodeActsOnlyWhenCalled) {
     WriteIni(kExampleFile);
-    std::unique_ptr<TMainForm> form(TForm::Create<TMainForm>(false));
+    std::unique_ptr<TMainForm> form(platform::TForm::Create<TMainForm>(false));
     auto* storage = new TPropStorageEh(form.get());
     storage->StoredProps().Add("DirEdit2.<P>.Text");
     form->show();
@@ -377,12 +377,12 @@ TEST_F(SettingsStore, SaveFailureIsShownTheWindowClosesAndTheDestroyHandlerTries
     FManager->SetIniFileName(At("missing/settings.ini"));
     auto form = OpenWindow();
     EXPECT_TRUE(form->close());
-    ASSERT_EQ(FBoxes.size(), 1u);
-    EXPECT_THAT(FBoxes[0], HasSubstr("settings.ini"));
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_THAT(Boxes()[0], HasSubstr("settings.ini"));
     EXPECT_TRUE(form->PropStorage1->PropsLoaded());
     EXPECT_FALSE(form->PropStorage1->Saved());
     form.reset();
-    EXPECT_EQ(FBoxes.size(), 2u);
+    EXPECT_EQ(Boxes().size(), 2u);
 }
 
 struct BadData {
@@ -436,7 +436,7 @@ TEST_P(BadStoredData, DropsTheLoadAndIsSetAsideAtTheNextSave) {
     form->DirEdit1->SetText("typed later");
     EXPECT_TRUE(form->close());
     form.reset();
-    EXPECT_TRUE(FBoxes.empty());
+    EXPECT_TRUE(Boxes().empty());
     EXPECT_EQ(pardova::testing::ReadFile(At("settings.ini.bad")), file);
     EXPECT_THAT(ReadIni(), HasSubstr("Line7='    Text = 'typed later''"));
     EXPECT_EQ(ReadIni().rfind("[TMainForm]\r\n", 0), 0u) << "a fresh file holds the store's section alone";
@@ -472,7 +472,7 @@ TEST_F(SettingsStore, AFileThatCannotBeReadIsLeftAlone) {
     form->DirEdit1->SetText("typed");
     EXPECT_TRUE(form->close());
     form.reset();
-    EXPECT_TRUE(FBoxes.empty());
+    EXPECT_TRUE(Boxes().empty());
     EXPECT_EQ(std::filesystem::file_size(pardova::testing::PathFromUtf8(IniPath())), std::uintmax_t{65} << 20);
     EXPECT_FALSE(pardova::testing::Exists(At("settings.ini.bad")));
 }
@@ -491,7 +491,7 @@ INSTANTIATE_TEST_SUITE_P(
 // ---- Property paths of a storage --------------------------------------------------------------------
 
 TEST(PropertyNames, KeepsOrderDropsEqualPathsAndChecksAgainstTheRoot) {
-    std::unique_ptr<TMainForm> built(TForm::Create<TMainForm>(false));
+    std::unique_ptr<TMainForm> built(platform::TForm::Create<TMainForm>(false));
     TPropertyNamesEh names(built.get());
     for (const char* path : {"ExeEdit.<P>.Text", "<P>.Top", "CheckBox1.<P>.Checked", "<P>.Left", "EXEEDIT.<P>.TEXT",
                              "Ghost.<P>.Text", "DirEdit1.<P>.Nope", "<p>.Width", "DirEdit1.<P>.Text"}) {
@@ -503,7 +503,7 @@ TEST(PropertyNames, KeepsOrderDropsEqualPathsAndChecksAgainstTheRoot) {
     try {
         names.CheckPropertyPath("DirEdit1");
         FAIL() << "a path without <P> passed";
-    } catch (const Exception& e) {
+    } catch (const platform::Exception& e) {
         EXPECT_EQ(e.Message(), "Invalide property path: \"DirEdit1\"");
     }
 }

@@ -5,11 +5,13 @@
 #include "platform/core/TestFsSupport.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Forms.h"
+#include "platform/ui/TestWindowSupport.h"
 #include "settings/ui/PropStorage.h"
 
 #include <QCoreApplication>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,10 +24,10 @@ protected:
         FManager = new TIniPropStorageManEh();
         FManager->SetIniFileName(IniPath());
         FPrevious = InstallDefaultStorageManager(FManager);
-        Application->SetMessageBoxHook([this](TShownBox& box) { FBoxes.push_back(box.Text().toStdString()); });
+        FAnswerer.emplace();
     }
     void TearDown() override {
-        Application->SetMessageBoxHook(nullptr);
+        FAnswerer.reset();
         InstallDefaultStorageManager(FPrevious);
         delete FManager;
         TempFolderTest::TearDown();
@@ -38,7 +40,7 @@ protected:
 
     // A window built as the program builds it: the storage hooks the window while it is loaded.
     static std::unique_ptr<Form> OpenWindow() {
-        std::unique_ptr<Form> form(TForm::Create<Form>());
+        std::unique_ptr<Form> form(platform::TForm::Create<Form>());
         form->show();
         QCoreApplication::processEvents();
         return form;
@@ -46,7 +48,16 @@ protected:
 
     TIniPropStorageManEh* FManager = nullptr;
     TPropStorageManagerEh* FPrevious = nullptr;
-    std::vector<std::string> FBoxes;
+    // The texts of the failure boxes shown so far.
+    std::vector<std::string> Boxes() const {
+        std::vector<std::string> texts;
+        for (const QString& text : FAnswerer->Texts()) {
+            texts.push_back(text.toStdString());
+        }
+        return texts;
+    }
+
+    std::optional<BoxAnswerer> FAnswerer;
 };
 
 } // namespace pardova::testing

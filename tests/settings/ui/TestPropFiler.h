@@ -31,7 +31,7 @@ public:
 };
 
 // The main window's stored part: the same names, classes and stored paths.
-class TMainForm : public TForm {
+class TMainForm : public platform::TForm {
     Q_OBJECT
 public:
     explicit TMainForm(bool WithStorage = true) {
@@ -48,7 +48,7 @@ public:
         DirEdit1 = Make<TsDirectoryEdit>("DirEdit1");
         DirEdit2 = Make<TsDirectoryEdit>("DirEdit2");
         ExeEdit = Make<TsFilenameEdit>("ExeEdit");
-        CheckBox1 = Make<TsCheckBox>("CheckBox1");
+        CheckBox1 = Make<platform::TsCheckBox>("CheckBox1");
     }
     // The storage's destroy handler reads this form's members and class: it runs before any of them goes.
     ~TMainForm() override { BeforeDestruction(); }
@@ -57,7 +57,7 @@ public:
     TsDirectoryEdit* DirEdit1;
     TsDirectoryEdit* DirEdit2;
     TsFilenameEdit* ExeEdit;
-    TsCheckBox* CheckBox1;
+    platform::TsCheckBox* CheckBox1;
 
 private:
     template <class T> T* Make(const char* name) {
@@ -186,7 +186,7 @@ private:
 Q_DECLARE_OPERATORS_FOR_FLAGS(TKinds::TStyles)
 
 // A form to hold the kinds component and a panel with a nested control.
-class TKindsForm : public TForm {
+class TKindsForm : public platform::TForm {
     Q_OBJECT
 public:
     TKindsForm() {
@@ -197,13 +197,13 @@ public:
         Other->setObjectName("Other");
         Panel1 = new QWidget(this);
         Panel1->setObjectName("Panel1");
-        Inner = new TsCheckBox(Panel1);
+        Inner = new platform::TsCheckBox(Panel1);
         Inner->setObjectName("Inner");
     }
     TKinds* Kinds;
     TKinds* Other;
     QWidget* Panel1;
-    TsCheckBox* Inner;
+    platform::TsCheckBox* Inner;
 };
 
 } // namespace pardova::fixture
