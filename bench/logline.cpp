@@ -5,8 +5,11 @@
 //   logline FOLDER COUNT [held|plain]
 //
 // held (the default): the lines are written under a hold, as during a pass; plain: each line opens and
-// closes the file. Built against the log's libraries by bench/run; LOGLINE_NO_HOLD builds it against a
-// log without holds, which writes every line the plain way.
+// closes the file. Built against a build's libraries, for instance
+//   g++ -O2 -g -std=c++20 -Isrc bench/logline.cpp build/src/log/libpardova_log_core.a \
+//       build/src/platform/libpardova_platform_core.a -lpthread -o logline
+// and with -DLOGLINE_NO_HOLD against a log without holds (an older one), which writes every line the
+// plain way.
 #include "log/core/SimpleLog.h"
 
 #include <cstdlib>

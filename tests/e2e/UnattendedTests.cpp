@@ -126,6 +126,16 @@ TEST_F(Unattended, AGoodPassWithoutADisplayMirrorsPrintsNothingAndExitsWithZero)
     EXPECT_EQ(ReadFile(Dir / "app" / "settings.ini"), SettingsWithFields((Dir / "A").string(), B.string()));
 }
 
+// The window's saved place lies where the display-less platform's screen has room for it, but a smaller
+// screen would not: restored and saved again, it stays as it was.
+TEST_F(Unattended, AGoodPassWithoutADisplayKeepsTheWindowsSavedPlace) {
+    const std::string saved = SettingsWithFields((Dir / "A").string(), (Dir / "B").string(), 500, 400);
+    WriteFile(Dir / "app" / "settings.ini", saved);
+    const Outcome run = RunAsScheduled({"/s"});
+    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_EQ(ReadFile(Dir / "app" / "settings.ini"), saved);
+}
+
 TEST_F(Unattended, AFailedPassThatNobodyCanSeeSaysWhyOnStandardErrorAndExitsWithOne) {
     // No display at all, and a display named whose server is not there.
     for (const std::string& display : {std::string(), std::string(":") + std::to_string(30000 + getpid() % 9999)}) {

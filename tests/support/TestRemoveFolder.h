@@ -4,6 +4,10 @@
 // away, or makes a file read-only, gives them back itself, so that what a test leaves behind is seen, not
 // hidden by its clean-up.
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -14,26 +18,66 @@ namespace pardova::testing {
 
 namespace detail {
 
+// The failures named one by one; past them only their number is given.
+constexpr int kReportedFailures = 20;
+
 inline std::string PathText(const std::filesystem::path& path) {
     const std::u8string text = path.u8string();
     return std::string(text.begin(), text.end());
 }
 
-// The failures named one by one; past them only their number is given.
-constexpr int kReportedFailures = 20;
+inline void ReportLeft(const std::filesystem::path& path, const char* what, const std::error_code& ec, int& failures) {
+    if (++failures <= kReportedFailures) {
+        ADD_FAILURE() << "the test left " << PathText(path) << " behind: cannot " << what << " it: " << ec.message();
+    }
+}
 
-// Removes one entry, a folder after its contents; links are removed, never followed. Counts the failures.
-inline void RemoveEntry(const std::filesystem::path& path, int& failures) {
-    const auto fail = [&](const char* what, const std::error_code& ec) {
-        if (++failures <= kReportedFailures) {
-            ADD_FAILURE() << "the test left " << PathText(path) << " behind: cannot " << what
-                          << " it: " << ec.message();
-        }
+#ifdef _WIN32
+// Through the system's own calls on the long form of the path (\\?\C:\...): tests make paths past the old
+// limit of 260 characters on purpose, which the runtime's file calls cannot reach.
+inline void RemoveEntry(const std::wstring& path, int& failures) {
+    const auto fail = [&](const char* what, DWORD code) {
+        const std::wstring shown = path.rfind(L"\\\\?\\", 0) == 0 ? path.substr(4) : path;
+        ReportLeft(std::filesystem::path(shown), what, std::error_code(static_cast<int>(code), std::system_category()),
+                   failures);
     };
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        fail("read the attributes of", ::GetLastError());
+        return;
+    }
+    const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    // A link to a folder is removed as it is, never entered.
+    if (folder && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        WIN32_FIND_DATAW entry{};
+        const HANDLE find = ::FindFirstFileW((path + L"\\*").c_str(), &entry);
+        if (find == INVALID_HANDLE_VALUE) {
+            fail("list", ::GetLastError());
+        } else {
+            do {
+                const std::wstring name = entry.cFileName;
+                if (name != L"." && name != L"..") {
+                    RemoveEntry(path + L"\\" + name, failures);
+                }
+            } while (::FindNextFileW(find, &entry));
+            const DWORD end = ::GetLastError();
+            ::FindClose(find);
+            if (end != ERROR_NO_MORE_FILES) {
+                fail("list", end);
+            }
+        }
+    }
+    if (!(folder ? ::RemoveDirectoryW(path.c_str()) : ::DeleteFileW(path.c_str()))) {
+        fail("remove", ::GetLastError());
+    }
+}
+#else
+// Removes one entry, a folder after its contents; links are removed, never followed.
+inline void RemoveEntry(const std::filesystem::path& path, int& failures) {
     std::error_code ec;
     const auto status = std::filesystem::symlink_status(path, ec);
     if (ec) {
-        fail("read the attributes of", ec);
+        ReportLeft(path, "read the attributes of", ec, failures);
         return;
     }
     if (std::filesystem::is_directory(status)) {
@@ -42,14 +86,15 @@ inline void RemoveEntry(const std::filesystem::path& path, int& failures) {
             RemoveEntry(it->path(), failures);
         }
         if (ec) {
-            fail("list", ec);
+            ReportLeft(path, "list", ec, failures);
             return;
         }
     }
     if (!std::filesystem::remove(path, ec) && ec) {
-        fail("remove", ec);
+        ReportLeft(path, "remove", ec, failures);
     }
 }
+#endif
 
 } // namespace detail
 
@@ -60,7 +105,12 @@ inline void RemoveTestFolder(const std::filesystem::path& folder) {
         return;
     }
     int failures = 0;
+#ifdef _WIN32
+    const std::wstring full = std::filesystem::absolute(folder).make_preferred().wstring();
+    detail::RemoveEntry(full.rfind(L"\\\\", 0) == 0 ? full : L"\\\\?\\" + full, failures);
+#else
     detail::RemoveEntry(folder, failures);
+#endif
     if (failures > detail::kReportedFailures) {
         ADD_FAILURE() << "and " << (failures - detail::kReportedFailures) << " more entries below "
                       << detail::PathText(folder);

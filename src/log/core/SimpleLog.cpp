@@ -439,7 +439,7 @@ void TLogInstance::CheckSizeLimit() {
     if (nameTaken && !FHeldFolder) {
         // A folder's time tells of a later change only once the clock has moved on past the file system's
         // granularity; while its last change is that recent, every event looks again as the plain rules do.
-        constexpr uint64_t kGranularity = 50 * 10000; // 50 ms in 100-ns units
+        constexpr uint64_t kGranularity = uint64_t{50} * 10000; // 50 ms in 100-ns units
         const auto folderData = fs.GetAttributeData(folder);
         if (folderData && folderData->LastWriteTime + kGranularity < platform::CurrentFileTime()) {
             FRotationTaken = true;

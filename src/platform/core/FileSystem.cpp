@@ -5,6 +5,7 @@
 
 #include "platform/core/Path.h"
 #include "platform/core/Process.h"
+#include "platform/core/Text.h"
 
 #include <atomic>
 #include <charconv>
@@ -134,13 +135,9 @@ std::string PartialCopyName(std::string_view name, uint32_t processId, uint64_t 
     if (kPartPrefix.size() + name.size() + ownerText.size() + kPartSuffix.size() <= 255) {
         result.append(name);
     } else {
-        uint64_t hash = 14695981039346656037ull;
-        for (const char c : name) {
-            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-        }
-        static constexpr char kDigits[] = "0123456789abcdef";
-        for (int shift = 60; shift >= 0; shift -= 4) {
-            result += kDigits[(hash >> shift) & 0xF];
+        const uint64_t hash = Fnv1a64(name);
+        for (int shift = 56; shift >= 0; shift -= 8) {
+            AppendHexByte(result, static_cast<uint8_t>(hash >> shift), HexDigits::Lower);
         }
     }
     result.append(ownerText).append(kPartSuffix);

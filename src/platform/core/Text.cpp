@@ -131,10 +131,11 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
     return lines;
 }
 
-void AppendHexByte(std::string& out, uint8_t byte) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    out += kDigits[byte >> 4];
-    out += kDigits[byte & 0x0F];
+void AppendHexByte(std::string& out, uint8_t byte, HexDigits letters) {
+    static constexpr char kDigits[2][17] = {"0123456789ABCDEF", "0123456789abcdef"};
+    const char* digits = kDigits[letters == HexDigits::Lower ? 1 : 0];
+    out += digits[byte >> 4];
+    out += digits[byte & 0x0F];
 }
 
 uint64_t Fnv1a64(std::string_view bytes, uint64_t basis) {

@@ -50,8 +50,9 @@ size_t Utf16Length(std::string_view text);
 // ends the last line and starts no empty one; an empty text has no lines.
 std::vector<std::string_view> SplitLines(std::string_view text);
 
-// Appends a byte as two upper-case hexadecimal digits.
-void AppendHexByte(std::string& out, uint8_t byte);
+enum class HexDigits { Upper, Lower };
+// Appends a byte as two hexadecimal digits (upper-case unless asked otherwise).
+void AppendHexByte(std::string& out, uint8_t byte, HexDigits letters = HexDigits::Upper);
 
 // The 64-bit FNV-1a hash of the bytes, from the given offset basis. Where a hash names something that
 // stays on the disk or is shared between processes, its basis is part of that name and never changes.

@@ -408,6 +408,8 @@ private:
     }
 
     void CheckLineLength(size_t start) {
+        // The text may hold zero bytes: it is searched by its length, no terminator is looked for.
+        // NOLINTNEXTLINE(bugprone-not-null-terminated-result)
         const void* lf = std::memchr(FText.data() + start, '\n', FText.size() - start);
         size_t end = lf ? static_cast<size_t>(static_cast<const char*>(lf) - FText.data()) : FText.size();
         if (end > start && FText[end - 1] == '\r') {

@@ -544,9 +544,10 @@ void TIniPropStorageManEh::WritePropertiesText(TPropStorageEh* PropStorage, cons
         trimmed.pop_back();
     }
     if (!trimmed.empty() && !lines.empty()) {
-        std::string value = "'" + std::string(lines[0]) + "'\r\n";
+        std::string value = "'";
+        value.append(lines[0]).append("'\r\n");
         for (size_t i = 1; i < lines.size(); ++i) {
-            value += "Line" + std::to_string(i) + "='" + std::string(lines[i]) + "'\r\n";
+            value.append("Line").append(std::to_string(i)).append("='").append(lines[i]).append("'\r\n");
         }
         ini.WriteString(section, "Line0", value);
     }

@@ -326,10 +326,7 @@ TEST_F(MainWindow, TheLogIsClosedWhileAFailureBoxWaitsAndAfterAPass) {
     CreateWindow();
     MainForm->show();
     std::vector<int> openWhileShown;
-    Application->SetMessageBoxHook([&openWhileShown](TShownBox& box) {
-        openWhileShown.push_back(LogDescriptors());
-        box.Press(QMessageBox::Ok);
-    });
+    Answerer.OnShown = [&openWhileShown](const testing::ShownBox&) { openWhileShown.push_back(LogDescriptors()); };
     // The program check fails after the line of B's creation.
     Fill(Root + "A", Root + "B2", "", true);
     MainForm->sButton1->click();
@@ -340,7 +337,7 @@ TEST_F(MainWindow, TheLogIsClosedWhileAFailureBoxWaitsAndAfterAPass) {
     EXPECT_EQ(openWhileShown.size(), 1u) << "the pass failed";
     EXPECT_GT(LogTexts().size(), 3u);
     EXPECT_EQ(LogDescriptors(), 0);
-    Application->SetMessageBoxHook(nullptr);
+    Answerer.OnShown = nullptr;
 }
 #endif
 

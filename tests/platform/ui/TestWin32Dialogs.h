@@ -10,6 +10,10 @@
 #include <commdlg.h>
 #include <dlgs.h>
 
+// The system's headers spell this function as a macro; the suites that include this header keep the name
+// for their own helpers.
+#undef CreateWindow
+
 #include <QString>
 #include <QStringList>
 

@@ -159,12 +159,18 @@ public:
 #ifdef _WIN32
         : FAnswerer([this](HWND box) {
               Boxes.push_back(ReadShownBox(box));
+              if (OnShown) {
+                  OnShown(Boxes.back());
+              }
               PressDialogButton(box, IDOK);
           })
 #else
         : FWatcher([this](QMessageBox& box) {
               Boxes.push_back({box.text(), box.windowTitle(), box.icon(), box.standardButtons(),
                                static_cast<size_t>(box.buttons().size()), box.isModal()});
+              if (OnShown) {
+                  OnShown(Boxes.back());
+              }
               if (QAbstractButton* ok = box.button(QMessageBox::Ok)) {
                   ok->click();
               }
@@ -188,6 +194,8 @@ public:
     }
 
     std::vector<ShownBox> Boxes;
+    // Called with each box while it is shown, before it is answered.
+    std::function<void(const ShownBox&)> OnShown;
 
 private:
     platform::ScopedOverride<bool> FAnswered{platform::TheFailureBoxesAreAnswered, true};
