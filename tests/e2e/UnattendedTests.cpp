@@ -4,9 +4,12 @@
 
 #include "e2e/TestProgramFolder.h"
 
+#include "app/core/TestDeepTree.h"
+
 #include <gmock/gmock.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -44,7 +47,9 @@ protected:
     // Runs the shipped program from its folder with the environment a cron job gets: the given DISPLAY
     // (none when empty), no WAYLAND_DISPLAY, QT_QPA_PLATFORM or XDG_RUNTIME_DIR; standard output and error
     // go to files.
-    Outcome RunAsScheduled(const std::vector<std::string>& arguments, const std::string& display = "") {
+    // `limits` go first on the command line (prlimit and its options, say).
+    Outcome RunAsScheduled(const std::vector<std::string>& arguments, const std::string& display = "",
+                           const std::vector<std::string>& limits = {}) {
         std::vector<std::string> environment;
         for (char** entry = environ; *entry != nullptr; ++entry) {
             const std::string text = *entry;
@@ -59,7 +64,11 @@ protected:
         if (!display.empty()) {
             environment.push_back("DISPLAY=" + display);
         }
-        std::vector<std::string> command = {"timeout", "-s", "KILL", "60", Executable.string()};
+        std::vector<std::string> command = limits;
+        for (const std::string part : {"timeout", "-s", "KILL", "60"}) {
+            command.push_back(part);
+        }
+        command.push_back(Executable.string());
         command.insert(command.end(), arguments.begin(), arguments.end());
         const fs::path out = Dir / "stdout.txt";
         const fs::path err = Dir / "stderr.txt";
@@ -158,6 +167,85 @@ TEST_F(Unattended, AnInteractiveStartWithoutADisplaySaysSoAndEndsWithoutAnAbort)
     }
     // Nothing of the program ran: no log line.
     EXPECT_FALSE(fs::exists(Dir / "app" / "log.txt"));
+}
+
+// A tree deeper than the walk could once go: at three descriptors a level the usual hard limit of 1,024
+// open files ran out at about 340 levels (the bottom of A neither copied nor logged, and the pass still
+// exited with 0), and at one call a level a 1 MiB stack at about 2,200.
+TEST_F(Unattended, ATreeDeeperThanTheOpenFileLimitAndTheStackAllowedIsMirroredToItsBottom) {
+    struct Case {
+        const char* What;
+        int Depth;
+        std::vector<std::string> Limits;
+    };
+    const Case cases[] = {
+        {"400 levels, hard limit of 1,024 open files", 400, {"prlimit", "--nofile=1024:1024", "--"}},
+        {"3,000 levels, the same and a 1 MiB stack",
+         3000,
+         {"prlimit", "--nofile=1024:1024", "--stack=1048576:1048576", "--"}},
+    };
+    // In memory where the system has it: removing thousands of levels from a disk is slow.
+    char memory[] = "/dev/shm/pardova-e2e-XXXXXX";
+    const bool inMemory = ::mkdtemp(memory) != nullptr;
+    const std::string root = inMemory ? std::string(memory) : Dir.string();
+    const std::string A = root + "/deepA";
+    const std::string B = root + "/deepB";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        for (const std::string& folder : {A, B}) {
+            pardova::testing::RemoveTreeContent(folder);
+            ::rmdir(folder.c_str());
+        }
+        ASSERT_EQ(::mkdir(A.c_str(), 0755), 0);
+        const auto hasFile = [&c](int level) { return level % 50 == 0 || level == c.Depth - 1; };
+        pardova::testing::MakeChain(A, c.Depth, "d", hasFile);
+        SaveFields(A, B);
+        fs::remove(Dir / "app" / "log.txt");
+        const Outcome run = RunAsScheduled({"/s"}, "", c.Limits);
+        EXPECT_EQ(run.ExitCode, 0);
+        EXPECT_EQ(run.Err, "");
+        // The log of the shallower tree is read whole; the deeper one's rotates, so its end is read.
+        const std::vector<std::string> texts = LogTexts();
+        ASSERT_GE(texts.size(), 2u);
+        EXPECT_EQ(texts.back(), "finish");
+        if (c.Depth < 1000) {
+            std::vector<std::string> expected = pardova::testing::FirstPassLinesOf(A, B);
+            expected.insert(expected.begin(), {kStartLine, "Папка не найдена, создаю " + B});
+            expected.push_back("finish");
+            EXPECT_TRUE(texts == expected) << "the log differs from the tree's own order";
+        } else {
+            // The deepest copy line, in whichever of the rotated files it landed.
+            std::string bottom = B;
+            for (int level = 0; level < c.Depth; ++level) {
+                bottom += "/d";
+            }
+            const std::string line = " | Info |   копирую -> " + bottom + "/f\r\n";
+            bool found = false;
+            for (const auto& entry : fs::directory_iterator(Dir / "app")) {
+                const std::string name = entry.path().filename().string();
+                if (name.rfind("log", 0) == 0 && entry.path().extension() == ".txt") {
+                    found = found || ReadFile(entry.path()).find(line) != std::string::npos;
+                }
+            }
+            EXPECT_TRUE(found) << "the bottom's copy line is in none of the log files";
+        }
+        // Level by level: every folder is there, each file with its bytes.
+        pardova::testing::HeldFd b(::open(B.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        for (int level = 0; level < c.Depth; ++level) {
+            b = pardova::testing::OpenFolderAt(b.Get(), "d");
+            ASSERT_TRUE(b) << "level " << level << " is missing in B";
+            if (hasFile(level)) {
+                EXPECT_EQ(pardova::testing::ReadFileAt(b.Get(), "f"), std::to_string(level));
+            }
+        }
+    }
+    for (const std::string& folder : {A, B}) {
+        pardova::testing::RemoveTreeContent(folder);
+        ::rmdir(folder.c_str());
+    }
+    if (inMemory) {
+        ::rmdir(memory);
+    }
 }
 
 } // namespace

@@ -12,58 +12,46 @@ namespace pardova {
 
 using namespace platform;
 
-bool FolderExists(const std::string& Path) {
+bool FolderExists(FileSystem& fs, const std::string& Path) {
     uint32_t error = 0;
-    const std::optional<uint32_t> attributes = Fs().GetAttributes(Path, &error);
+    const std::optional<uint32_t> attributes = fs.GetAttributes(Path, &error);
     if (!attributes) {
-        return !(error == kErrFileNotFound || error == kErrPathNotFound || error == kErrBadNetPath ||
-                 error == kErrInvalidName);
+        return !IsNotThereError(error);
     }
     if ((*attributes & kAttrDirectory) == 0) {
         return false;
     }
     if ((*attributes & kAttrReparsePoint) != 0) {
         uint32_t openError = 0;
-        return Fs().CanOpenForReading(Path, true, &openError);
+        return fs.CanOpenForReading(Path, true, &openError);
     }
     return true;
 }
 
-bool PlainFileExists(const std::string& Path) {
+bool FolderExists(const std::string& Path) { return FolderExists(Fs(), Path); }
+
+bool PlainFileExists(FileSystem& fs, const std::string& Path) {
     uint32_t error = 0;
-    const std::optional<uint32_t> attributes = Fs().GetAttributes(Path, &error);
-    return detail::PlainFileExistsGiven(Path, attributes, error);
+    const std::optional<uint32_t> attributes = fs.GetAttributes(Path, &error);
+    return PlainFileExistsGiven(fs, Path, attributes, error);
 }
 
-bool detail::PlainFileExistsGiven(const std::string& Path, std::optional<uint32_t> attributes, uint32_t error) {
-    if (!attributes) {
-        if (error == kErrFileNotFound || error == kErrPathNotFound || error == kErrInvalidName) {
-            return false;
-        }
-        // The attributes cannot be read, yet the folder's listing may still show the file.
-        const std::unique_ptr<DirectorySearch> search = Fs().FindFirst(Path);
-        DirEntry entry;
-        return search != nullptr && search->Next(entry) && (entry.Attributes & kAttrDirectory) == 0;
-    }
-    if ((*attributes & kAttrDirectory) != 0) {
-        return false;
-    }
-    if ((*attributes & kAttrReparsePoint) == 0) {
-        return true;
-    }
-    uint32_t openError = 0;
-    return Fs().CanOpenForReading(Path, false, &openError) || openError == kErrSharingViolation;
-}
+bool PlainFileExists(const std::string& Path) { return PlainFileExists(Fs(), Path); }
 
-bool MakeFolderPath(const std::string& Path) {
+bool MakeFolderPath(FileSystem& fs, const std::string& Path) {
     // A folder is there when FolderExists says so; an empty path and a lone relative name raise, and a
     // parent that could not be made stops the chain.
     FolderChainRules rules;
-    rules.IsThere = &FolderExists;
+    rules.IsThere = [&fs](const std::string& folder) { return FolderExists(fs, folder); };
+    rules.Fs = &fs;
     return MakeFolderChain(Path, rules);
 }
 
-std::string ExpandPath(const std::string& Path) { return Fs().GetFullPath(Path); }
+bool MakeFolderPath(const std::string& Path) { return MakeFolderPath(Fs(), Path); }
+
+std::string ExpandPath(FileSystem& fs, const std::string& Path) { return fs.GetFullPath(Path); }
+
+std::string ExpandPath(const std::string& Path) { return ExpandPath(Fs(), Path); }
 
 std::string GetAppDir() { return FolderPart(GetModulePath()); }
 
@@ -73,6 +61,19 @@ void AddToLog(const std::string& Text, int32_t Value) {
     } else {
         SimpleLog().LogInfo("log", Text + " : " + std::to_string(Value));
     }
+}
+
+} // namespace pardova
+
+namespace pardova {
+
+LogSink& RunLog() {
+    class ProgramLog final : public LogSink {
+    public:
+        void Write(const std::string& line) override { AddToLog(line); }
+    };
+    static ProgramLog log;
+    return log;
 }
 
 } // namespace pardova

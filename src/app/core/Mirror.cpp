@@ -2,9 +2,12 @@
 
 #include "app/core/FileRoutines.h"
 #include "platform/core/FileSystem.h"
+#include "platform/core/Handles.h"
 #include "platform/core/Path.h"
 
 #include <algorithm>
+#include <deque>
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -21,11 +24,11 @@ namespace {
 // exactly as if each copy had finished at once.
 class PassState {
 public:
-    PassState() : FBatch(NewCopyBatch()) {}
+    explicit PassState(LogSink& log) : FLog(log), FBatch(NewCopyBatch()) {}
 
     void Log(const std::string& line) {
         if (FBatch->Empty() && FHeld.empty()) {
-            AddToLog(line);
+            FLog.Write(line);
         } else {
             FHeld.push_back(line);
         }
@@ -37,17 +40,27 @@ public:
     }
 
     // Copies one file (its copy line already logged); a failure found now or when the batch is finished
-    // gets its line after the copy line.
+    // gets its line after the copy line. A copy that finds no handle left is tried again as long as
+    // `relieve` lets go of some.
     void Copy(FolderHandle& destFolder, FolderHandle& sourceFolder, const std::string& name,
-              const std::string& sourcePath, const std::string& destPath) {
-        uint32_t error = 0;
-        if (!destFolder.CopyFileHere(sourceFolder, name, sourcePath, name, destPath, &error, FBatch.get(),
-                                     FHeld.size())) {
-            Failed(error);
-        } else if (FBatch->Full()) {
-            Finish();
+              const std::string& sourcePath, const std::string& destPath, const std::function<bool()>& relieve) {
+        for (;;) {
+            uint32_t error = 0;
+            if (destFolder.CopyFileHere(sourceFolder, name, sourcePath, name, destPath, &error, FBatch.get(),
+                                        FHeld.size())) {
+                if (FBatch->Full()) {
+                    Finish();
+                }
+                return;
+            }
+            if (!IsOutOfHandlesError(error) || !relieve()) {
+                Failed(error);
+                return;
+            }
         }
     }
+
+    bool HasPendingCopies() const { return !FBatch->Empty(); }
 
     // Finishes the pending copies and writes the lines held back, failure lines in their places.
     void Finish() {
@@ -59,10 +72,10 @@ public:
         for (size_t i = 0; i <= held.size(); ++i) {
             for (; next < failures.size() && failures[next].first == i; ++next) {
                 ++FFailures;
-                AddToLog(FailureLine(failures[next].second));
+                FLog.Write(FailureLine(failures[next].second));
             }
             if (i < held.size()) {
-                AddToLog(held[i]);
+                FLog.Write(held[i]);
             }
         }
     }
@@ -81,103 +94,174 @@ public:
 private:
     static std::string FailureLine(uint32_t error) { return "  ошибка: " + SysErrorMessage(error); }
 
+    LogSink& FLog;
     std::unique_ptr<CopyBatch> FBatch;
     std::vector<std::string> FHeld;
     int FFailures = 0;
 };
 
+// The least number of handles the walk works with: A's and B's folders, the folder being walked with its
+// search and its counterpart in B, and a sub-folder of each side being opened.
+constexpr size_t kLeastWalkHandles = 8;
+
 // One pass. Both sides are walked through folders held open, so that every entry is reached by its name in
 // a folder the walk has already checked: below B nothing is entered or written through a link, and no
 // path length limits how deep the walk goes. Each entry is compared by fresh reads when the walk reaches it.
+//
+// The walk keeps its own stack of folders, one frame per level, so that the depth of the tree does not
+// depend on the thread's stack. Each frame holds up to three handles (the source folder, its search, the
+// folder of B); where the process's handles would run short, the shallowest frames let go of theirs, a
+// search after reading the rest of its entries, so that they still come in the platform's order. A frame
+// that the walk returns to is opened again step by step, by name, below A's folder (which the walk always
+// holds), each step checked to be the very folder that was there before.
 class MirrorWalk {
 public:
-    MirrorWalk(const std::string& source, const std::string& dest, PassState& pass)
-        : FPass(pass), FDestFull(WithoutTrailingSeparators(ExpandPath(dest))), FDestName(NamePart(FDestFull)) {
+    MirrorWalk(FileSystem& fs, const std::string& source, const std::string& dest, PassState& pass)
+        : FFs(fs), FPass(pass), FDestFull(WithoutTrailingSeparators(FFs.GetFullPath(dest))),
+          FDestName(NamePart(FDestFull)), FBudget(std::max(WalkHandleBudget(), kLeastWalkHandles)) {
         // B itself, and the folders above it, may be reached through links: that is the user's choice.
-        FDest = Fs().OpenFolder(dest);
+        FDest = FFs.OpenFolder(dest);
         if (FDest) {
             FDestIdentity = FDest->Identity();
         }
-        FSource = Fs().OpenFolder(source);
+        FSource = FFs.OpenFolder(source);
     }
 
     void Run(const std::string& source, const std::string& dest) {
         if (!FSource) {
+            // A that is not there holds nothing; A that is there but does not open is a part not visited.
+            uint32_t error = 0;
+            if (FFs.GetAttributes(source, &error) || !IsNotThereError(error)) {
+                FPass.Failed(error != 0 ? error : kErrAccessDenied);
+            }
             return;
         }
-        const std::optional<FileIdentity> sourceIdentity = FSource->Identity();
+        Frame root;
+        root.SourceIdentity = FSource->Identity();
         // A and B the same folder: every file compares equal with itself, and nothing is written.
-        const bool destIsSource = sourceIdentity && FDestIdentity == sourceIdentity;
-        FSourcePath.push_back(sourceIdentity);
-        Walk(*FSource, source, FDest.get(), dest, destIsSource);
-        FSourcePath.pop_back();
+        root.DestIsSource = root.SourceIdentity && FDestIdentity == root.SourceIdentity;
+        root.DestIdentity = FDestIdentity;
+        root.HasDest = FDest != nullptr;
+        root.Source = std::move(FSource);
+        root.Dest = std::move(FDest);
+        FSourcePath = IncludeSlash(source);
+        FDestPath = IncludeSlash(dest);
+        root.SourceLength = FSourcePath.size();
+        root.DestLength = FDestPath.size();
+        uint32_t error = 0;
+        root.Search = Opening(error, [&root](uint32_t& e) { return root.Source->TrySearch(e); });
+        if (root.Search == nullptr) {
+            if (error != 0) {
+                FPass.Failed(error);
+            }
+            return;
+        }
+        FFrames.push_back(std::move(root));
+        Walk();
     }
 
 private:
-    // dest is null where the destination folder is missing, could not be made, or is not a real folder of
-    // B's own (a link, or one of the source folders on the walk's path): the walk then goes on through the
-    // source, logging every entry and every copy it would start, and writes nothing there.
-    void Walk(FolderHandle& sourceFolder, const std::string& sourceFolderPath, FolderHandle* destFolder,
-              const std::string& destFolderPath, bool destIsSource) {
-        const std::unique_ptr<DirectorySearch> search = sourceFolder.Search();
-        if (search == nullptr) {
-            return;
-        }
-        // What killed attempts left in this folder of B is cleaned up before the first copy into it: a
-        // folder with nothing to copy is not read a second time.
-        bool staleRemoved = false;
-        const std::string source = IncludeSlash(sourceFolderPath);
-        const std::string dest = IncludeSlash(destFolderPath);
-        // Each entry's full paths are composed in these, so that a folder's entries reuse their storage.
-        std::string sourcePath = source;
-        std::string destPath = dest;
+    struct Frame {
+        std::unique_ptr<FolderHandle> Source;    // null while released
+        std::unique_ptr<FolderHandle> Dest;      // null where there is no folder of B's own, or while released
+        std::unique_ptr<DirectorySearch> Search; // null once its entries are read into Rest
+        std::deque<DirEntry> Rest;               // the entries still to come, read before the search let go
+        std::string Name;                        // the folder's name in its parent; empty for A
+        std::optional<FileIdentity> SourceIdentity;
+        std::optional<FileIdentity> DestIdentity;
+        // The lengths of the walk's path texts up to this folder's final separator.
+        size_t SourceLength = 0;
+        size_t DestLength = 0;
+        bool HasDest = false;  // whether the folder of B is one to write into (held, or to be opened again)
+        bool Released = false; // its folders let go: opened again when the walk comes back to it
+        bool DestIsSource = false;
+        bool StaleRemoved = false;
+    };
+
+    // Takes the next entry of the deepest folder until every folder is done.
+    void Walk() {
         DirEntry entry;
-        while (search->Next(entry)) {
+        while (!FFrames.empty()) {
+            const size_t top = FFrames.size() - 1;
+            if (FFrames[top].Released && (FFrames[top].Rest.empty() || !Reopen(top))) {
+                PopFrame();
+                continue;
+            }
+            if (!NextEntry(FFrames[top], entry)) {
+                PopFrame();
+                continue;
+            }
             if (entry.Name == "." || entry.Name == "..") {
                 continue;
             }
-            sourcePath.resize(source.size());
-            sourcePath += entry.Name;
-            destPath.resize(dest.size());
-            destPath += entry.Name;
+            const Frame& frame = FFrames[top];
+            FSourcePath.resize(frame.SourceLength);
+            FSourcePath += entry.Name;
+            FDestPath.resize(frame.DestLength);
+            FDestPath += entry.Name;
             if ((entry.Attributes & kAttrDirectory) != 0) {
-                MirrorSubfolder(sourceFolder, destFolder, entry.Name, sourcePath, destPath, destIsSource);
+                MirrorSubfolder(top, entry.Name);
             } else {
-                FPass.Log(PathForLog(sourcePath));
-                MirrorFile(sourceFolder, destFolder, entry.Name, sourcePath, destPath, destIsSource, staleRemoved);
+                FPass.Log(PathForLog(FSourcePath));
+                MirrorFile(FFrames[top], entry.Name);
             }
         }
     }
 
-    void MirrorSubfolder(FolderHandle& sourceFolder, FolderHandle* destFolder, const std::string& name,
-                         const std::string& sourcePath, const std::string& destPath, bool destIsSource) {
-        std::unique_ptr<FolderHandle> source = sourceFolder.OpenSubfolder(name, sourcePath, true);
+    static bool NextEntry(Frame& frame, DirEntry& entry) {
+        if (frame.Search) {
+            return frame.Search->Next(entry);
+        }
+        if (frame.Rest.empty()) {
+            return false;
+        }
+        entry = std::move(frame.Rest.front());
+        frame.Rest.pop_front();
+        return true;
+    }
+
+    void PopFrame() {
+        FFrames.pop_back();
+        FFirstHeld = std::min(FFirstHeld, FFrames.size());
+    }
+
+    // The sub-folder of the folder of frame `at` whose name and paths the walk's texts end in.
+    void MirrorSubfolder(size_t at, const std::string& name) {
+        Frame& parent = FFrames[at];
+        MakeRoom(3);
+        uint32_t sourceError = 0;
+        std::unique_ptr<FolderHandle> source = Opening(
+            sourceError, [&](uint32_t& e) { return parent.Source->TryOpenSubfolder(name, FSourcePath, true, e); });
         const std::optional<FileIdentity> sourceIdentity = source ? source->Identity() : std::nullopt;
-        if (IsDestination(name, sourcePath, sourceIdentity)) {
+        if (IsDestination(name, FSourcePath, sourceIdentity)) {
             return; // mirroring B into itself would nest without end
         }
-        FPass.Log(PathForLog(sourcePath));
+        FPass.Log(PathForLog(FSourcePath));
         std::unique_ptr<FolderHandle> dest;
+        std::optional<FileIdentity> destIdentity;
         bool subDestIsSource = false;
-        if (destFolder != nullptr) {
+        if (parent.Dest != nullptr) {
+            FolderHandle& destFolder = *parent.Dest;
             uint32_t error = 0;
-            if (!destIsSource && !destFolder->MakeSubfolder(name, destPath, source.get(), &error)) {
+            if (!parent.DestIsSource && !destFolder.MakeSubfolder(name, FDestPath, source.get(), &error)) {
                 // An existing folder is fine, a link to one too (it is never entered); anything else is not.
-                const std::optional<FileAttributeData> there = destFolder->GetEntryData(name, destPath);
+                const std::optional<FileAttributeData> there = destFolder.GetEntryData(name, FDestPath);
                 if (!there || (there->Attributes & kAttrDirectory) == 0) {
                     FPass.Failed(error);
                 }
             }
-            dest = destFolder->OpenSubfolder(name, destPath, false);
-            if (dest && source && !destIsSource) {
-                const std::optional<FileAttributeData> from = sourceFolder.GetEntryData(name, sourcePath);
-                const std::optional<FileAttributeData> own = destFolder->GetEntryData(name, destPath);
+            uint32_t destError = 0;
+            dest =
+                Opening(destError, [&](uint32_t& e) { return destFolder.TryOpenSubfolder(name, FDestPath, false, e); });
+            if (dest && source && !parent.DestIsSource) {
+                const std::optional<FileAttributeData> from = parent.Source->GetEntryData(name, FSourcePath);
+                const std::optional<FileAttributeData> own = destFolder.GetEntryData(name, FDestPath);
                 if (from && own) {
-                    destFolder->RestrictLike(name, *from, *own);
+                    destFolder.RestrictLike(name, *from, *own);
                 }
             }
             if (dest) {
-                const std::optional<FileIdentity> destIdentity = dest->Identity();
+                destIdentity = dest->Identity();
                 if (destIdentity && destIdentity == sourceIdentity) {
                     subDestIsSource = true;
                 } else if (destIdentity && OnSourcePath(*destIdentity)) {
@@ -185,28 +269,58 @@ private:
                 }
             }
         }
+        if (!source) {
+            // A folder that is there but does not open: the pass says so rather than pass it over as empty.
+            // One gone since the search listed it held nothing.
+            if (!IsNotThereError(sourceError)) {
+                FPass.Failed(sourceError);
+            }
+            return;
+        }
         // A folder reached through a link may lead back onto the walk's own path: entering it would repeat
         // the walk without end.
-        if (source && !(sourceIdentity && OnSourcePath(*sourceIdentity))) {
-            FSourcePath.push_back(sourceIdentity);
-            Walk(*source, sourcePath, dest.get(), destPath, subDestIsSource);
-            FSourcePath.pop_back();
+        if (sourceIdentity && OnSourcePath(*sourceIdentity)) {
+            return;
         }
+        uint32_t searchError = 0;
+        std::unique_ptr<DirectorySearch> search =
+            Opening(searchError, [&source](uint32_t& e) { return source->TrySearch(e); });
+        if (search == nullptr) {
+            if (searchError != 0) {
+                FPass.Failed(searchError);
+            }
+            return;
+        }
+        Frame frame;
+        frame.Source = std::move(source);
+        frame.Search = std::move(search);
+        frame.HasDest = dest != nullptr;
+        frame.Dest = std::move(dest);
+        frame.Name = name;
+        frame.SourceIdentity = sourceIdentity;
+        frame.DestIdentity = destIdentity;
+        frame.DestIsSource = subDestIsSource;
+        FSourcePath += PathDelimiter();
+        FDestPath += PathDelimiter();
+        frame.SourceLength = FSourcePath.size();
+        frame.DestLength = FDestPath.size();
+        FFrames.push_back(std::move(frame));
     }
 
     // The three skip tests in their order, each file's attributes read once: the destination's serve both
     // the existence test and the comparisons.
-    void MirrorFile(FolderHandle& sourceFolder, FolderHandle* destFolder, const std::string& name,
-                    const std::string& sourcePath, const std::string& destPath, bool destIsSource, bool& staleRemoved) {
+    void MirrorFile(Frame& frame, const std::string& name) {
+        FolderHandle* destFolder = frame.Dest.get();
+        FolderHandle& sourceFolder = *frame.Source;
         if (destFolder != nullptr) {
             uint32_t error = 0;
-            const std::optional<FileAttributeData> dest = destFolder->GetEntryData(name, destPath, &error);
+            const std::optional<FileAttributeData> dest = destFolder->GetEntryData(name, FDestPath, &error);
             const std::optional<uint32_t> destAttributes =
                 dest ? std::optional<uint32_t>(dest->Attributes) : std::nullopt;
-            if (detail::PlainFileExistsGiven(destPath, destAttributes, error) && dest) {
-                const std::optional<FileAttributeData> source = sourceFolder.GetEntryData(name, sourcePath);
-                if (source && source->WriteTime == dest->WriteTime && source->Size == dest->Size) {
-                    if (!destIsSource) {
+            if (PlainFileExistsGiven(FFs, FDestPath, destAttributes, error) && dest) {
+                const std::optional<FileAttributeData> source = sourceFolder.GetEntryData(name, FSourcePath);
+                if (source && CopyIsCurrent(*source, *dest)) {
+                    if (!frame.DestIsSource) {
                         // A copy never stays more open than its source, even when its content is current.
                         destFolder->RestrictLike(name, *source, *dest);
                     }
@@ -214,21 +328,174 @@ private:
                 }
             }
         }
-        FPass.Log("  копирую -> " + PathForLog(destPath));
+        FPass.Log("  копирую -> " + PathForLog(FDestPath));
         if (destFolder == nullptr) {
             // No folder of B's own to copy into (missing, not made, a link, or a folder being read).
             FPass.Failed(kErrPathNotFound);
-        } else if (!destIsSource) {
-            if (!staleRemoved) {
+        } else if (!frame.DestIsSource) {
+            if (!frame.StaleRemoved) {
                 destFolder->RemoveStaleTemporaries(sourceFolder);
-                staleRemoved = true;
+                frame.StaleRemoved = true;
             }
-            FPass.Copy(*destFolder, sourceFolder, name, sourcePath, destPath);
+            FPass.Copy(*destFolder, sourceFolder, name, FSourcePath, FDestPath, [this] { return Relieve(); });
         }
     }
 
+    // ---- the handles the walk holds ----
+
+    // Runs `open` (which gives null with an error code on failure) until it succeeds, fails for another
+    // reason than a lack of handles, or nothing more can be let go.
+    template <typename Open> auto Opening(uint32_t& error, Open open) -> decltype(open(error)) {
+        for (;;) {
+            error = 0;
+            auto opened = open(error);
+            if (opened || !IsOutOfHandlesError(error) || !Relieve()) {
+                return opened;
+            }
+        }
+    }
+
+    static size_t HandlesOf(const Frame& frame) {
+        return (frame.Source ? 1 : 0) + (frame.Dest ? 1 : 0) + (frame.Search ? 1 : 0);
+    }
+
+    // Frames 1 to FFirstHeld - 1 have let go of their handles; A's frame holds its folders throughout.
+    size_t Held() const {
+        size_t held = FFrames.empty() ? 0 : HandlesOf(FFrames.front());
+        for (size_t i = std::max<size_t>(FFirstHeld, 1); i < FFrames.size(); ++i) {
+            held += HandlesOf(FFrames[i]);
+        }
+        return held;
+    }
+
+    // Lets go of the shallowest handles that the walk can do without now (never the folder being walked,
+    // nor A's folders); false when there are none.
+    bool ReleaseOne() {
+        if (FFrames.size() < 2) {
+            return false;
+        }
+        Frame& root = FFrames.front();
+        if (root.Search) {
+            DrainSearch(root);
+            return true;
+        }
+        while (FFirstHeld < FFrames.size() - 1) {
+            Frame& frame = FFrames[FFirstHeld++];
+            if (HandlesOf(frame) != 0) {
+                DrainSearch(frame);
+                frame.Source.reset();
+                frame.Dest.reset();
+                frame.Released = true;
+                return true;
+            }
+            frame.Released = true;
+        }
+        return false;
+    }
+
+    static void DrainSearch(Frame& frame) {
+        if (!frame.Search) {
+            return;
+        }
+        DirEntry entry;
+        while (frame.Search->Next(entry)) {
+            frame.Rest.push_back(std::move(entry));
+        }
+        frame.Search.reset();
+    }
+
+    // Makes room for `count` more handles within the budget, as far as letting go allows.
+    void MakeRoom(size_t count) {
+        while (Held() + count > FBudget && ReleaseOne()) {
+        }
+    }
+
+    // After an open failed for want of handles: lets go of some, the walk's own first, then those of the
+    // pending copies, and keeps the budget below what the process turned out to allow. False when nothing
+    // is left to let go of.
+    bool Relieve() {
+        if (ReleaseOne()) {
+            FBudget = std::max(Held(), kLeastWalkHandles);
+            return true;
+        }
+        if (FPass.HasPendingCopies()) {
+            FPass.Finish();
+            return true;
+        }
+        return false;
+    }
+
+    // Opens frame `at` and, as the budget allows, the frames above it again, step by step below A. A step
+    // that does not lead to the folder that was there (it is gone, or another took its place) ends the
+    // frames from there on: the rest of the source folder is not visited, or the folder of B is not
+    // written into, and the pass counts it as failed. False when frame `at` cannot be walked further.
+    bool Reopen(size_t at) {
+        // The frames from `keepFrom` to `at` keep their folders; those below are opened only on the way.
+        const size_t room = FBudget > Held() + 5 ? FBudget - Held() - 5 : 0;
+        const size_t keep = std::clamp<size_t>(room / 2, 1, at);
+        const size_t keepFrom = at + 1 - keep;
+        FolderHandle* source = FFrames.front().Source.get();
+        FolderHandle* dest = FFrames.front().Dest.get();
+        std::unique_ptr<FolderHandle> sourceOnTheWay;
+        std::unique_ptr<FolderHandle> destOnTheWay;
+        std::string path;
+        for (size_t i = 1; i <= at; ++i) {
+            Frame& frame = FFrames[i];
+            const bool kept = i >= keepFrom;
+            uint32_t error = 0;
+            path.assign(FSourcePath, 0, frame.SourceLength - 1);
+            std::unique_ptr<FolderHandle> next =
+                Opening(error, [&](uint32_t& e) { return source->TryOpenSubfolder(frame.Name, path, true, e); });
+            if (!next || !frame.SourceIdentity || next->Identity() != frame.SourceIdentity) {
+                for (size_t j = i; j <= at; ++j) {
+                    FFrames[j].Rest.clear();
+                }
+                FPass.Failed(next ? kErrFileNotFound : error);
+                FFirstHeld = std::min(FFirstHeld, keepFrom);
+                return false;
+            }
+            if (kept) {
+                frame.Source = std::move(next);
+                source = frame.Source.get();
+                frame.Released = false;
+            } else {
+                sourceOnTheWay = std::move(next);
+                source = sourceOnTheWay.get();
+            }
+            if (!frame.HasDest) {
+                dest = nullptr;
+                continue;
+            }
+            std::unique_ptr<FolderHandle> nextDest;
+            if (dest != nullptr) {
+                path.assign(FDestPath, 0, frame.DestLength - 1);
+                nextDest =
+                    Opening(error, [&](uint32_t& e) { return dest->TryOpenSubfolder(frame.Name, path, false, e); });
+            }
+            if (!nextDest || !frame.DestIdentity || nextDest->Identity() != frame.DestIdentity) {
+                // The rest of the source is still walked and logged, and nothing is written there.
+                for (size_t j = i; j <= at; ++j) {
+                    FFrames[j].HasDest = false;
+                }
+                FPass.Failed(nextDest ? kErrFileNotFound : error);
+                dest = nullptr;
+                continue;
+            }
+            if (kept) {
+                frame.Dest = std::move(nextDest);
+                dest = frame.Dest.get();
+            } else {
+                destOnTheWay = std::move(nextDest);
+                dest = destOnTheWay.get();
+            }
+        }
+        FFirstHeld = keepFrom;
+        return true;
+    }
+
     bool OnSourcePath(const FileIdentity& identity) const {
-        return std::find(FSourcePath.begin(), FSourcePath.end(), identity) != FSourcePath.end();
+        return std::any_of(FFrames.begin(), FFrames.end(),
+                           [&identity](const Frame& frame) { return frame.SourceIdentity == identity; });
     }
 
     // B met among A's entries, by its identity under any name; by its name where B could not be opened.
@@ -238,25 +505,32 @@ private:
             return identity == FDestIdentity;
         }
         return !FDestName.empty() && SamePathText(name, FDestName) &&
-               SamePathText(WithoutTrailingSeparators(ExpandPath(sourcePath)), FDestFull);
+               SamePathText(WithoutTrailingSeparators(FFs.GetFullPath(sourcePath)), FDestFull);
     }
 
+    FileSystem& FFs;
     PassState& FPass;
     const std::string FDestFull;
     const std::string FDestName;
     std::unique_ptr<FolderHandle> FSource;
     std::unique_ptr<FolderHandle> FDest;
     std::optional<FileIdentity> FDestIdentity;
-    // The identities of the source folders from A down to the folder being walked.
-    std::vector<std::optional<FileIdentity>> FSourcePath;
+    // From A down to the folder being walked. Their paths are prefixes of one text per side (below), so
+    // that a deep tree costs its depth, not its depth squared, in path text.
+    std::vector<Frame> FFrames;
+    size_t FFirstHeld = 1;
+    size_t FBudget;
+    // The path texts of the entry being handled, each frame's folder a prefix of them.
+    std::string FSourcePath;
+    std::string FDestPath;
 };
 
 } // namespace
 
-int SyncFolderCounting(const std::string& Source, const std::string& Dest) {
-    PassState pass;
+int SyncFolderCounting(FileSystem& Fs, LogSink& Log, const std::string& Source, const std::string& Dest) {
+    PassState pass(Log);
     try {
-        MirrorWalk walk(Source, Dest, pass);
+        MirrorWalk walk(Fs, Source, Dest, pass);
         walk.Run(Source, Dest);
     } catch (...) {
         pass.FinishCopies();
@@ -266,7 +540,13 @@ int SyncFolderCounting(const std::string& Source, const std::string& Dest) {
     return pass.Failures();
 }
 
-void SyncFolder(const std::string& Source, const std::string& Dest) { (void)SyncFolderCounting(Source, Dest); }
+void SyncFolder(const std::string& Source, const std::string& Dest) {
+    (void)SyncFolderCounting(NativeFs(), RunLog(), Source, Dest);
+}
+
+bool CopyIsCurrent(const FileAttributeData& Source, const FileAttributeData& Copy) {
+    return Source.WriteTime == Copy.WriteTime && Source.Size == Copy.Size;
+}
 
 bool SameWriteTime(const std::string& FileA, const std::string& FileB) {
     const std::optional<FileAttributeData> a = Fs().GetAttributeData(FileA);

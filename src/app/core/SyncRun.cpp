@@ -3,6 +3,7 @@
 #include "app/core/FileRoutines.h"
 #include "app/core/Mirror.h"
 #include "platform/core/Exceptions.h"
+#include "platform/core/FileSystem.h"
 #include "platform/core/Path.h"
 #include "platform/core/Shell.h"
 
@@ -14,28 +15,28 @@ int gLastFailures = 0;
 
 void DoSync(const std::string& A, const std::string& B, const std::string& ProgramPath,
             const std::function<bool()>& StartFlag) {
-    (void)DoSyncCounting(A, B, ProgramPath, StartFlag);
+    (void)DoSyncCounting(platform::NativeFs(), RunLog(), A, B, ProgramPath, StartFlag);
 }
 
 int LastSyncFailures() { return gLastFailures; }
 
-int DoSyncCounting(const std::string& A, const std::string& B, const std::string& ProgramPath,
-                   const std::function<bool()>& StartFlag) {
+int DoSyncCounting(platform::FileSystem& Fs, LogSink& Log, const std::string& A, const std::string& B,
+                   const std::string& ProgramPath, const std::function<bool()>& StartFlag) {
     gLastFailures = 0;
-    if (!FolderExists(A)) {
+    if (!FolderExists(Fs, A)) {
         throw platform::Exception("Папка не найдена\r" + A);
     }
-    if (!FolderExists(B)) {
-        AddToLog("Папка не найдена, создаю " + platform::PathForLog(B));
+    if (!FolderExists(Fs, B)) {
+        Log.Write("Папка не найдена, создаю " + platform::PathForLog(B));
         // Expanded first: a relative B of one missing component has no parent to create it under.
-        MakeFolderPath(ExpandPath(B));
+        MakeFolderPath(Fs, ExpandPath(Fs, B));
     }
-    if (StartFlag() && !PlainFileExists(ProgramPath)) {
+    if (StartFlag() && !PlainFileExists(Fs, ProgramPath)) {
         throw platform::Exception("Файл не найден\r" + ProgramPath);
     }
-    const int failures = SyncFolderCounting(A, B);
+    const int failures = SyncFolderCounting(Fs, Log, A, B);
     if (StartFlag()) {
-        AddToLog("Запускаю " + platform::PathForLog(ProgramPath));
+        Log.Write("Запускаю " + platform::PathForLog(ProgramPath));
         RunProgram(ProgramPath);
     }
     gLastFailures = failures;

@@ -15,17 +15,9 @@ bool IsExistingFolder(const std::string& path) {
     uint32_t error = 0;
     const std::optional<uint32_t> attributes = fs.GetAttributes(path, &error);
     if (!attributes) {
-        switch (error) {
-        case platform::kErrFileNotFound:
-        case platform::kErrPathNotFound:
-        case platform::kErrNotReady:
-        case platform::kErrBadNetPath:
-        case platform::kErrInvalidName:
-            return false;
-        default:
-            // The entry may well exist but be unreadable to us; a picker or a run that goes on finds out.
-            return true;
-        }
+        // A device that is not ready holds no folder either. Any other failure: the entry may well exist
+        // but be unreadable to us; a picker or a run that goes on finds out.
+        return !(platform::IsNotThereError(error) || error == platform::kErrNotReady);
     }
     if ((*attributes & platform::kAttrReparsePoint) != 0) {
         // A link counts only when its target is reachable.

@@ -77,9 +77,23 @@ constexpr int64_t kTicksPerSecond = 10000000;
 
 namespace pardova::platform {
 
-namespace {
-std::atomic<FileSystem*> gCurrentFs{nullptr};
-} // namespace
+bool IsNotThereError(uint32_t error) {
+    return error == kErrFileNotFound || error == kErrPathNotFound || error == kErrBadNetPath ||
+           error == kErrInvalidName;
+}
+
+std::unique_ptr<DirectorySearch> FolderHandle::TrySearch(uint32_t& error) {
+    std::unique_ptr<DirectorySearch> search = Search();
+    error = search ? 0 : kErrAccessDenied;
+    return search;
+}
+
+std::unique_ptr<FolderHandle> FolderHandle::TryOpenSubfolder(const std::string& name, const std::string& path,
+                                                             bool followLinks, uint32_t& error) {
+    std::unique_ptr<FolderHandle> folder = OpenSubfolder(name, path, followLinks);
+    error = folder ? 0 : kErrAccessDenied;
+    return folder;
+}
 
 bool FileSystem::MoveReplacing(const std::string& from, const std::string& to, uint32_t* error) {
     return NativeFs().MoveReplacing(from, to, error);
@@ -163,14 +177,34 @@ FileSystem& NativeFs() {
     return fs;
 }
 
+OverridePoint<FileSystem*>& FsOverride() {
+    static OverridePoint<FileSystem*> point(nullptr);
+    return point;
+}
+
 FileSystem& Fs() {
-    FileSystem* fs = gCurrentFs.load(std::memory_order_acquire);
+    FileSystem* fs = FsOverride().Get();
     return fs != nullptr ? *fs : NativeFs();
 }
 
-FileSystem* SetFs(FileSystem* fs) {
-    FileSystem* previous = gCurrentFs.exchange(fs, std::memory_order_acq_rel);
-    return previous != nullptr ? previous : &NativeFs();
+bool PlainFileExistsGiven(FileSystem& fs, const std::string& path, std::optional<uint32_t> attributes, uint32_t error) {
+    if (!attributes) {
+        if (IsNotThereError(error)) {
+            return false;
+        }
+        // The attributes cannot be read, yet the folder's listing may still show the file.
+        const std::unique_ptr<DirectorySearch> search = fs.FindFirst(path);
+        DirEntry entry;
+        return search != nullptr && search->Next(entry) && (entry.Attributes & kAttrDirectory) == 0;
+    }
+    if ((*attributes & kAttrDirectory) != 0) {
+        return false;
+    }
+    if ((*attributes & kAttrReparsePoint) == 0) {
+        return true;
+    }
+    uint32_t openError = 0;
+    return fs.CanOpenForReading(path, false, &openError) || openError == kErrSharingViolation;
 }
 
 } // namespace pardova::platform

@@ -3,10 +3,12 @@
 // given (relative paths resolve against the process's current folder). Attribute bits and error codes use
 // the Windows numbering on every platform, so that the logic above this layer is written once.
 //
-// Every caller reaches the file system through Fs(). Tests may put another implementation in its place
-// (SetFs) to inject failures; the native one is NativeFs().
+// The walk and the run are given the file system they work on. The few other callers reach it through
+// Fs(), the native one (NativeFs()) unless a test has put another in its place for a scope
+// (ScopedOverride on FsOverride()).
 
 #include "platform/core/FileStream.h"
+#include "platform/core/Override.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -49,6 +51,11 @@ inline constexpr uint32_t kErrDiskQuota = 1295;
 inline constexpr uint32_t kErrErrnoBase = 0x20000000;
 // A code that no platform call gives: what stands for "some other error" where one is made up.
 inline constexpr uint32_t kErrOther = 0xFFFF;
+
+// Whether a failed read of a path's attributes means that nothing is there: a missing file or path, a
+// network path that does not exist, or a name the file system cannot hold. Any other failure (a refused
+// access, say) leaves open that something is there.
+bool IsNotThereError(uint32_t error);
 
 // One entry of a directory search.
 struct DirEntry {
@@ -137,6 +144,13 @@ public:
     // entered or written through a link. Null also when the folder does not open.
     virtual std::unique_ptr<FolderHandle> OpenSubfolder(const std::string& name, const std::string& path,
                                                         bool followLinks) = 0;
+    // Search and OpenSubfolder, also telling why they gave null: `error` receives the platform's error code
+    // (one that IsOutOfHandlesError of platform/core/Handles.h
+    // tells when no handle is left), or 0 for a search that found no entries at all. The
+    // defaults, for handles that cannot tell, give kErrAccessDenied.
+    virtual std::unique_ptr<DirectorySearch> TrySearch(uint32_t& error);
+    virtual std::unique_ptr<FolderHandle> TryOpenSubfolder(const std::string& name, const std::string& path,
+                                                           bool followLinks, uint32_t& error);
     // Creates one sub-folder. Where the platform has permission bits, the new folder takes those of `like`
     // (a folder of the same kind of handle) for its group and others (never more open than `like`, and its
     // group where the runner may set it), and full access for its owner; with no `like` it is private to
@@ -220,7 +234,9 @@ uint64_t CurrentFileTime();
 // How MakeFolderChain goes about a folder, where its callers differ.
 struct FolderChainRules {
     // Whether the folder is there already (and nothing above it needs looking at).
-    bool (*IsThere)(const std::string& folder) = nullptr;
+    std::function<bool(const std::string& folder)> IsThere;
+    // The file system the folders are made on; null for Fs().
+    FileSystem* Fs = nullptr;
     // Trailing delimiters dropped before the folder is looked at: every one, or (false) one native delimiter.
     bool DropEveryTrailingDelimiter = false;
     // Where the chain ends at the top: at an empty path or a name ending in ":" (a drive); or (false) at an
@@ -247,9 +263,15 @@ std::string PartialCopyName(std::string_view name, uint32_t processId, uint64_t 
 std::optional<uint32_t> PartialCopyOwner(std::string_view name);
 
 FileSystem& NativeFs();
+// The file system that Fs() gives: null for the native one. Only tests put another there, for a scope.
+OverridePoint<FileSystem*>& FsOverride();
 FileSystem& Fs();
-// Puts another implementation in place (null restores the native one); returns the previous one.
-FileSystem* SetFs(FileSystem* fs);
+
+// Whether a plain file is at `path` (a folder never counts), given its attribute bits as already read
+// (nullopt with the read's error code when it failed): a failure that means nothing is there is no file;
+// after another failure the folder's listing may still show the file; a link counts when its target opens
+// for reading or is held by someone who refuses to share it.
+bool PlainFileExistsGiven(FileSystem& fs, const std::string& path, std::optional<uint32_t> attributes, uint32_t error);
 
 // The platform's message text for an error code (FormatMessage on Windows, strerror on POSIX, in the
 // user's language where the platform has one). "Unknown error N" only for a code no platform call gives.

@@ -34,7 +34,7 @@ bool MakeFolderChain(const std::string& folder, const FolderChainRules& rules) {
             return false;
         }
     }
-    return Fs().MakeDirectory(path);
+    return (rules.Fs != nullptr ? *rules.Fs : Fs()).MakeDirectory(path);
 }
 
 } // namespace pardova::platform

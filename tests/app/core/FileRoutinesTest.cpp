@@ -83,9 +83,10 @@ ScriptedFs::Answer Reads(uint32_t attributes, uint32_t openError = 0) {
 
 class ScriptedFsTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetFs(&fs); }
-    void TearDown() override { SetFs(nullptr); }
+    void SetUp() override { use.emplace(FsOverride(), &fs); }
+    void TearDown() override { use.reset(); }
     ScriptedFs fs;
+    std::optional<ScopedOverride<FileSystem*>> use;
 };
 
 constexpr uint32_t kDir = kAttrDirectory;

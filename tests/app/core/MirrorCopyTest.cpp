@@ -104,7 +104,7 @@ TEST_F(MirrorCopyTest, ACopyThatFailsIsFollowedByItsReasonAndCounted) {
     WriteFile(InA("2-clash"), "meets a folder in B");
     WriteFile(InA("3-good"), "copied too");
     MakeDirs("B/2-clash");
-    EXPECT_EQ(SyncFolderCounting(A, B), 1);
+    EXPECT_EQ(SyncFolderCounting(NativeFs(), RunLog(), A, B), 1);
     EXPECT_EQ(Sorted(LogLines()), Sorted({InA("1-good"), kCopy + InB("1-good"), InA("2-clash"), kCopy + InB("2-clash"),
                                           FailureLine(kErrAccessDenied), InA("3-good"), kCopy + InB("3-good")}));
     const Lines lines = LogLines();
@@ -117,10 +117,10 @@ TEST_F(MirrorCopyTest, ACopyThatFailsIsFollowedByItsReasonAndCounted) {
     // With the clash gone, nothing fails and nothing more is written than the entries and the one copy.
     stdfs::remove(PathFromUtf8(InB("2-clash")));
     ClearLog();
-    EXPECT_EQ(SyncFolderCounting(A, B), 0);
+    EXPECT_EQ(SyncFolderCounting(NativeFs(), RunLog(), A, B), 0);
     EXPECT_EQ(Sorted(LogLines()), Sorted({InA("1-good"), InA("2-clash"), kCopy + InB("2-clash"), InA("3-good")}));
     ClearLog();
-    EXPECT_EQ(SyncFolderCounting(A, B), 0);
+    EXPECT_EQ(SyncFolderCounting(NativeFs(), RunLog(), A, B), 0);
     EXPECT_EQ(Sorted(LogLines()), Sorted({InA("1-good"), InA("2-clash"), InA("3-good")}));
 }
 
@@ -135,7 +135,7 @@ TEST_F(MirrorCopyTest, FailuresAmongManyCopiesKeepTheirPlaces) {
             MakeDirs("B/many/f" + std::to_string(i)); // a folder where the copy should go
         }
     }
-    EXPECT_EQ(SyncFolderCounting(A, B), 4);
+    EXPECT_EQ(SyncFolderCounting(NativeFs(), RunLog(), A, B), 4);
     const Lines lines = LogLines();
     int failures = 0;
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -162,10 +162,10 @@ TEST_F(MirrorCopyTest, FailuresAmongManyCopiesKeepTheirPlaces) {
 TEST_F(MirrorCopyTest, ARunCountsItsFailures) {
     WriteFile(InA("f"), "payload");
     MakeDirs("B/f");
-    EXPECT_EQ(DoSyncCounting(A, B, "", [] { return false; }), 1);
+    EXPECT_EQ(DoSyncCounting(NativeFs(), RunLog(), A, B, "", [] { return false; }), 1);
     EXPECT_EQ(LastSyncFailures(), 1);
     stdfs::remove(PathFromUtf8(InB("f")));
-    EXPECT_EQ(DoSyncCounting(A, B, "", [] { return false; }), 0);
+    EXPECT_EQ(DoSyncCounting(NativeFs(), RunLog(), A, B, "", [] { return false; }), 0);
     EXPECT_EQ(LastSyncFailures(), 0);
 }
 
@@ -191,14 +191,14 @@ TEST_F(MirrorCopyTest, AReadOnlyHiddenCopyOfAReadOnlyHiddenSourceIsUpdated) {
     WriteFile(InA("state"), "version 2, longer");
     ShiftWriteTime(InA("state"), std::chrono::seconds(30));
     ASSERT_TRUE(set(InA("state"), kState));
-    EXPECT_EQ(SyncFolderCounting(A, B), 0);
+    EXPECT_EQ(SyncFolderCounting(NativeFs(), RunLog(), A, B), 0);
     EXPECT_EQ(ReadFile(InB("state")), "version 2, longer");
     EXPECT_EQ(attributes(InB("state")) & kState, kState);
     EXPECT_TRUE(PartialsIn(B).empty());
 
     ASSERT_TRUE(set(InA("state"), FILE_ATTRIBUTE_NORMAL));
     WriteFile(InA("state"), "version 3");
-    EXPECT_EQ(SyncFolderCounting(A, B), 1);
+    EXPECT_EQ(SyncFolderCounting(NativeFs(), RunLog(), A, B), 1);
     EXPECT_EQ(ReadFile(InB("state")), "version 2, longer");
     set(InB("state"), FILE_ATTRIBUTE_NORMAL); // so that the test's folder can be removed
 }
@@ -269,7 +269,7 @@ TEST_F(MirrorCopyPosixTest, PipesAndDevicesAreNeverOpened) {
     ASSERT_GE(::inotify_add_watch(watch, A.c_str(), IN_OPEN), 0);
     ASSERT_GE(::inotify_add_watch(watch, At("devices").c_str(), IN_OPEN), 0);
 
-    EXPECT_EQ(SyncFolderCounting(A, B), 4);
+    EXPECT_EQ(SyncFolderCounting(NativeFs(), RunLog(), A, B), 4);
 
     std::vector<std::string> opened;
     alignas(inotify_event) char buffer[4096];
@@ -311,7 +311,7 @@ TEST_F(MirrorCopyPosixTest, AReadOnlyCopyOfAReadOnlySourceIsUpdated) {
     ShiftWriteTime(InA("ro"), std::chrono::seconds(30));
     ::chmod(InA("ro").c_str(), 0444);
     ClearLog();
-    EXPECT_EQ(SyncFolderCounting(A, B), 0);
+    EXPECT_EQ(SyncFolderCounting(NativeFs(), RunLog(), A, B), 0);
     EXPECT_EQ(ReadFile(InB("ro")), "version 2, longer");
     EXPECT_EQ(ModeOf(InB("ro")), 0444u);
     EXPECT_TRUE(SameWriteTime(InA("ro"), InB("ro")));
@@ -324,7 +324,7 @@ TEST_F(MirrorCopyPosixTest, AReadOnlyCopyOfAReadOnlySourceIsUpdated) {
     // The source writable again, the copy still read-only: someone marked it so in B, and it stays.
     ::chmod(InA("ro").c_str(), 0644);
     WriteFile(InA("ro"), "version 3");
-    EXPECT_EQ(SyncFolderCounting(A, B), 1);
+    EXPECT_EQ(SyncFolderCounting(NativeFs(), RunLog(), A, B), 1);
     EXPECT_EQ(ReadFile(InB("ro")), "version 2, longer");
 }
 
@@ -397,7 +397,7 @@ TEST_F(MirrorCopyPosixTest, AFileSizeLimitFailsOneCopyAndThePassGoesOn) {
         ::getrlimit(RLIMIT_FSIZE, &limit);
         limit.rlim_cur = 64 * 1024;
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        return SyncFolderCounting(A, B);
+        return SyncFolderCounting(NativeFs(), RunLog(), A, B);
     });
     ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
     EXPECT_EQ(WEXITSTATUS(status), 1);
@@ -442,7 +442,7 @@ TEST_F(MirrorCopyPosixTest, AnotherLiveAttemptsTemporaryIsLeftAloneAndADeadOnesI
     const std::string deadTemporary = InB(PartialCopyName("f", static_cast<uint32_t>(dead), 42));
     WriteFile(deadTemporary, "left by a killed pass");
 
-    EXPECT_EQ(SyncFolderCounting(A, B), 0);
+    EXPECT_EQ(SyncFolderCounting(NativeFs(), RunLog(), A, B), 0);
     EXPECT_EQ(ReadFile(InB("f")), "new version");
     EXPECT_EQ(ReadFile(liveTemporary), "half");
     EXPECT_FALSE(Exists(deadTemporary));
@@ -472,9 +472,9 @@ TEST_F(MirrorCopyPosixTest, TwoPassesAtOnceNeverLeaveAHalfWrittenMix) {
         if (other == 0) {
             FreeSimpleLog();
             SimpleLog().RegisterLog("log", At("other-log.txt"), 2000, 5, {lpTimestamp, lpType}, " | ");
-            ::_exit(SyncFolderCounting(A, B));
+            ::_exit(SyncFolderCounting(NativeFs(), RunLog(), A, B));
         }
-        const int failures = SyncFolderCounting(A, B);
+        const int failures = SyncFolderCounting(NativeFs(), RunLog(), A, B);
         int status = 0;
         ASSERT_EQ(::waitpid(other, &status, 0), other);
         ASSERT_TRUE(WIFEXITED(status));
@@ -560,7 +560,7 @@ TEST_F(MirrorCopyPosixTest, ModesMadeMorePrivateInAFollowIntoBWithoutACopy) {
     ::chmod(InA("folder").c_str(), 0700);
     ::chmod(InA("folder/f").c_str(), 0600);
     ClearLog();
-    EXPECT_EQ(SyncFolderCounting(A, B), 0);
+    EXPECT_EQ(SyncFolderCounting(NativeFs(), RunLog(), A, B), 0);
     EXPECT_EQ(LogLines(), (Lines{InA("folder"), InA("folder/f")})) << "nothing is copied again";
     EXPECT_EQ(ModeOf(InB("folder")), 0700u);
     EXPECT_EQ(ModeOf(InB("folder/f")), 0600u);
@@ -660,7 +660,7 @@ TEST_P(MirrorPowerCutTest, NoCopyLooksCurrentWithWrongDataAndNoReplacedFileLoses
     for (int i = 0; i < kReplaced; ++i) {
         WriteFile(InA("old" + std::to_string(i)), content(i, 'r'));
     }
-    EXPECT_EQ(SyncFolderCounting(A, b), 0);
+    EXPECT_EQ(SyncFolderCounting(NativeFs(), RunLog(), A, b), 0);
     // One more journal commit, without the copies' own data: a flush of another file of the file system.
     {
         const std::string other = FMount + "/other";

@@ -31,11 +31,10 @@ using namespace pardova::testing;
 using namespace pardova::platform;
 
 // Forwards every call to the native file system, and every step of a walk to the platform's own folders,
-// except those a test has chosen to fail.
+// except those a test has chosen to fail; a pass is given it in place of the native one.
 class FaultFs final : public ForwardingFs {
 public:
-    FaultFs() : FPrevious(SetFs(this)) {}
-    ~FaultFs() override { SetFs(FPrevious); }
+    FaultFs() = default;
     FaultFs(const FaultFs&) = delete;
     FaultFs& operator=(const FaultFs&) = delete;
 
@@ -47,6 +46,8 @@ public:
     std::function<bool(const std::string& path)> RefuseMakeDirectory;
     // A value: the copy is not made natively, and this is its result.
     std::function<std::optional<bool>(const std::string& source, const std::string& target)> Copy;
+    // True: every search yields its entries sorted by name, so that a test may rely on their order.
+    bool SortEntries = false;
     // True: the sub-folder does not open.
     std::function<bool(const std::string& path)> RefuseSubfolder;
     // A value: the entry's data cannot be read, for this reason.
@@ -77,6 +78,9 @@ protected:
             return nullptr;
         }
         std::unique_ptr<DirectorySearch> inner = ForwardingFs::FolderSearch(folder, folderPath);
+        if (inner != nullptr && SortEntries) {
+            inner = std::make_unique<SortedSearch>(*inner);
+        }
         if (inner == nullptr || !AfterEntry) {
             return inner;
         }
@@ -107,6 +111,29 @@ protected:
     }
 
 private:
+    class SortedSearch final : public DirectorySearch {
+    public:
+        explicit SortedSearch(DirectorySearch& inner) {
+            DirEntry entry;
+            while (inner.Next(entry)) {
+                FEntries.push_back(entry);
+            }
+            std::sort(FEntries.begin(), FEntries.end(),
+                      [](const DirEntry& a, const DirEntry& b) { return a.Name < b.Name; });
+        }
+        bool Next(DirEntry& entry) override {
+            if (FNext == FEntries.size()) {
+                return false;
+            }
+            entry = FEntries[FNext++];
+            return true;
+        }
+
+    private:
+        std::vector<DirEntry> FEntries;
+        size_t FNext = 0;
+    };
+
     class Search final : public DirectorySearch {
     public:
         Search(std::unique_ptr<DirectorySearch> inner, std::string folder,
@@ -125,8 +152,6 @@ private:
         std::string FFolder;
         std::function<void(const std::string&, const DirEntry&)> FAfter;
     };
-
-    FileSystem* FPrevious;
 };
 
 class MirrorReliabilityTest : public MirrorFixture {
@@ -181,7 +206,7 @@ TEST_F(MirrorReliabilityTest, ASourceFileVanishingBeforeItsCopyLeavesBAsItWas) {
                 stdfs::remove(PathFromUtf8(InA(entry.Name)));
             }
         };
-        SyncFolder(A, B);
+        SyncFolderCounting(fs, RunLog(), A, B);
     }
     Lines expected = FirstPassLines();
     for (const std::string name : {"gone-new", "gone-old"}) {
@@ -201,9 +226,16 @@ TEST_F(MirrorReliabilityTest, AnUnreadableSourceFolderCountsAsEmptyUntilItCanBeR
     {
         FaultFs fs;
         fs.RefuseSearch = [this](const std::string& folder) { return folder.rfind(InA("sub"), 0) == 0; };
-        SyncFolder(A, B);
+        // Nothing below it is visited, and the pass says so instead of passing as complete.
+        EXPECT_EQ(SyncFolderCounting(fs, RunLog(), A, B), 1);
     }
-    EXPECT_EQ(SortedLogLines(), Sorted({InA("a.txt"), kCopy + InB("a.txt"), InA("sub"), InA("empty")}));
+    EXPECT_EQ(SortedLogLines(),
+              Sorted({InA("a.txt"), kCopy + InB("a.txt"), InA("sub"), FailureLine(kErrAccessDenied), InA("empty")}));
+    const Lines lines = LogLines();
+    const auto sub = std::find(lines.begin(), lines.end(), InA("sub"));
+    ASSERT_NE(sub, lines.end());
+    ASSERT_NE(sub + 1, lines.end());
+    EXPECT_EQ(*(sub + 1), FailureLine(kErrAccessDenied));
     EXPECT_TRUE(stdfs::is_directory(PathFromUtf8(InB("sub"))));
     EXPECT_TRUE(stdfs::is_empty(PathFromUtf8(InB("sub"))));
     EXPECT_EQ(Snapshot(A), before);
@@ -225,7 +257,8 @@ TEST_F(MirrorReliabilityTest, AFolderWithoutReadPermissionForReal) {
     stdfs::permissions(PathFromUtf8(InA("sub")), stdfs::perms::none);
     SyncFolder(A, B);
     stdfs::permissions(PathFromUtf8(InA("sub")), stdfs::perms::owner_all);
-    EXPECT_EQ(SortedLogLines(), Sorted({InA("a.txt"), kCopy + InB("a.txt"), InA("sub"), InA("empty")}));
+    EXPECT_EQ(SortedLogLines(),
+              Sorted({InA("a.txt"), kCopy + InB("a.txt"), InA("sub"), FailureLine(kErrAccessDenied), InA("empty")}));
     SyncFolder(A, B);
     ExpectUpToDate();
 }
@@ -236,7 +269,7 @@ TEST_F(MirrorReliabilityTest, ADestinationFolderThatCannotBeCreatedIsWalkedAndLo
     {
         FaultFs fs;
         fs.RefuseMakeDirectory = [this](const std::string& path) { return path == InB("sub"); };
-        SyncFolder(A, B);
+        SyncFolderCounting(fs, RunLog(), A, B);
     }
     // Every entry below the missing folder is still logged, each file with its (failing) copy; the folder
     // and each of those copies have their failure lines.
@@ -256,8 +289,10 @@ TEST_F(MirrorReliabilityTest, AFolderThatDoesNotOpenIsPassedOverAndEnteredNextTi
         Lines Expected;
     };
     const Case cases[] = {
-        // Nothing below an unopened source folder is seen; its destination is made all the same.
-        {"in A", true, Sorted({InA("a.txt"), kCopy + InB("a.txt"), InA("sub"), InA("empty")})},
+        // Nothing below an unopened source folder is seen, and the pass says so; its destination is made
+        // all the same.
+        {"in A", true,
+         Sorted({InA("a.txt"), kCopy + InB("a.txt"), InA("sub"), FailureLine(kErrAccessDenied), InA("empty")})},
         // Every entry below it is logged, each copy with its failure; nothing is made there.
         {"in B", false, FirstPassLines({kErrPathNotFound, kErrPathNotFound})},
     };
@@ -270,7 +305,7 @@ TEST_F(MirrorReliabilityTest, AFolderThatDoesNotOpenIsPassedOverAndEnteredNextTi
         {
             FaultFs fs;
             fs.RefuseSubfolder = [&](const std::string& path) { return path == (c.InA ? InA("sub") : InB("sub")); };
-            SyncFolder(A, B);
+            SyncFolderCounting(fs, RunLog(), A, B);
         }
         EXPECT_EQ(SortedLogLines(), c.Expected);
         EXPECT_TRUE(stdfs::is_directory(PathFromUtf8(InB("sub"))));
@@ -294,7 +329,7 @@ TEST_F(MirrorReliabilityTest, AnEntryOfBThatCannotBeReadIsCopiedAgainNeverPassed
             }
             return std::nullopt;
         };
-        SyncFolder(A, B);
+        SyncFolderCounting(fs, RunLog(), A, B);
     }
     EXPECT_EQ(SortedLogLines(),
               Sorted({InA("a.txt"), kCopy + InB("a.txt"), InA("sub"), InA("sub/b.bin"), kCopy + InB("sub/b.bin"),
@@ -353,7 +388,7 @@ TEST_F(MirrorReliabilityTest, ACopyFailingHalfWayIsMadeAgainOnTheNextPass) {
             WriteFile(target, content.substr(0, content.size() / 2));
             return false;
         };
-        SyncFolder(A, B);
+        SyncFolderCounting(fs, RunLog(), A, B);
     }
     EXPECT_EQ(SortedLogLines(), FirstPassLines({kErrDiskFull}));
     ClearLog();
@@ -443,6 +478,101 @@ TEST_F(MirrorReliabilityTest, ALogHeldByAnotherWriterEndsTheRunBeforeAnythingIsD
     DoSync(A, B, "", [] { return false; });
     ExpectUpToDate();
 }
+
+// ---- folders let go of and opened again --------------------------------------------------------------
+
+#ifndef _WIN32
+// With few handles to spare the walk lets go of the folders above a deep one and opens them again when it
+// comes back. A folder put in the place of one of them meanwhile, on either side, is neither entered nor
+// written into, and the pass says so.
+class MirrorReopenTest : public MirrorReliabilityTest {
+protected:
+    void SetUp() override {
+        MirrorReliabilityTest::SetUp();
+        ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &FSaved), 0);
+        // p/a holds a chain deep enough that p is let go of on the way down; p/z comes after it.
+        MakeDirs("A/p/a/b/c/d");
+        WriteFile(InA("p/a/b/c/d/bottom"), "bottom");
+        WriteFile(InA("p/z"), "z from A");
+    }
+    void TearDown() override {
+        ::setrlimit(RLIMIT_NOFILE, &FSaved);
+        MirrorReliabilityTest::TearDown();
+    }
+
+    // A pass whose walk may hold only the least number of handles, with `swap` run when it has reached
+    // the bottom of the chain.
+    int PassSwapping(const std::function<void()>& swap) {
+        FaultFs fs;
+        fs.SortEntries = true;
+        fs.AfterEntry = [&](const std::string& pattern, const DirEntry& entry) {
+            if (pattern == InA("p/a/b/c/d") && entry.Name == ".") {
+                swap();
+            }
+        };
+        struct rlimit low = FSaved;
+        low.rlim_cur = 32;
+        EXPECT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+        const int failures = SyncFolderCounting(fs, RunLog(), A, B);
+        ::setrlimit(RLIMIT_NOFILE, &FSaved);
+        return failures;
+    }
+
+    // Puts another folder in the place of `folder`, the one there moved aside. The other folder holds the
+    // chain as well (this test's file system reaches the folder being walked by its path), for A with
+    // the file at its bottom and a file z of its own.
+    void SwapIn(const std::string& folder) {
+        MakeDirs(folder + "-new/a/b/c/d");
+        if (folder[0] == 'A') {
+            WriteFile(At(folder + "-new/a/b/c/d/bottom"), "bottom");
+            WriteFile(At(folder + "-new/z"), "z from an impostor");
+        }
+        stdfs::rename(PathFromUtf8(At(folder)), PathFromUtf8(At(folder + "-old")));
+        stdfs::rename(PathFromUtf8(At(folder + "-new")), PathFromUtf8(At(folder)));
+    }
+
+    struct rlimit FSaved {};
+};
+
+TEST_F(MirrorReopenTest, WithNothingSwappedTheWalkComesBackToEveryFolderItLetGoOf) {
+    EXPECT_EQ(PassSwapping([] {}), 0);
+    EXPECT_EQ(LogLines(),
+              Lines({InA("a.txt"), kCopy + InB("a.txt"), InA("empty"), InA("p"), InA("p/a"), InA("p/a/b"),
+                     InA("p/a/b/c"), InA("p/a/b/c/d"), InA("p/a/b/c/d/bottom"), kCopy + InB("p/a/b/c/d/bottom"),
+                     InA("p/z"), kCopy + InB("p/z"), InA("sub"), InA("sub/b.bin"), kCopy + InB("sub/b.bin"),
+                     InA("sub/deeper"), InA("sub/deeper/c"), kCopy + InB("sub/deeper/c")}));
+    EXPECT_EQ(ReadFile(InB("p/z")), "z from A");
+    EXPECT_EQ(ReadFile(InB("p/a/b/c/d/bottom")), "bottom");
+    ExpectUpToDate();
+}
+
+TEST_F(MirrorReopenTest, ASourceFolderSwappedMeanwhileIsNotEntered) {
+    const int failures = PassSwapping([this] { SwapIn("A/p"); });
+    const Lines lines = LogLines();
+    EXPECT_EQ(failures, 1) << ::testing::PrintToString(lines);
+    EXPECT_FALSE(Contains(lines, InA("p/z")));
+    EXPECT_FALSE(Exists(InB("p/z")));
+    // The failure line follows the last line of the folder's part that was walked.
+    const auto bottom = std::find(lines.begin(), lines.end(), kCopy + InB("p/a/b/c/d/bottom"));
+    ASSERT_NE(bottom, lines.end());
+    ASSERT_NE(bottom + 1, lines.end());
+    EXPECT_EQ(*(bottom + 1), FailureLine(kErrFileNotFound));
+}
+
+TEST_F(MirrorReopenTest, ADestinationFolderSwappedMeanwhileIsNotWrittenInto) {
+    const int failures = PassSwapping([this] { SwapIn("B/p"); });
+    // The swap itself, and the copy that had no folder of B's own to go to.
+    EXPECT_EQ(failures, 2);
+    const Lines lines = LogLines();
+    const auto z = std::find(lines.begin(), lines.end(), kCopy + InB("p/z"));
+    ASSERT_NE(z, lines.end());
+    ASSERT_NE(z + 1, lines.end());
+    EXPECT_EQ(*(z + 1), FailureLine(kErrPathNotFound));
+    EXPECT_EQ(*(z - 2), FailureLine(kErrFileNotFound));
+    EXPECT_FALSE(Exists(InB("p/z")));
+    EXPECT_FALSE(Exists(At("B/p-old/z")));
+}
+#endif
 
 // ---- scale ---------------------------------------------------------------------------------------------
 

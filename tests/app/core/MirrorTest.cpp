@@ -281,6 +281,44 @@ TEST_F(MirrorTest, ComparisonRoutines) {
     EXPECT_EQ(GetFileSize64(At("missing")), -1);
 }
 
+TEST(QuickCheckTest, OnlyTheExactTimeAndTheFullSizeDecide) {
+    FileAttributeData source;
+    source.WriteTime = {1700000000, 123456789};
+    source.LastWriteTime = 133444736001234567;
+    source.Size = 4096;
+    source.Attributes = kAttrHidden;
+    source.Mode = 0644;
+    source.Identity = {1, 2};
+    struct Case {
+        const char* What;
+        void (*Change)(FileAttributeData&);
+        bool Current;
+    };
+    const Case cases[] = {
+        {"the same time and size", [](FileAttributeData&) {}, true},
+        {"other attributes, permissions and identity",
+         [](FileAttributeData& c) {
+             c.Attributes = kAttrReadOnly;
+             c.Mode = 0600;
+             c.Identity = {3, 4};
+         },
+         true},
+        // Still the same count of 100 ns (LastWriteTime): the platform's own time decides.
+        {"a nanosecond later", [](FileAttributeData& c) { ++c.WriteTime.Fraction; }, false},
+        {"a nanosecond earlier", [](FileAttributeData& c) { --c.WriteTime.Fraction; }, false},
+        {"a second apart, same fraction", [](FileAttributeData& c) { ++c.WriteTime.Seconds; }, false},
+        {"one byte longer", [](FileAttributeData& c) { ++c.Size; }, false},
+        {"4 GiB longer (equal low halves)", [](FileAttributeData& c) { c.Size += uint64_t{1} << 32; }, false},
+        {"empty", [](FileAttributeData& c) { c.Size = 0; }, false},
+    };
+    for (const Case& c : cases) {
+        FileAttributeData copy = source;
+        c.Change(copy);
+        EXPECT_EQ(CopyIsCurrent(source, copy), c.Current) << c.What;
+        EXPECT_EQ(CopyIsCurrent(copy, source), c.Current) << c.What << ", either way round";
+    }
+}
+
 TEST_F(MirrorTest, SizesBeyond32BitsAreFull) {
     const uintmax_t size = (uintmax_t{5} << 30) + 3;
     WriteFile(At("big"), "");

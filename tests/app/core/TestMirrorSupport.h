@@ -4,6 +4,7 @@
 
 #include "app/core/FileRoutines.h"
 #include "app/core/TestCoreSupport.h"
+#include "log/core/LogSink.h"
 #include "platform/core/FileSystem.h"
 
 #include <algorithm>
@@ -35,6 +36,13 @@ inline std::vector<std::string> WithFailures(const std::vector<std::string>& lin
     }
     return result;
 }
+
+// A log that keeps the lines of a pass in memory, for passes whose lines would outgrow the log file.
+class LinesLog final : public LogSink {
+public:
+    void Write(const std::string& line) override { Lines.push_back(line); }
+    std::vector<std::string> Lines;
+};
 
 // A and B are only named here; each suite creates what it needs of them.
 class MirrorFixture : public CoreTest {

@@ -88,7 +88,6 @@ protected:
     }
     void TearDown() override {
         FMessages.reset();
-        platform::SetFs(nullptr);
         QDir::setCurrent(savedDir);
     }
 
@@ -379,9 +378,10 @@ TEST_F(PathDialogTest, RefusedCreateShowsTheErrorAndLeavesTheTreeAlone) {
     auto picker = Open(BelowRoot("ro"));
     picker->sShellTreeView1->ExpandNode(picker->sShellTreeView1->SelectedNode());
     RefusingMakeDirectoryFs refusing;
-    platform::SetFs(&refusing);
-    picker->sBitBtn3->click();
-    platform::SetFs(nullptr);
+    {
+        const platform::ScopedOverride<platform::FileSystem*> use(platform::FsOverride(), &refusing);
+        picker->sBitBtn3->click();
+    }
     ASSERT_THAT(refusing.attempts, ElementsAre(BelowRoot("ro/New folder1").toStdString()));
     EXPECT_THAT(errorBoxes, ElementsAre("Directory " + BelowRoot("ro/New folder1") + " can`t be created!"));
     EXPECT_EQ(picker->SelectedPath(), BelowRoot("ro"));

@@ -296,8 +296,7 @@ TEST_F(LogTest, AFileHeldForAMomentByAnotherWriterIsWaitedFor) {
     RegisterStandard(file);
     SimpleLog().LogInfo("log", "before");
     HeldForAMomentFs fs;
-    platform::FileSystem* previous = platform::SetFs(&fs);
-    const platform::ScopeGuard restore([previous] { platform::SetFs(previous); });
+    const platform::ScopedOverride<platform::FileSystem*> use(platform::FsOverride(), &fs);
     for (const int times : {1, 5}) {
         fs.ReleaseAfter = times;
         fs.FoundHeld = 0;
@@ -568,14 +567,14 @@ class RecordedLogTest : public LogTest {
 protected:
     void SetUp() override {
         LogTest::SetUp();
-        FPrevious = platform::SetFs(&Fs);
+        FUse.emplace(platform::FsOverride(), &Fs);
     }
     void TearDown() override {
-        platform::SetFs(FPrevious);
+        FUse.reset();
         LogTest::TearDown();
     }
     RecordingFs Fs;
-    platform::FileSystem* FPrevious = nullptr;
+    std::optional<platform::ScopedOverride<platform::FileSystem*>> FUse;
 };
 
 TEST_F(RecordedLogTest, TheWholeLineIsOneWriteAndAnOrdinaryEventOnlyOpens) {

@@ -526,11 +526,29 @@ TEST(FsRegistryTest, SetFsPutsAnotherImplementationInPlaceAndRestoresTheNativeOn
         std::optional<uint32_t> GetAttributes(const std::string&, uint32_t*) override { return 0x4242; }
     } marker;
     EXPECT_EQ(&Fs(), &NativeFs());
-    EXPECT_EQ(SetFs(&marker), &NativeFs());
-    uint32_t error = 0;
-    EXPECT_EQ(Fs().GetAttributes("anything", &error), 0x4242u);
-    EXPECT_EQ(SetFs(nullptr), &marker);
+    {
+        const ScopedOverride<FileSystem*> use(FsOverride(), &marker);
+        uint32_t error = 0;
+        EXPECT_EQ(&Fs(), &marker);
+        EXPECT_EQ(Fs().GetAttributes("anything", &error), 0x4242u);
+    }
     EXPECT_EQ(&Fs(), &NativeFs());
+}
+
+TEST(NotThereTest, OnlyTheCodesForAMissingEntryMeanNothingIsThere) {
+    const struct {
+        uint32_t Code;
+        bool NotThere;
+    } cases[] = {
+        {kErrFileNotFound, true},  {kErrPathNotFound, true},
+        {kErrBadNetPath, true},    {kErrInvalidName, true},
+        {kErrAccessDenied, false}, {kErrSharingViolation, false},
+        {kErrNotReady, false},     {kErrIoDevice, false},
+        {kErrOther, false},        {0, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsNotThereError(c.Code), c.NotThere) << c.Code;
+    }
 }
 
 TEST(SysErrorMessageTest, GivesThePlatformsTextForKnownCodes) {

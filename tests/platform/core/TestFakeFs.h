@@ -61,18 +61,17 @@ private:
     std::map<std::string, Entry> FEntries;
 };
 
-// Puts a FakeFs in place for as long as it lives.
+// Puts a FakeFs in place of Fs() for as long as it lives.
 class ScopedFakeFs {
 public:
-    ScopedFakeFs() : FPrevious(platform::SetFs(&Fs)) {}
-    ~ScopedFakeFs() { platform::SetFs(FPrevious); }
+    ScopedFakeFs() : FUse(platform::FsOverride(), &Fs) {}
     ScopedFakeFs(const ScopedFakeFs&) = delete;
     ScopedFakeFs& operator=(const ScopedFakeFs&) = delete;
 
     FakeFs Fs;
 
 private:
-    platform::FileSystem* FPrevious;
+    platform::ScopedOverride<platform::FileSystem*> FUse;
 };
 
 } // namespace pardova::testing

@@ -298,8 +298,7 @@ TEST_F(TempDir, AnOldFileKeptAsideMakesRoomForTheNewOneOrComesBack) {
 
     WriteBytes("settings.ini", "damaged again");
     RefusingRenameOntoFs refusing(PathOf("settings.ini"));
-    platform::FileSystem* previous = platform::SetFs(&refusing);
-    const platform::ScopeGuard restore([previous] { platform::SetFs(previous); });
+    const platform::ScopedOverride<platform::FileSystem*> use(platform::FsOverride(), &refusing);
     EXPECT_THROW(ini.UpdateFile(PathOf("settings.ini.bad")), platform::EFCreateError);
     EXPECT_EQ(ReadBytes("settings.ini"), "damaged again");
     EXPECT_EQ(ReadBytes("settings.ini.bad"), "damaged");
@@ -340,8 +339,7 @@ public:
 
 TEST_F(TempDir, WhereNoNewFileCanBeMadeAnExistingFileIsRewrittenInPlace) {
     NoNewFileFs noNewFile;
-    platform::FileSystem* previous = platform::SetFs(&noNewFile);
-    const platform::ScopeGuard restore([previous] { platform::SetFs(previous); });
+    const platform::ScopedOverride<platform::FileSystem*> use(platform::FsOverride(), &noNewFile);
     // Longer and shorter than what the file held: no tail of the old content survives either way.
     for (const size_t oldLength : {size_t{10}, size_t{5000}}) {
         SCOPED_TRACE(oldLength);
