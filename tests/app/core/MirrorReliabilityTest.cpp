@@ -55,11 +55,13 @@ public:
 
 protected:
     std::unique_ptr<FolderHandle> FolderOpenSubfolder(FolderHandle& folder, const std::string& name,
-                                                      const std::string& path, bool followLinks) override {
+                                                      const std::string& path, bool followLinks,
+                                                      uint32_t& error) override {
         if (RefuseSubfolder && RefuseSubfolder(path)) {
+            error = kErrAccessDenied;
             return nullptr;
         }
-        return ForwardingFs::FolderOpenSubfolder(folder, name, path, followLinks);
+        return ForwardingFs::FolderOpenSubfolder(folder, name, path, followLinks, error);
     }
     std::optional<FileAttributeData> FolderEntryData(FolderHandle& folder, const std::string& name,
                                                      const std::string& path, uint32_t* error) override {
@@ -73,11 +75,13 @@ protected:
         }
         return ForwardingFs::FolderEntryData(folder, name, path, error);
     }
-    std::unique_ptr<DirectorySearch> FolderSearch(FolderHandle& folder, const std::string& folderPath) override {
+    std::unique_ptr<DirectorySearch> FolderSearch(FolderHandle& folder, const std::string& folderPath,
+                                                  uint32_t& error) override {
         if (RefuseSearch && RefuseSearch(folderPath)) {
+            error = kErrAccessDenied;
             return nullptr;
         }
-        std::unique_ptr<DirectorySearch> inner = ForwardingFs::FolderSearch(folder, folderPath);
+        std::unique_ptr<DirectorySearch> inner = ForwardingFs::FolderSearch(folder, folderPath, error);
         if (inner != nullptr && SortEntries) {
             inner = std::make_unique<SortedSearch>(*inner);
         }

@@ -59,10 +59,12 @@ protected:
     // The steps of a walk on a folder held open. `folder` is the inner file system's folder whose path is
     // `folderPath` (as the walk named it: the path given to OpenFolder, a sub-folder's path composed from
     // its parent's); `path` is the entry's. Folders passed along (`like`, `source`) are the inner ones too.
+    // The search and the sub-folder open give why they gave null in `error`, as TrySearch and
+    // TryOpenSubfolder do.
     virtual std::unique_ptr<platform::DirectorySearch> FolderSearch(platform::FolderHandle& folder,
-                                                                    const std::string& folderPath) {
+                                                                    const std::string& folderPath, uint32_t& error) {
         (void)folderPath;
-        return folder.Search();
+        return folder.TrySearch(error);
     }
     virtual std::optional<platform::FileAttributeData>
     FolderEntryData(platform::FolderHandle& folder, const std::string& name, const std::string& path, uint32_t* error) {
@@ -70,8 +72,9 @@ protected:
     }
     virtual std::unique_ptr<platform::FolderHandle> FolderOpenSubfolder(platform::FolderHandle& folder,
                                                                         const std::string& name,
-                                                                        const std::string& path, bool followLinks) {
-        return folder.OpenSubfolder(name, path, followLinks);
+                                                                        const std::string& path, bool followLinks,
+                                                                        uint32_t& error) {
+        return folder.TryOpenSubfolder(name, path, followLinks, error);
     }
     virtual bool FolderMakeSubfolder(platform::FolderHandle& folder, const std::string& name, const std::string& path,
                                      platform::FolderHandle* like, uint32_t* error) {
@@ -91,16 +94,27 @@ private:
         Folder(ForwardingFs& owner, std::unique_ptr<platform::FolderHandle> inner, std::string path)
             : FOwner(owner), FInner(std::move(inner)), FPath(std::move(path)) {}
 
-        std::unique_ptr<platform::DirectorySearch> Search() override { return FOwner.FolderSearch(*FInner, FPath); }
+        std::unique_ptr<platform::DirectorySearch> Search() override {
+            uint32_t error = 0;
+            return TrySearch(error);
+        }
+        std::unique_ptr<platform::DirectorySearch> TrySearch(uint32_t& error) override {
+            return FOwner.FolderSearch(*FInner, FPath, error);
+        }
         std::optional<platform::FileIdentity> Identity() override { return FInner->Identity(); }
         std::optional<platform::FileAttributeData> GetEntryData(const std::string& name, const std::string&,
                                                                 uint32_t* error) override {
             return FOwner.FolderEntryData(*FInner, name, Child(name), error);
         }
-        std::unique_ptr<platform::FolderHandle> OpenSubfolder(const std::string& name, const std::string&,
+        std::unique_ptr<platform::FolderHandle> OpenSubfolder(const std::string& name, const std::string& path,
                                                               bool followLinks) override {
+            uint32_t error = 0;
+            return TryOpenSubfolder(name, path, followLinks, error);
+        }
+        std::unique_ptr<platform::FolderHandle> TryOpenSubfolder(const std::string& name, const std::string&,
+                                                                 bool followLinks, uint32_t& error) override {
             const std::string path = Child(name);
-            return FOwner.Wrap(FOwner.FolderOpenSubfolder(*FInner, name, path, followLinks), path);
+            return FOwner.Wrap(FOwner.FolderOpenSubfolder(*FInner, name, path, followLinks, error), path);
         }
         bool MakeSubfolder(const std::string& name, const std::string&, platform::FolderHandle* like,
                            uint32_t* error) override {
