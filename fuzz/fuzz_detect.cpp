@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             ConvertObjectTextToStream(input, output);
         else if (format == sofBinary)
             ConvertObjectStreamToText(input, output);
-    } catch (const Exception&) {
+    } catch (const platform::Exception&) {
     }
     return 0;
 }

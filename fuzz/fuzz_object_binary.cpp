@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         TMemoryStream text;
         try {
             ConvertObjectStreamToText(input, text);
-        } catch (const Exception&) {
+        } catch (const platform::Exception&) {
         }
     }
     {
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         try {
             reader.ReadSignature();
             reader.SkipComponent();
-        } catch (const Exception&) {
+        } catch (const platform::Exception&) {
         }
     }
     return 0;

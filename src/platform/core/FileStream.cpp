@@ -1,5 +1,5 @@
-#include "platform/core/Exceptions.h"
 #include "platform/core/FileStream.h"
+#include "platform/core/Exceptions.h"
 #include "platform/core/FileSystem.h"
 #include "platform/core/Text.h"
 
