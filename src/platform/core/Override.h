@@ -3,7 +3,8 @@
 // service, a clock, a factory); a ScopedOverride puts another value there for the life of a scope and
 // restores the previous one when the scope is left, however it is left. Overrides nest: each restores what
 // it found. The program itself never overrides; a point is set only while no other thread reads it, except
-// for a value of a small trivially copyable type (a pointer, say), which is read and set atomically.
+// for a value that the machine reads and writes atomically without a lock (a pointer, a flag), which is
+// read and set atomically.
 
 #include <atomic>
 #include <type_traits>
@@ -12,6 +13,10 @@
 namespace pardova::platform {
 
 template <typename T> class ScopedOverride;
+
+// Whether a value of type T is read and written atomically without a lock.
+template <typename T, bool = std::is_trivially_copyable_v<T>> struct AlwaysLockFree : std::false_type {};
+template <typename T> struct AlwaysLockFree<T, true> : std::bool_constant<std::atomic<T>::is_always_lock_free> {};
 
 template <typename T> class OverridePoint {
 public:
@@ -29,7 +34,7 @@ public:
 
 private:
     friend class ScopedOverride<T>;
-    static constexpr bool kAtomic = std::is_trivially_copyable_v<T> && sizeof(T) <= sizeof(void*);
+    static constexpr bool kAtomic = AlwaysLockFree<T>::value;
 
     T Exchange(T value) {
         if constexpr (kAtomic) {
