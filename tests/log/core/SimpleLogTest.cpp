@@ -325,6 +325,44 @@ TEST_F(LogTest, UncreatableFileRaisesCreateErrorNamingIt) {
 }
 
 #ifndef _WIN32
+// A child process that keeps every descriptor it inherited until Release (or the end of the scope), as a
+// process started beside the program would.
+class InheritingChild {
+public:
+    InheritingChild() = default;
+    InheritingChild(const InheritingChild&) = delete;
+    InheritingChild& operator=(const InheritingChild&) = delete;
+    ~InheritingChild() { Release(); }
+
+    bool Start() {
+        if (::pipe(FGate) != 0) {
+            return false;
+        }
+        FChild = ::fork();
+        if (FChild == 0) {
+            char byte = 0;
+            ::close(FGate[1]);
+            (void)!::read(FGate[0], &byte, 1);
+            ::_exit(0);
+        }
+        ::close(FGate[0]);
+        return FChild > 0;
+    }
+
+    void Release() {
+        if (FChild > 0) {
+            ::close(FGate[1]);
+            int status = 0;
+            ::waitpid(FChild, &status, 0);
+            FChild = -1;
+        }
+    }
+
+private:
+    int FGate[2] = {-1, -1};
+    pid_t FChild = -1;
+};
+
 TEST_F(LogTest, ALinkToAMissingFileIsFollowedAndItsTargetCreated) {
     std::filesystem::create_directory(Dir.Path() / "logs");
     std::filesystem::create_symlink(Dir.Path() / "logs" / "real.txt", Dir.Path() / "log.txt");
@@ -342,26 +380,14 @@ TEST_F(LogTest, AMomentaryReferenceToTheOpenFileDoesNotHoldTheLock) {
     const std::string file = Dir / "log.txt";
     RegisterStandard(file);
     SimpleLog().LogInfo("log", "before");
-    int gate[2];
-    ASSERT_EQ(::pipe(gate), 0);
-    pid_t child = -1;
+    // The child holds its inherited reference until the parent has written its next line.
+    InheritingChild child;
     {
         auto stream = platform::OpenNativeStream(file, platform::StreamMode::OpenReadWriteDenyWrite);
-        child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            // Holds its inherited reference until the parent has written its next line.
-            char byte = 0;
-            ::close(gate[1]);
-            (void)!::read(gate[0], &byte, 1);
-            ::_exit(0);
-        }
+        ASSERT_TRUE(child.Start());
     }
-    ::close(gate[0]);
     EXPECT_NO_THROW(SimpleLog().LogInfo("log", "after"));
-    ::close(gate[1]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
+    child.Release();
     EXPECT_EQ(ReadAll(file), InfoLine("before") + InfoLine("after"));
 }
 #endif
@@ -1044,25 +1070,14 @@ TEST_F(HeldLogTest, AnInheritedDescriptorOrAReaderOfProcFdNeverFailsALine) {
     ASSERT_EQ(held.size(), 1u);
     const int reader = ::open(held.front().c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_GE(reader, 0);
-    int gate[2];
-    ASSERT_EQ(::pipe(gate), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // Keeps every descriptor it inherited until the parent has written its lines.
-        char byte = 0;
-        ::close(gate[1]);
-        (void)!::read(gate[0], &byte, 1);
-        ::_exit(0);
-    }
-    ::close(gate[0]);
+    // The child keeps every descriptor it inherited until the parent has written its lines.
+    InheritingChild child;
+    ASSERT_TRUE(child.Start());
     for (int i = 0; i < 3; ++i) {
         EXPECT_NO_THROW(SimpleLog().LogInfo("log", "line " + std::to_string(i)));
         EXPECT_NO_THROW(platform::OpenNativeStream(file, platform::StreamMode::OpenReadWriteDenyWrite));
     }
-    ::close(gate[1]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
+    child.Release();
     ::close(reader);
     EXPECT_EQ(ReadAll(file), InfoLine("before") + InfoLine("line 0") + InfoLine("line 1") + InfoLine("line 2"));
 }
