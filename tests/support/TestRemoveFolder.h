@@ -67,8 +67,18 @@ inline void RemoveEntry(const std::wstring& path, int& failures) {
             }
         }
     }
-    if (!(folder ? ::RemoveDirectoryW(path.c_str()) : ::DeleteFileW(path.c_str()))) {
-        fail("remove", ::GetLastError());
+    // Another process may hold the entry for a moment (a search of the same folder by a suite running
+    // beside this one): a sharing violation is polled for up to two seconds before it counts as left behind.
+    for (int attempt = 0;; ++attempt) {
+        if (folder ? ::RemoveDirectoryW(path.c_str()) : ::DeleteFileW(path.c_str())) {
+            return;
+        }
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_SHARING_VIOLATION || attempt == 200) {
+            fail("remove", error);
+            return;
+        }
+        ::Sleep(10);
     }
 }
 #else
