@@ -43,11 +43,10 @@ public:
     // gets its line after the copy line. A copy that finds no handle left is tried again as long as
     // `relieve` lets go of some.
     void Copy(FolderHandle& destFolder, FolderHandle& sourceFolder, const std::string& name,
-              const std::string& sourcePath, const std::string& destPath, const std::function<bool()>& relieve) {
+              const std::function<bool()>& relieve) {
         for (;;) {
             uint32_t error = 0;
-            if (destFolder.CopyFileHere(sourceFolder, name, sourcePath, name, destPath, &error, FBatch.get(),
-                                        FHeld.size())) {
+            if (destFolder.CopyFileHere(sourceFolder, name, name, &error, FBatch.get(), FHeld.size())) {
                 if (FBatch->Full()) {
                     Finish();
                 }
@@ -230,8 +229,8 @@ private:
         Frame& parent = FFrames[at];
         MakeRoom(3);
         uint32_t sourceError = 0;
-        std::unique_ptr<FolderHandle> source = Opening(
-            sourceError, [&](uint32_t& e) { return parent.Source->TryOpenSubfolder(name, FSourcePath, true, e); });
+        std::unique_ptr<FolderHandle> source =
+            Opening(sourceError, [&](uint32_t& e) { return parent.Source->TryOpenSubfolder(name, true, e); });
         const std::optional<FileIdentity> sourceIdentity = source ? source->Identity() : std::nullopt;
         if (IsDestination(name, FSourcePath, sourceIdentity)) {
             return; // mirroring B into itself would nest without end
@@ -243,19 +242,18 @@ private:
         if (parent.Dest != nullptr) {
             FolderHandle& destFolder = *parent.Dest;
             uint32_t error = 0;
-            if (!parent.DestIsSource && !destFolder.MakeSubfolder(name, FDestPath, source.get(), &error)) {
+            if (!parent.DestIsSource && !destFolder.MakeSubfolder(name, source.get(), &error)) {
                 // An existing folder is fine, a link to one too (it is never entered); anything else is not.
-                const std::optional<FileAttributeData> there = destFolder.GetEntryData(name, FDestPath);
+                const std::optional<FileAttributeData> there = destFolder.GetEntryData(name);
                 if (!there || (there->Attributes & kAttrDirectory) == 0) {
                     FPass.Failed(error);
                 }
             }
             uint32_t destError = 0;
-            dest =
-                Opening(destError, [&](uint32_t& e) { return destFolder.TryOpenSubfolder(name, FDestPath, false, e); });
+            dest = Opening(destError, [&](uint32_t& e) { return destFolder.TryOpenSubfolder(name, false, e); });
             if (dest && source && !parent.DestIsSource) {
-                const std::optional<FileAttributeData> from = parent.Source->GetEntryData(name, FSourcePath);
-                const std::optional<FileAttributeData> own = destFolder.GetEntryData(name, FDestPath);
+                const std::optional<FileAttributeData> from = parent.Source->GetEntryData(name);
+                const std::optional<FileAttributeData> own = destFolder.GetEntryData(name);
                 if (from && own) {
                     destFolder.RestrictLike(name, *from, *own);
                 }
@@ -314,11 +312,11 @@ private:
         FolderHandle& sourceFolder = *frame.Source;
         if (destFolder != nullptr) {
             uint32_t error = 0;
-            const std::optional<FileAttributeData> dest = destFolder->GetEntryData(name, FDestPath, &error);
+            const std::optional<FileAttributeData> dest = destFolder->GetEntryData(name, &error);
             const std::optional<uint32_t> destAttributes =
                 dest ? std::optional<uint32_t>(dest->Attributes) : std::nullopt;
             if (PlainFileExistsGiven(FFs, FDestPath, destAttributes, error) && dest) {
-                const std::optional<FileAttributeData> source = sourceFolder.GetEntryData(name, FSourcePath);
+                const std::optional<FileAttributeData> source = sourceFolder.GetEntryData(name);
                 if (source && CopyIsCurrent(*source, *dest)) {
                     if (!frame.DestIsSource) {
                         // A copy never stays more open than its source, even when its content is current.
@@ -337,7 +335,7 @@ private:
                 destFolder->RemoveStaleTemporaries(sourceFolder);
                 frame.StaleRemoved = true;
             }
-            FPass.Copy(*destFolder, sourceFolder, name, FSourcePath, FDestPath, [this] { return Relieve(); });
+            FPass.Copy(*destFolder, sourceFolder, name, [this] { return Relieve(); });
         }
     }
 
@@ -438,14 +436,12 @@ private:
         FolderHandle* dest = FFrames.front().Dest.get();
         std::unique_ptr<FolderHandle> sourceOnTheWay;
         std::unique_ptr<FolderHandle> destOnTheWay;
-        std::string path;
         for (size_t i = 1; i <= at; ++i) {
             Frame& frame = FFrames[i];
             const bool kept = i >= keepFrom;
             uint32_t error = 0;
-            path.assign(FSourcePath, 0, frame.SourceLength - 1);
             std::unique_ptr<FolderHandle> next =
-                Opening(error, [&](uint32_t& e) { return source->TryOpenSubfolder(frame.Name, path, true, e); });
+                Opening(error, [&](uint32_t& e) { return source->TryOpenSubfolder(frame.Name, true, e); });
             if (!next || !frame.SourceIdentity || next->Identity() != frame.SourceIdentity) {
                 for (size_t j = i; j <= at; ++j) {
                     FFrames[j].Rest.clear();
@@ -468,9 +464,7 @@ private:
             }
             std::unique_ptr<FolderHandle> nextDest;
             if (dest != nullptr) {
-                path.assign(FDestPath, 0, frame.DestLength - 1);
-                nextDest =
-                    Opening(error, [&](uint32_t& e) { return dest->TryOpenSubfolder(frame.Name, path, false, e); });
+                nextDest = Opening(error, [&](uint32_t& e) { return dest->TryOpenSubfolder(frame.Name, false, e); });
             }
             if (!nextDest || !frame.DestIdentity || nextDest->Identity() != frame.DestIdentity) {
                 // The rest of the source is still walked and logged, and nothing is written there.

@@ -12,6 +12,8 @@
 #include <chrono>
 #include <cstdio>
 #include <random>
+#include <utility>
+#include <vector>
 
 namespace pardova::platform {
 
@@ -82,15 +84,63 @@ bool IsNotThereError(uint32_t error) {
            error == kErrInvalidName;
 }
 
+// One folder of a path: the folder OpenFolder opened (no parent) holds its whole path, a sub-folder its name.
+struct FolderPath::Node {
+    Node(std::shared_ptr<Node> parent, std::string name) : Parent(std::move(parent)), Name(std::move(name)) {}
+    Node(const Node&) = delete;
+    Node& operator=(const Node&) = delete;
+    ~Node();
+
+    std::shared_ptr<Node> Parent;
+    std::string Name;
+};
+
+FolderPath::Node::~Node() {
+    // The nodes that only this one held go one at a time rather than each in its child's destructor: the
+    // chain is as long as the walk is deep, and nested destructors would run it past the end of the stack.
+    std::shared_ptr<Node> parent = std::move(Parent);
+    while (parent && parent.use_count() == 1) {
+        std::shared_ptr<Node> next = std::move(parent->Parent);
+        parent = std::move(next);
+    }
+}
+
+FolderPath::FolderPath(std::string path) : FNode(std::make_shared<Node>(nullptr, std::move(path))) {}
+
+FolderPath::FolderPath(std::shared_ptr<Node> node) : FNode(std::move(node)) {}
+
+FolderPath FolderPath::Child(const std::string& name) const { return FolderPath(std::make_shared<Node>(FNode, name)); }
+
+std::string FolderPath::Text() const {
+    return FNode->Parent ? FolderPath(FNode->Parent).Entry(FNode->Name) : FNode->Name;
+}
+
+std::string FolderPath::Entry(std::string_view name) const {
+    std::vector<const Node*> chain;
+    size_t length = name.size() + 1;
+    for (const Node* node = FNode.get(); node != nullptr; node = node->Parent.get()) {
+        chain.push_back(node);
+        length += node->Name.size() + 1;
+    }
+    std::string text = IncludeSlash(chain.back()->Name);
+    text.reserve(length);
+    for (size_t i = chain.size() - 1; i-- > 0;) {
+        text += chain[i]->Name;
+        text += PathDelimiter();
+    }
+    text += name;
+    return text;
+}
+
 std::unique_ptr<DirectorySearch> FolderHandle::TrySearch(uint32_t& error) {
     std::unique_ptr<DirectorySearch> search = Search();
     error = search ? 0 : kErrAccessDenied;
     return search;
 }
 
-std::unique_ptr<FolderHandle> FolderHandle::TryOpenSubfolder(const std::string& name, const std::string& path,
-                                                             bool followLinks, uint32_t& error) {
-    std::unique_ptr<FolderHandle> folder = OpenSubfolder(name, path, followLinks);
+std::unique_ptr<FolderHandle> FolderHandle::TryOpenSubfolder(const std::string& name, bool followLinks,
+                                                             uint32_t& error) {
+    std::unique_ptr<FolderHandle> folder = OpenSubfolder(name, followLinks);
     error = folder ? 0 : kErrAccessDenied;
     return folder;
 }

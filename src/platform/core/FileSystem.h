@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace pardova::platform {
 
@@ -123,46 +124,63 @@ public:
     virtual bool Next(DirEntry& entry) = 0;
 };
 
+// The path of a folder held open, in the terms of the walk that opened it: the path OpenFolder was given,
+// or for a sub-folder its parent's path, the delimiter and its name. A sub-folder's path shares its
+// parent's, so that the folders of a deep walk hold each name once rather than each its whole path.
+class FolderPath {
+public:
+    explicit FolderPath(std::string path);
+    // The path of the folder's sub-folder `name`.
+    FolderPath Child(const std::string& name) const;
+    // The folder's full path.
+    std::string Text() const;
+    // The full path of the folder's entry `name`, as the walk names its entries: the folder's path with
+    // its delimiter (IncludeSlash), then each sub-folder's name and the delimiter, then the name.
+    std::string Entry(std::string_view name) const;
+
+private:
+    struct Node;
+    explicit FolderPath(std::shared_ptr<Node> node);
+    std::shared_ptr<Node> FNode;
+};
+
 // A folder held open while a walk works in it. Entries are reached by name relative to the folder, so the
 // kernel resolves one name rather than the whole path, no path length limits how deep a walk goes, and a
-// folder once opened stays the same folder even if its path is changed under the walk. The full paths the
-// caller passes along name the entries in the terms of the walk (a test's file system sees them), and serve
-// where a step must follow a link on the source side.
+// folder once opened stays the same folder even if its path is changed under the walk. Each folder also
+// knows its path in the terms of the walk (a test's file system sees the paths of its entries), which
+// serves only where a step must follow a link on the source side or read what no one may open.
 class FolderHandle {
 public:
     virtual ~FolderHandle() = default;
+    // The folder's path in the walk's terms.
+    const FolderPath& Path() const { return FPath; }
     // The folder's entries, as FindFirst on the folder's "*.*" gives them; null when the search cannot start.
     // One search per handle.
     virtual std::unique_ptr<DirectorySearch> Search() = 0;
     // What makes this folder itself; nullopt when it cannot be told.
     virtual std::optional<FileIdentity> Identity() = 0;
     // Exactly what GetAttributeData gives for the entry's full path.
-    virtual std::optional<FileAttributeData> GetEntryData(const std::string& name, const std::string& path,
-                                                          uint32_t* error = nullptr) = 0;
+    virtual std::optional<FileAttributeData> GetEntryData(const std::string& name, uint32_t* error = nullptr) = 0;
     // A sub-folder held open. With followLinks a link or junction leads to its target, as a directory
     // search does; without, an entry that is not itself a real folder gives null, so that nothing is ever
     // entered or written through a link. Null also when the folder does not open.
-    virtual std::unique_ptr<FolderHandle> OpenSubfolder(const std::string& name, const std::string& path,
-                                                        bool followLinks) = 0;
+    virtual std::unique_ptr<FolderHandle> OpenSubfolder(const std::string& name, bool followLinks) = 0;
     // Search and OpenSubfolder, also telling why they gave null: `error` receives the platform's error code
     // (one that IsOutOfHandlesError of platform/core/Handles.h
     // tells when no handle is left), or 0 for a search that found no entries at all. The
     // defaults, for handles that cannot tell, give kErrAccessDenied.
     virtual std::unique_ptr<DirectorySearch> TrySearch(uint32_t& error);
-    virtual std::unique_ptr<FolderHandle> TryOpenSubfolder(const std::string& name, const std::string& path,
-                                                           bool followLinks, uint32_t& error);
+    virtual std::unique_ptr<FolderHandle> TryOpenSubfolder(const std::string& name, bool followLinks, uint32_t& error);
     // Creates one sub-folder. Where the platform has permission bits, the new folder takes those of `like`
     // (a folder of the same kind of handle) for its group and others (never more open than `like`, and its
     // group where the runner may set it), and full access for its owner; with no `like` it is private to
     // its owner. On failure *error (when given) receives the platform's error code.
-    virtual bool MakeSubfolder(const std::string& name, const std::string& path, FolderHandle* like,
-                               uint32_t* error = nullptr) = 0;
+    virtual bool MakeSubfolder(const std::string& name, FolderHandle* like, uint32_t* error = nullptr) = 0;
     // Copies the file `sourceName` of folder `source` into this folder as `name`, as CopyFileReplacing does.
     // With a batch the copy may be left pending there (true), to be finished with the batch under `tag`.
     // On failure *error (when given) receives the platform's error code.
-    virtual bool CopyFileHere(FolderHandle& source, const std::string& sourceName, const std::string& sourcePath,
-                              const std::string& name, const std::string& path, uint32_t* error = nullptr,
-                              CopyBatch* batch = nullptr, uint64_t tag = 0) = 0;
+    virtual bool CopyFileHere(FolderHandle& source, const std::string& sourceName, const std::string& name,
+                              uint32_t* error = nullptr, CopyBatch* batch = nullptr, uint64_t tag = 0) = 0;
     // Removes from this folder the temporaries that attempts now dead left there (see PartialCopyOwner), but
     // never a file that `source`, the folder it mirrors, also holds. Nothing where the platform cleans up
     // otherwise.
@@ -172,6 +190,12 @@ public:
     // itself when `name` is empty. Nothing where the platform has no permission bits.
     virtual void RestrictLike(const std::string& /*name*/, const FileAttributeData& /*source*/,
                               const FileAttributeData& /*own*/) {}
+
+protected:
+    explicit FolderHandle(FolderPath path) : FPath(std::move(path)) {}
+
+private:
+    FolderPath FPath;
 };
 
 class FileSystem {

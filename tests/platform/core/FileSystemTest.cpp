@@ -382,7 +382,8 @@ TEST_F(FolderHandleTest, EntriesAndTheirDataAreWhatTheSearchAndTheAttributeReadG
             continue;
         }
         const std::string path = IncludeSlash(At("F")) + entry.Name;
-        const std::optional<FileAttributeData> byHandle = folder->GetEntryData(entry.Name, path);
+        EXPECT_EQ(folder->Path().Entry(entry.Name), path);
+        const std::optional<FileAttributeData> byHandle = folder->GetEntryData(entry.Name);
         const std::optional<FileAttributeData> byPath = fs.GetAttributeData(path);
         ASSERT_TRUE(byHandle && byPath) << entry.Name;
         // Wine calls a name that begins with "." hidden in what it reads by path, not in what it reads from
@@ -395,7 +396,7 @@ TEST_F(FolderHandleTest, EntriesAndTheirDataAreWhatTheSearchAndTheAttributeReadG
     }
     uint32_t byHandle = 0;
     uint32_t byPath = 0;
-    EXPECT_FALSE(folder->GetEntryData("missing", At("F/missing"), &byHandle));
+    EXPECT_FALSE(folder->GetEntryData("missing", &byHandle));
     EXPECT_FALSE(fs.GetAttributeData(At("F/missing"), &byPath));
     EXPECT_EQ(byHandle, kErrFileNotFound);
     EXPECT_EQ(byHandle, byPath);
@@ -423,21 +424,30 @@ TEST_F(FolderHandleTest, OnlyRealFoldersOpenBelowAFolderUnlessLinksAreFollowed) 
             continue; // the platform does not let the test make links here
         }
         const std::string path = At("F/" + std::string(c.Name));
-        const std::unique_ptr<FolderHandle> plain = folder->OpenSubfolder(c.Name, path, false);
-        const std::unique_ptr<FolderHandle> followed = folder->OpenSubfolder(c.Name, path, true);
+        const std::unique_ptr<FolderHandle> plain = folder->OpenSubfolder(c.Name, false);
+        const std::unique_ptr<FolderHandle> followed = folder->OpenSubfolder(c.Name, true);
         EXPECT_EQ(plain != nullptr, c.Opens) << c.Name;
         EXPECT_EQ(followed != nullptr, c.OpensFollowed) << c.Name;
         if (followed) {
             EXPECT_EQ(followed->Identity(), fs.GetIdentity(path)) << c.Name;
+            // A sub-folder's path is its parent's and its name, and its entries' paths go on from there.
+            EXPECT_EQ(followed->Path().Text(), IncludeSlash(At("F")) + c.Name);
+            EXPECT_EQ(followed->Path().Entry("x"), IncludeSlash(At("F")) + c.Name + PathDelimiter() + "x");
         }
     }
+    // A folder named with its delimiter names its entries as the same folder named without one.
+    const std::unique_ptr<FolderHandle> named = fs.OpenFolder(IncludeSlash(At("F")));
+    ASSERT_TRUE(named);
+    EXPECT_EQ(named->Path().Text(), IncludeSlash(At("F")));
+    EXPECT_EQ(named->Path().Entry("real"), folder->Path().Entry("real"));
+    EXPECT_EQ(folder->Path().Text(), At("F"));
     // One level is made; what is there already, a folder or a file, is not.
     uint32_t error = 0;
-    EXPECT_TRUE(folder->MakeSubfolder("made", At("F/made"), nullptr, &error));
+    EXPECT_TRUE(folder->MakeSubfolder("made", nullptr, &error));
     EXPECT_TRUE(stdfs::is_directory(PathFromUtf8(At("F/made"))));
     for (const char* existing : {"real", "file"}) {
         error = 0;
-        EXPECT_FALSE(folder->MakeSubfolder(existing, At("F/" + std::string(existing)), nullptr, &error)) << existing;
+        EXPECT_FALSE(folder->MakeSubfolder(existing, nullptr, &error)) << existing;
         EXPECT_EQ(error, kErrAlreadyExists) << existing;
     }
 }
@@ -462,13 +472,13 @@ TEST_F(FolderHandleTest, AHeldFolderStaysItselfWhenAnotherTakesItsPath) {
         names.insert(entry.Name);
     }
     EXPECT_TRUE(names.count("f") == 1 && names.count("g") == 1) << ::testing::PrintToString(names);
-    const std::optional<FileAttributeData> g = dest->GetEntryData("g", At("B/g"));
+    const std::optional<FileAttributeData> g = dest->GetEntryData("g");
     ASSERT_TRUE(g);
     EXPECT_EQ(g->Size, 4u);
-    EXPECT_TRUE(dest->MakeSubfolder("made", At("B/made"), nullptr));
+    EXPECT_TRUE(dest->MakeSubfolder("made", nullptr));
     EXPECT_TRUE(stdfs::is_directory(PathFromUtf8(At("moved/made"))));
     uint32_t error = 0;
-    const bool copied = dest->CopyFileHere(*source, "f", At("A/f"), "f", At("B/f"), &error);
+    const bool copied = dest->CopyFileHere(*source, "f", "f", &error);
     if (RunningUnderWine()) {
         // Wine renames by the names its handles had when opened: the copy cannot take its place here, and
         // says so rather than going where the folder's old name leads now.

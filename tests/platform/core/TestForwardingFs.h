@@ -9,7 +9,6 @@
 // walk, the code users run. MoveReplacing keeps the interface's default (the native file system).
 
 #include "platform/core/FileSystem.h"
-#include "platform/core/Path.h"
 
 #include <memory>
 #include <optional>
@@ -32,7 +31,7 @@ public:
         return FInner.GetAttributeData(path, error);
     }
     std::unique_ptr<platform::FolderHandle> OpenFolder(const std::string& path) override {
-        return Wrap(FInner.OpenFolder(path), path);
+        return Wrap(FInner.OpenFolder(path), platform::FolderPath(path));
     }
     std::optional<platform::FileIdentity> GetIdentity(const std::string& path) override {
         return FInner.GetIdentity(path);
@@ -58,7 +57,8 @@ public:
 protected:
     // The steps of a walk on a folder held open. `folder` is the inner file system's folder whose path is
     // `folderPath` (as the walk named it: the path given to OpenFolder, a sub-folder's path composed from
-    // its parent's); `path` is the entry's. Folders passed along (`like`, `source`) are the inner ones too.
+    // its parent's); `path` is the entry's, composed the same way. Folders passed along (`like`, `source`)
+    // are the inner ones too.
     // The search and the sub-folder open give why they gave null in `error`, as TrySearch and
     // TryOpenSubfolder do.
     virtual std::unique_ptr<platform::DirectorySearch> FolderSearch(platform::FolderHandle& folder,
@@ -68,65 +68,65 @@ protected:
     }
     virtual std::optional<platform::FileAttributeData>
     FolderEntryData(platform::FolderHandle& folder, const std::string& name, const std::string& path, uint32_t* error) {
-        return folder.GetEntryData(name, path, error);
+        (void)path;
+        return folder.GetEntryData(name, error);
     }
     virtual std::unique_ptr<platform::FolderHandle> FolderOpenSubfolder(platform::FolderHandle& folder,
                                                                         const std::string& name,
                                                                         const std::string& path, bool followLinks,
                                                                         uint32_t& error) {
-        return folder.TryOpenSubfolder(name, path, followLinks, error);
+        (void)path;
+        return folder.TryOpenSubfolder(name, followLinks, error);
     }
     virtual bool FolderMakeSubfolder(platform::FolderHandle& folder, const std::string& name, const std::string& path,
                                      platform::FolderHandle* like, uint32_t* error) {
-        return folder.MakeSubfolder(name, path, like, error);
+        (void)path;
+        return folder.MakeSubfolder(name, like, error);
     }
     virtual bool FolderCopyFileHere(platform::FolderHandle& folder, platform::FolderHandle& source,
                                     const std::string& sourceName, const std::string& sourcePath,
                                     const std::string& name, const std::string& path, uint32_t* error,
                                     platform::CopyBatch* batch, uint64_t tag) {
-        return folder.CopyFileHere(source, sourceName, sourcePath, name, path, error, batch, tag);
+        (void)sourcePath;
+        (void)path;
+        return folder.CopyFileHere(source, sourceName, name, error, batch, tag);
     }
 
 private:
     // A folder of the inner file system whose calls pass through the Folder* calls of its owner.
     class Folder final : public platform::FolderHandle {
     public:
-        Folder(ForwardingFs& owner, std::unique_ptr<platform::FolderHandle> inner, std::string path)
-            : FOwner(owner), FInner(std::move(inner)), FPath(std::move(path)) {}
+        Folder(ForwardingFs& owner, std::unique_ptr<platform::FolderHandle> inner, platform::FolderPath path)
+            : FolderHandle(std::move(path)), FOwner(owner), FInner(std::move(inner)) {}
 
         std::unique_ptr<platform::DirectorySearch> Search() override {
             uint32_t error = 0;
             return TrySearch(error);
         }
         std::unique_ptr<platform::DirectorySearch> TrySearch(uint32_t& error) override {
-            return FOwner.FolderSearch(*FInner, FPath, error);
+            return FOwner.FolderSearch(*FInner, Path().Text(), error);
         }
         std::optional<platform::FileIdentity> Identity() override { return FInner->Identity(); }
-        std::optional<platform::FileAttributeData> GetEntryData(const std::string& name, const std::string&,
-                                                                uint32_t* error) override {
-            return FOwner.FolderEntryData(*FInner, name, Child(name), error);
+        std::optional<platform::FileAttributeData> GetEntryData(const std::string& name, uint32_t* error) override {
+            return FOwner.FolderEntryData(*FInner, name, Path().Entry(name), error);
         }
-        std::unique_ptr<platform::FolderHandle> OpenSubfolder(const std::string& name, const std::string& path,
-                                                              bool followLinks) override {
+        std::unique_ptr<platform::FolderHandle> OpenSubfolder(const std::string& name, bool followLinks) override {
             uint32_t error = 0;
-            return TryOpenSubfolder(name, path, followLinks, error);
+            return TryOpenSubfolder(name, followLinks, error);
         }
-        std::unique_ptr<platform::FolderHandle> TryOpenSubfolder(const std::string& name, const std::string&,
-                                                                 bool followLinks, uint32_t& error) override {
-            const std::string path = Child(name);
-            return FOwner.Wrap(FOwner.FolderOpenSubfolder(*FInner, name, path, followLinks, error), path);
+        std::unique_ptr<platform::FolderHandle> TryOpenSubfolder(const std::string& name, bool followLinks,
+                                                                 uint32_t& error) override {
+            return FOwner.Wrap(FOwner.FolderOpenSubfolder(*FInner, name, Path().Entry(name), followLinks, error),
+                               Path().Child(name));
         }
-        bool MakeSubfolder(const std::string& name, const std::string&, platform::FolderHandle* like,
-                           uint32_t* error) override {
-            return FOwner.FolderMakeSubfolder(*FInner, name, Child(name),
+        bool MakeSubfolder(const std::string& name, platform::FolderHandle* like, uint32_t* error) override {
+            return FOwner.FolderMakeSubfolder(*FInner, name, Path().Entry(name),
                                               like != nullptr ? &FOwner.Inner(*like) : nullptr, error);
         }
-        bool CopyFileHere(platform::FolderHandle& source, const std::string& sourceName, const std::string& sourcePath,
-                          const std::string& name, const std::string&, uint32_t* error, platform::CopyBatch* batch,
-                          uint64_t tag) override {
-            return FOwner.FolderCopyFileHere(*FInner, FOwner.Inner(source), sourceName,
-                                             FOwner.PathOf(source, sourceName, sourcePath), name, Child(name), error,
-                                             batch, tag);
+        bool CopyFileHere(platform::FolderHandle& source, const std::string& sourceName, const std::string& name,
+                          uint32_t* error, platform::CopyBatch* batch, uint64_t tag) override {
+            return FOwner.FolderCopyFileHere(*FInner, FOwner.Inner(source), sourceName, source.Path().Entry(sourceName),
+                                             name, Path().Entry(name), error, batch, tag);
         }
         void RemoveStaleTemporaries(platform::FolderHandle& source) override {
             FInner->RemoveStaleTemporaries(FOwner.Inner(source));
@@ -136,25 +136,18 @@ private:
             FInner->RestrictLike(name, source, own);
         }
 
-        std::string Child(const std::string& name) const { return platform::IncludeSlash(FPath) + name; }
-
         ForwardingFs& FOwner;
         std::unique_ptr<platform::FolderHandle> FInner;
-        std::string FPath;
     };
 
-    std::unique_ptr<platform::FolderHandle> Wrap(std::unique_ptr<platform::FolderHandle> inner, std::string path) {
+    std::unique_ptr<platform::FolderHandle> Wrap(std::unique_ptr<platform::FolderHandle> inner,
+                                                 platform::FolderPath path) {
         return inner ? std::make_unique<Folder>(*this, std::move(inner), std::move(path)) : nullptr;
     }
     // The inner folder of one of this object's folders; any other folder as it is.
     platform::FolderHandle& Inner(platform::FolderHandle& folder) {
         auto* own = dynamic_cast<Folder*>(&folder);
         return own != nullptr && &own->FOwner == this ? *own->FInner : folder;
-    }
-    // The path of entry `name` of a folder: composed for one of this object's folders, as given otherwise.
-    static std::string PathOf(platform::FolderHandle& folder, const std::string& name, const std::string& given) {
-        auto* own = dynamic_cast<Folder*>(&folder);
-        return own != nullptr ? own->Child(name) : given;
     }
 
     platform::FileSystem& FInner;
