@@ -144,6 +144,8 @@ TEST_F(MirrorDepthTest, EveryLevelIsCopiedAndLoggedInOrderWhateverTheOpenFileLim
         {"400 levels under the usual limit of 1,024", 1024, 400, 0},
         {"3,000 levels on a 1 MiB stack under the usual limit", 1024, 3000, size_t{1} << 20},
         {"3,000 levels on a 1 MiB stack, the limit as it is", 0, 3000, size_t{1} << 20},
+        // The paths of the thousands of folders let go of on the way down go all at once on the way up.
+        {"3,000 levels on a 64 KiB stack under the usual limit", 1024, 3000, size_t{64} << 10},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.What);
