@@ -20,14 +20,20 @@ namespace {
 
 // What one pass carries from entry to entry: its count of failed entries and the copies still pending in
 // its batch. While copies are pending, the lines that follow them are held back, so that a copy that fails
-// when its batch is finished gets its failure line right after its own copy line, and the log reads
-// exactly as if each copy had finished at once.
+// when its flush ends gets its failure line right after its own copy line, and the log reads exactly as if
+// each copy had finished at once. A copy is tagged with the number of the line after which its failure
+// line belongs (counted over the whole pass); the lines before the oldest pending copy's go out as soon as
+// the copies before it are finished.
 class PassState {
 public:
     explicit PassState(LogSink& log) : FLog(log), FBatch(NewCopyBatch()) {}
 
     void Log(const std::string& line) {
-        if (FBatch->Empty() && FHeld.empty()) {
+        if (!FBatch->Empty()) {
+            Progress();
+        }
+        if (FBatch->Empty()) {
+            ++FWritten;
             FLog.Write(line);
         } else {
             FHeld.push_back(line);
@@ -39,17 +45,15 @@ public:
         Log(FailureLine(error));
     }
 
-    // Copies one file (its copy line already logged); a failure found now or when the batch is finished
-    // gets its line after the copy line. A copy that finds no handle left is tried again as long as
-    // `relieve` lets go of some.
+    // Copies one file (its copy line already logged); a failure found now or when its flush ends gets its
+    // line after the copy line. A copy that finds no handle left is tried again as long as `relieve` lets go
+    // of some.
     void Copy(FolderHandle& destFolder, FolderHandle& sourceFolder, const std::string& name,
               const std::function<bool()>& relieve) {
         for (;;) {
             uint32_t error = 0;
-            if (destFolder.CopyFileHere(sourceFolder, name, name, &error, FBatch.get(), FHeld.size())) {
-                if (FBatch->Full()) {
-                    Finish();
-                }
+            if (destFolder.CopyFileHere(sourceFolder, name, name, &error, FBatch.get(), FWritten + FHeld.size())) {
+                Progress();
                 return;
             }
             if (!IsOutOfHandlesError(error) || !relieve()) {
@@ -61,22 +65,10 @@ public:
 
     bool HasPendingCopies() const { return !FBatch->Empty(); }
 
-    // Finishes the pending copies and writes the lines held back, failure lines in their places.
+    // Finishes every pending copy and writes the lines held back, failure lines in their places.
     void Finish() {
-        std::vector<std::pair<uint64_t, uint32_t>> failures;
-        FBatch->Finish([&failures](uint64_t tag, uint32_t error) { failures.emplace_back(tag, error); });
-        std::vector<std::string> held;
-        held.swap(FHeld);
-        size_t next = 0;
-        for (size_t i = 0; i <= held.size(); ++i) {
-            for (; next < failures.size() && failures[next].first == i; ++next) {
-                ++FFailures;
-                FLog.Write(FailureLine(failures[next].second));
-            }
-            if (i < held.size()) {
-                FLog.Write(held[i]);
-            }
-        }
+        FBatch->Finish([this](uint64_t tag, uint32_t error) { Release(tag, error); });
+        Release(FWritten + FHeld.size(), std::nullopt);
     }
 
     // Before an exception leaves the pass: the pending copies are finished all the same.
@@ -93,9 +85,30 @@ public:
 private:
     static std::string FailureLine(uint32_t error) { return "  ошибка: " + SysErrorMessage(error); }
 
+    // Finishes the copies whose flush has ended and writes the lines that no pending copy holds back.
+    void Progress() {
+        const std::optional<uint64_t> oldest =
+            FBatch->Progress([this](uint64_t tag, uint32_t error) { Release(tag, error); });
+        Release(oldest.value_or(FWritten + FHeld.size()), std::nullopt);
+    }
+
+    // Writes the held lines that come before line `upTo`, then the failure line of a copy tagged `upTo`.
+    void Release(uint64_t upTo, std::optional<uint32_t> error) {
+        for (; FWritten < upTo && !FHeld.empty(); ++FWritten) {
+            FLog.Write(FHeld.front());
+            FHeld.pop_front();
+        }
+        if (error) {
+            ++FFailures;
+            FLog.Write(FailureLine(*error));
+        }
+    }
+
     LogSink& FLog;
     std::unique_ptr<CopyBatch> FBatch;
-    std::vector<std::string> FHeld;
+    // The lines held back, and the number of lines of the pass written before them.
+    std::deque<std::string> FHeld;
+    uint64_t FWritten = 0;
     int FFailures = 0;
 };
 

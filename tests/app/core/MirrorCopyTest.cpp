@@ -10,6 +10,7 @@
 #include "platform/core/FileSystem.h"
 #include "platform/core/Path.h"
 #include "platform/core/Process.h"
+#include "platform/core/TestForwardingFs.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +33,9 @@
 #include <cstring>
 #endif
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #ifdef _WIN32
@@ -248,6 +251,90 @@ protected:
         return ::setgroups(0, nullptr) == 0 && ::setresgid(gid, gid, gid) == 0 && ::setresuid(uid, uid, uid) == 0;
     }
 };
+
+// However the pending copies are grouped for their flushes (the groups' size follows the limit of open
+// files, and a group's flush runs while the walk goes on), the log reads exactly as if each copy had
+// finished at once: every line in the walk's order, and the line of a copy that fails only when its
+// flush has ended right after its own copy line. Here such a copy meets a folder that took its target's
+// place while its data was being flushed, so its replacing rename fails.
+TEST_F(MirrorCopyPosixTest, TheLogReadsTheSameWhateverTheCopiesFlushGroups) {
+    constexpr int kFiles = 300;
+    const auto failing = [](int i) { return i % 37 == 5; };
+    MakeDirs("A/many");
+    for (int i = 0; i < kFiles; ++i) {
+        WriteFile(InA("many/f" + std::to_string(i)), std::string(static_cast<size_t>(i % 50), 'x'));
+    }
+    // After the copy onto its target has been handed to the batch, the target becomes a folder.
+    class TargetBecomesAFolder final : public ForwardingFs {
+    public:
+        explicit TargetBecomesAFolder(std::function<bool(const std::string&)> failing) : FFailing(std::move(failing)) {}
+
+    protected:
+        bool FolderCopyFileHere(FolderHandle& folder, FolderHandle& source, const std::string& sourceName,
+                                const std::string& sourcePath, const std::string& name, const std::string& path,
+                                uint32_t* error, CopyBatch* batch, uint64_t tag) override {
+            const bool copied =
+                ForwardingFs::FolderCopyFileHere(folder, source, sourceName, sourcePath, name, path, error, batch, tag);
+            if (copied && FFailing(name)) {
+                EXPECT_EQ(::unlink(path.c_str()), 0) << path;
+                EXPECT_EQ(::mkdir(path.c_str(), 0755), 0) << path;
+            }
+            return copied;
+        }
+
+    private:
+        std::function<bool(const std::string&)> FFailing;
+    };
+    TargetBecomesAFolder fs([&](const std::string& name) { return failing(std::stoi(name.substr(1))); });
+
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const rlim_t limits[] = {saved.rlim_cur, 256, 64, 40};
+    const std::string failure = FailureLine(0).substr(0, FailureLine(0).find(':') + 1);
+    Lines first;
+    for (const rlim_t limit : limits) {
+        const std::string b = "B" + std::to_string(limit);
+        MakeDirs(b + "/many");
+        for (int i = 0; i < kFiles; ++i) {
+            WriteFile(At(b + "/many/f" + std::to_string(i)), "an older version");
+        }
+        ClearLog();
+        struct rlimit lowered = saved;
+        lowered.rlim_cur = std::min(limit, saved.rlim_cur);
+        ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+        const int failures = SyncFolderCounting(fs, RunLog(), A, At(b));
+        ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+        EXPECT_EQ(failures, 8) << "limit " << limit;
+        Lines lines = LogLines();
+        for (std::string& line : lines) {
+            if (const size_t at = line.find(At(b)); at != std::string::npos) {
+                line.replace(at, At(b).size(), "B");
+            }
+        }
+        if (first.empty()) {
+            first = lines;
+            ASSERT_EQ(first.size(), 1u + 2 * kFiles + 8);
+            for (size_t i = 1; i < first.size(); ++i) {
+                if (first[i].rfind(failure, 0) == 0) {
+                    ASSERT_EQ(first[i - 1].rfind(kCopy, 0), 0u) << first[i - 1];
+                    EXPECT_TRUE(failing(std::stoi(first[i - 1].substr(first[i - 1].rfind("/f") + 2)))) << first[i - 1];
+                }
+            }
+        } else {
+            EXPECT_EQ(lines, first) << "limit " << limit;
+        }
+        for (int i = 0; i < kFiles; ++i) {
+            const std::string copy = At(b + "/many/f" + std::to_string(i));
+            if (failing(i)) {
+                EXPECT_TRUE(stdfs::is_directory(PathFromUtf8(copy))) << copy;
+            } else {
+                EXPECT_EQ(ReadFile(copy), std::string(static_cast<size_t>(i % 50), 'x'))
+                    << "limit " << limit << ", " << copy;
+            }
+        }
+        EXPECT_EQ(PartialsIn(At(b + "/many")), Lines{}) << "limit " << limit;
+    }
+}
 
 // A pipe or a device in A is never opened (a program waiting to write into a pipe must not be woken and then
 // killed), nor is a device that a link in B leads to. The watch sees every open of these names.
@@ -634,7 +721,11 @@ TEST_P(MirrorPowerCutTest, NoCopyLooksCurrentWithWrongDataAndNoReplacedFileLoses
     if (!IsRoot()) {
         GTEST_SKIP() << "mounting a loop device needs root";
     }
-    const std::string kind = GetParam();
+    // "KIND" or "KIND/LIMIT": the pass under that limit of open files, which makes its copies' flush groups
+    // small enough that most of them are flushed while the walk goes on.
+    const std::string param = GetParam();
+    const std::string kind = param.substr(0, param.find('/'));
+    const rlim_t limit = param.find('/') == std::string::npos ? 0 : std::stoul(param.substr(param.find('/') + 1));
     // ext4 without its flush on replacing renames shows the replaced files too, as XFS does by itself.
     const std::string options = kind == std::string("ext4") ? "noauto_da_alloc" : "";
     std::string why;
@@ -660,7 +751,14 @@ TEST_P(MirrorPowerCutTest, NoCopyLooksCurrentWithWrongDataAndNoReplacedFileLoses
     for (int i = 0; i < kReplaced; ++i) {
         WriteFile(InA("old" + std::to_string(i)), content(i, 'r'));
     }
-    EXPECT_EQ(SyncFolderCounting(NativeFs(), RunLog(), A, b), 0);
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    struct rlimit lowered = saved;
+    lowered.rlim_cur = limit != 0 ? std::min(limit, saved.rlim_cur) : saved.rlim_cur;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    const int failures = SyncFolderCounting(NativeFs(), RunLog(), A, b);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+    EXPECT_EQ(failures, 0);
     // One more journal commit, without the copies' own data: a flush of another file of the file system.
     {
         const std::string other = FMount + "/other";
@@ -707,6 +805,7 @@ TEST_P(MirrorPowerCutTest, NoCopyLooksCurrentWithWrongDataAndNoReplacedFileLoses
 }
 
 INSTANTIATE_TEST_SUITE_P(FileSystems, MirrorPowerCutTest, ::testing::Values("ext4", "xfs"));
+INSTANTIATE_TEST_SUITE_P(SmallFlushGroups, MirrorPowerCutTest, ::testing::Values("ext4/48", "xfs/48"));
 #endif
 
 } // namespace
