@@ -59,6 +59,8 @@ bool TApplication::PrepareWindowSystem(bool silent) {
 }
 
 void TApplication::Initialize() {
+    NativeWindowSystemStarted();
+    FScreensAreMonitors = !(FSilent && IsDisplaylessPlatform());
     FNobodyToAnswer = FSilent && (!FUserCanSee || IsDisplaylessPlatform());
     // The main form ends the message loop when it closes; a message box or dialog that closes while the
     // main form is hidden (a failed silent run) must not.

@@ -38,6 +38,11 @@ public:
     // normal shutdown with exit code 1.
     void Initialize();
 
+    // Whether the toolkit's screens are the user's monitors. They are not in a silent run on a display-less
+    // platform: its one screen is of the platform's own making, and a window's saved place is kept as it
+    // is rather than brought onto that screen (the settings file would otherwise get the moved place back).
+    bool ScreensAreMonitors() const { return FScreensAreMonitors; }
+
     // The main window carries the taskbar button. With Qt every window without a parent is a top-level
     // window of its own, so the main window already does; the flag is kept for the start-up sequence.
     bool MainFormOnTaskBar = false;
@@ -101,6 +106,7 @@ private:
     bool FSilent = false;
     bool FUserCanSee = true;
     bool FNobodyToAnswer = false;
+    bool FScreensAreMonitors = true;
     bool FHalting = false;
     bool FFailedUnattended = false;
     std::vector<TForm*> FForms;
