@@ -64,7 +64,8 @@ public:
     template <class T> void CreateForm(T*& reference);
 
     // Shows the main form and runs the message loop until the main form closes; then the normal shutdown:
-    // every form is destroyed (OnDestroy runs) and the finalisers run. Gives the exit code, 0.
+    // every form is destroyed (OnDestroy runs) and the finalisers run. Gives the exit code, 0. In a silent
+    // run that nobody can see (Initialize) the main form is not shown: only its OnShow runs (ShowUnseen).
     int Run();
 
     // Ends the process at once with the exit code through the normal shutdown: the forms are destroyed,

@@ -257,6 +257,8 @@ void TForm::showEvent(QShowEvent* event) {
     }
 }
 
+void TForm::ShowUnseen() { DoShow(); }
+
 void TForm::closeEvent(QCloseEvent* event) {
     if (!CloseQuery()) {
         event->ignore();

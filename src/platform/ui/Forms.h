@@ -110,6 +110,9 @@ public:
     bool HandleAllocated() const;
     // Asks OnCloseQuery whether the form may close; a handler that raises refuses.
     bool CloseQuery();
+    // The showing of a form that nobody will ever see: OnShow runs as it does before a form becomes visible,
+    // and the form and its controls are not shown (which would lay every control out for nothing).
+    void ShowUnseen();
 
     // The form that contains an object: the object itself or its nearest ancestor that is a form.
     static TForm* FormOf(QObject* object);
