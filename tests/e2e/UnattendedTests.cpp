@@ -126,14 +126,24 @@ TEST_F(Unattended, AGoodPassWithoutADisplayMirrorsPrintsNothingAndExitsWithZero)
     EXPECT_EQ(ReadFile(Dir / "app" / "settings.ini"), SettingsWithFields((Dir / "A").string(), B.string()));
 }
 
-// The window's saved place lies where the display-less platform's screen has room for it, but a smaller
-// screen would not: restored and saved again, it stays as it was.
-TEST_F(Unattended, AGoodPassWithoutADisplayKeepsTheWindowsSavedPlace) {
-    const std::string saved = SettingsWithFields((Dir / "A").string(), (Dir / "B").string(), 500, 400);
-    WriteFile(Dir / "app" / "settings.ini", saved);
-    const Outcome run = RunAsScheduled({"/s"});
-    EXPECT_EQ(run.ExitCode, 0);
-    EXPECT_EQ(ReadFile(Dir / "app" / "settings.ini"), saved);
+// A pass without a display shows its window on no monitor of the user's: whatever place the window was
+// saved at on the user's desktop (on a wide or a second monitor, left of the first one, far beyond it),
+// restored and saved again, it stays as it was, on a successful pass and on a failed one.
+TEST_F(Unattended, APassWithoutADisplayKeepsTheWindowsSavedPlace) {
+    const struct {
+        int Left;
+        int Top;
+    } places[] = {{500, 400}, {1500, 900}, {2200, 1300}, {-1200, 40}, {40, -700}, {7000, 5000}};
+    for (const auto& place : places) {
+        SCOPED_TRACE(std::to_string(place.Left) + "," + std::to_string(place.Top));
+        for (const std::string& A : {(Dir / "A").string(), (Dir / "nosuch").string()}) {
+            const std::string saved = SettingsWithFields(A, (Dir / "B").string(), place.Left, place.Top);
+            WriteFile(Dir / "app" / "settings.ini", saved);
+            const Outcome run = RunAsScheduled({"/s"});
+            EXPECT_EQ(run.ExitCode, A == (Dir / "A").string() ? 0 : 1) << A;
+            EXPECT_EQ(ReadFile(Dir / "app" / "settings.ini"), saved) << A;
+        }
+    }
 }
 
 TEST_F(Unattended, AFailedPassThatNobodyCanSeeSaysWhyOnStandardErrorAndExitsWithOne) {

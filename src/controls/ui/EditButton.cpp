@@ -78,8 +78,9 @@ int TsEditButton::GlyphWidth() const {
     if (index >= 0 && index < images.size()) {
         return images[index].width();
     }
+    // Every field asks while it is built; the glyphs themselves are drawn only when a button is painted.
     const int builtIn = *FDefBmpID * 2;
-    return builtIn >= 0 && builtIn < BuiltInGlyphs().size() ? kGlyphSize : 0;
+    return builtIn >= 0 && builtIn < kBuiltInGlyphCount ? kGlyphSize : 0;
 }
 
 QSize TsEditButton::sizeHint() const { return QSize(GlyphWidth() + 4, kGlyphSize + 2); }

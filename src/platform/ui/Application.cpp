@@ -59,6 +59,8 @@ bool TApplication::PrepareWindowSystem(bool silent) {
 }
 
 void TApplication::Initialize() {
+    NativeWindowSystemStarted();
+    FScreensAreMonitors = !(FSilent && IsDisplaylessPlatform());
     FNobodyToAnswer = FSilent && (!FUserCanSee || IsDisplaylessPlatform());
     // The main form ends the message loop when it closes; a message box or dialog that closes while the
     // main form is hidden (a failed silent run) must not.
@@ -96,9 +98,16 @@ void TApplication::AfterFormCreated(TForm* form) {
 
 int TApplication::Run() {
     if (FMainForm != nullptr) {
-        FMainForm->show();
-        if (FMainForm->isVisible()) {
-            QApplication::exec();
+        if (FNobodyToAnswer && !TheFailureBoxesAreAnswered.Get()) {
+            // A silent run that nobody can see ends in the main form's OnShow, with its pass or with the
+            // failure it reports; its window would never be seen. Should OnShow return all the same, the
+            // form ends as a closed one does.
+            FMainForm->ShowUnseen();
+        } else {
+            FMainForm->show();
+            if (FMainForm->isVisible()) {
+                QApplication::exec();
+            }
         }
     }
     DestroyForms();

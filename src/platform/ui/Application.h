@@ -38,6 +38,11 @@ public:
     // normal shutdown with exit code 1.
     void Initialize();
 
+    // Whether the toolkit's screens are the user's monitors. They are not in a silent run on a display-less
+    // platform: its one screen is of the platform's own making, and a window's saved place is kept as it
+    // is rather than brought onto that screen (the settings file would otherwise get the moved place back).
+    bool ScreensAreMonitors() const { return FScreensAreMonitors; }
+
     // The main window carries the taskbar button. With Qt every window without a parent is a top-level
     // window of its own, so the main window already does; the flag is kept for the start-up sequence.
     bool MainFormOnTaskBar = false;
@@ -59,7 +64,8 @@ public:
     template <class T> void CreateForm(T*& reference);
 
     // Shows the main form and runs the message loop until the main form closes; then the normal shutdown:
-    // every form is destroyed (OnDestroy runs) and the finalisers run. Gives the exit code, 0.
+    // every form is destroyed (OnDestroy runs) and the finalisers run. Gives the exit code, 0. In a silent
+    // run that nobody can see (Initialize) the main form is not shown: only its OnShow runs (ShowUnseen).
     int Run();
 
     // Ends the process at once with the exit code through the normal shutdown: the forms are destroyed,
@@ -101,6 +107,7 @@ private:
     bool FSilent = false;
     bool FUserCanSee = true;
     bool FNobodyToAnswer = false;
+    bool FScreensAreMonitors = true;
     bool FHalting = false;
     bool FFailedUnattended = false;
     std::vector<TForm*> FForms;

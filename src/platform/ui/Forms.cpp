@@ -58,6 +58,9 @@ QPoint FitInto(const QRect& frame, const QRect& area) {
 }
 
 QPoint PlaceOnAMonitor(const QWidget* window, const QPoint& outer) {
+    if (!Application->ScreensAreMonitors()) {
+        return outer;
+    }
     if (const std::optional<QPoint> native = NativePlaceOnAMonitor(window, outer)) {
         return *native;
     }
@@ -253,6 +256,8 @@ void TForm::showEvent(QShowEvent* event) {
         DoShow();
     }
 }
+
+void TForm::ShowUnseen() { DoShow(); }
 
 void TForm::closeEvent(QCloseEvent* event) {
     if (!CloseQuery()) {

@@ -39,7 +39,8 @@ QPoint WindowFramePosition(const QWidget* window);
 // Where a top-level window's outer rectangle goes when it is restored to a saved corner: the corner itself
 // when the rectangle would overlap a monitor; otherwise (the monitor it was saved on has gone, the desktop
 // has become smaller) the nearest monitor's work area, the rectangle moved only as far as it must to lie in
-// it, as the system's own window placement does on Windows.
+// it, as the system's own window placement does on Windows. Where the toolkit's screens are no monitors
+// (TApplication::ScreensAreMonitors), the corner itself.
 QPoint PlaceOnAMonitor(const QWidget* window, const QPoint& outer);
 
 // The top-left corner that puts a rectangle of the frame's size inside the area, moved as little as
@@ -109,6 +110,9 @@ public:
     bool HandleAllocated() const;
     // Asks OnCloseQuery whether the form may close; a handler that raises refuses.
     bool CloseQuery();
+    // The showing of a form that nobody will ever see: OnShow runs as it does before a form becomes visible,
+    // and the form and its controls are not shown (which would lay every control out for nothing).
+    void ShowUnseen();
 
     // The form that contains an object: the object itself or its nearest ancestor that is a form.
     static TForm* FormOf(QObject* object);
