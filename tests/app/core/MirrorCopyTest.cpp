@@ -634,6 +634,45 @@ TEST_F(MirrorCopyPosixTest, ACopyIsNeverMoreOpenThanItsSourceForAnotherUser) {
     EXPECT_EQ(ModeOf(InB("private")), 0700u);
 }
 
+// A runner that may start no more threads or processes (a limit of processes reached) still gets every
+// copy flushed and finished: the flushes then run in the pass's own thread.
+TEST_F(MirrorCopyPosixTest, APassThatMayStartNoThreadStillFinishesEveryCopy) {
+    if (!IsRoot()) {
+        GTEST_SKIP() << "the test runs as another user, whose limit of processes applies";
+    }
+    constexpr uid_t kUser = 23457;
+    constexpr gid_t kGroup = 34568;
+    ::chmod(Root().c_str(), 0755);
+    for (int i = 0; i < 60; ++i) {
+        WriteFile(InA("f" + std::to_string(i)), "content " + std::to_string(i));
+    }
+    ASSERT_EQ(::chown(B.c_str(), kUser, kGroup), 0);
+    WriteFile(At("child-log.txt"), "");
+    ASSERT_EQ(::chown(At("child-log.txt").c_str(), kUser, kGroup), 0);
+    const int status = InChild([&] {
+        if (!BecomeUser(kUser, kGroup)) {
+            return 90;
+        }
+        // Small groups, so that several flushes are started during the pass; no new thread allowed.
+        const struct rlimit files = {40, 40};
+        const struct rlimit processes = {0, 0};
+        if (::setrlimit(RLIMIT_NOFILE, &files) != 0 || ::setrlimit(RLIMIT_NPROC, &processes) != 0) {
+            return 91;
+        }
+        return SyncFolderCounting(NativeFs(), RunLog(), A, B);
+    });
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0) << "100: no result, 101: an exception left the pass";
+    for (int i = 0; i < 60; ++i) {
+        const std::string name = "f" + std::to_string(i);
+        EXPECT_EQ(ReadFile(InB(name)), "content " + std::to_string(i)) << name;
+        const std::optional<FileAttributeData> source = NativeFs().GetAttributeData(InA(name));
+        const std::optional<FileAttributeData> copy = NativeFs().GetAttributeData(InB(name));
+        ASSERT_TRUE(source && copy) << name;
+        EXPECT_TRUE(CopyIsCurrent(*source, *copy)) << name;
+    }
+}
+
 // Access taken away in A is taken away in B on the next pass, also where the content has not changed.
 TEST_F(MirrorCopyPosixTest, ModesMadeMorePrivateInAFollowIntoBWithoutACopy) {
     MakeDirs("A/folder");
