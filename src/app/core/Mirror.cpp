@@ -21,9 +21,9 @@ namespace {
 // What one pass carries from entry to entry: its count of failed entries and the copies still pending in
 // its batch. While copies are pending, the lines that follow them are held back, so that a copy that fails
 // when its flush ends gets its failure line right after its own copy line, and the log reads exactly as if
-// each copy had finished at once. A copy is tagged with the number of the line after which its failure
-// line belongs (counted over the whole pass); the lines before the oldest pending copy's go out as soon as
-// the copies before it are finished.
+// each copy had finished at once. A copy is tagged with the number of the pass's lines that come before its
+// failure line's place (its copy line the last of them); the lines up to the oldest pending copy's place go
+// out as soon as the copies before it are finished.
 class PassState {
 public:
     explicit PassState(LogSink& log) : FLog(log), FBatch(NewCopyBatch()) {}

@@ -100,9 +100,9 @@ struct FileAttributeData {
 // Copies whose data is written but not yet known to be on the disk. A copy handed to a batch gets its
 // source's last-write time and its place over an old version only after a flush that began after its data
 // was written, so that a power cut never leaves a copy that looks current with data that never reached the
-// disk, nor a replaced file without its old version. Where the platform can, the flush of the copies
-// written so far runs while the next ones are written (one flush of B's file system for however many
-// copies were written while the one before it ran); the copies pending are bounded in files and bytes.
+// disk, nor a replaced file without its old version. Where the platform can, copies are flushed in groups
+// (one flush of B's file system for each), and a group's flush runs while the next copies are written; the
+// copies pending are bounded in files and bytes.
 // Its owner asks for progress after each copy and finishes it at the end of a pass and before an exception
 // leaves the pass.
 class CopyBatch {
@@ -110,10 +110,10 @@ public:
     virtual ~CopyBatch() = default;
     virtual bool Empty() const = 0;
     // Gives the copies whose flush has ended their time and place, starts the flush of the copies written
-    // since the last one began, and waits (for the flush under way, then for one of its own) only while
-    // the copies pending exceed the bounds. Calls `failed(tag, error)` for each copy that failed there
-    // (its partial data is removed), in the order the copies were added. Gives the tag of the oldest copy
-    // still pending; nullopt when none is.
+    // since the last one began once they are enough for a group, and waits (for the flush under way, then
+    // for one of its own) only while the copies pending exceed the bounds. Calls `failed(tag, error)` for each copy
+    // that failed there (its partial data is removed), in the order the copies were added. Gives the tag of the oldest
+    // copy still pending; nullopt when none is.
     virtual std::optional<uint64_t> Progress(const std::function<void(uint64_t tag, uint32_t error)>& failed) = 0;
     // Flushes every pending copy, then gives each its time and place, as Progress reports.
     virtual void Finish(const std::function<void(uint64_t tag, uint32_t error)>& failed) = 0;
