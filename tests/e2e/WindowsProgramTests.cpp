@@ -3,6 +3,7 @@
 // window is closed through its frame's close request; its fields come back at the next start.
 
 #include "e2e/TestProgramFolder.h"
+#include "support/TestWin32Windows.h"
 
 #include <gmock/gmock.h>
 
@@ -18,6 +19,7 @@
 namespace {
 
 using namespace pardova::e2e;
+using pardova::testing::ChildWindows;
 using ::testing::ElementsAre;
 
 const std::string kStartLine = "start Pardova, 1.0 - - - - - - - - - - - - - - - - - - - - -";
@@ -31,18 +33,6 @@ std::string Utf8(const std::wstring& text) {
     std::string result(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr, nullptr);
     return result;
-}
-
-std::vector<HWND> ChildrenOf(HWND window) {
-    std::vector<HWND> children;
-    EnumChildWindows(
-        window,
-        [](HWND child, LPARAM list) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&children));
-    return children;
 }
 
 class WindowsProgram : public ProgramFolder {
@@ -85,7 +75,7 @@ TEST_F(WindowsProgram, ASilentStartWithNothingSavedShowsTheSystemBoxThenTheWindo
     std::wstring text;
     HWND ok = nullptr;
     size_t buttons = 0;
-    for (HWND child : ChildrenOf(box)) {
+    for (HWND child : ChildWindows(box)) {
         const std::wstring kind = ClassOf(child);
         if (_wcsicmp(kind.c_str(), L"Button") == 0 && IsWindowVisible(child)) {
             ++buttons;

@@ -14,6 +14,8 @@
 // for their own helpers.
 #undef CreateWindow
 
+#include "support/TestWin32Windows.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -35,18 +37,6 @@ inline QString WindowClassName(HWND window) {
     wchar_t name[64] = {};
     GetClassNameW(window, name, 64);
     return QString::fromWCharArray(name);
-}
-
-inline std::vector<HWND> ChildWindows(HWND window) {
-    std::vector<HWND> children;
-    EnumChildWindows(
-        window,
-        [](HWND child, LPARAM list) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&children));
-    return children;
 }
 
 // The visible dialog window of the calling thread, if there is one.
