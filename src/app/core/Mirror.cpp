@@ -1,6 +1,7 @@
 #include "app/core/Mirror.h"
 
 #include "app/core/FileRoutines.h"
+#include "log/core/QueuedLog.h"
 #include "platform/core/FileSystem.h"
 #include "platform/core/Handles.h"
 #include "platform/core/Path.h"
@@ -23,10 +24,15 @@ namespace {
 // when its flush ends gets its failure line right after its own copy line, and the log reads exactly as if
 // each copy had finished at once. A copy is tagged with the number of the pass's lines that come before its
 // failure line's place (its copy line the last of them); the lines up to the oldest pending copy's place go
-// out as soon as the copies before it are finished.
+// out as soon as the copies before it are finished. The lines go to the log on a thread of their own while
+// the walk reads on; before the walk changes anything in B it waits until every line before is written.
 class PassState {
 public:
     explicit PassState(LogSink& log) : FLog(log), FBatch(NewCopyBatch()) {}
+
+    // Before anything is made, copied, removed or restricted in B: every line so far is in the log, and a
+    // line that failed ends the pass here, before the change.
+    void BeforeChange() { FLog.Settle(); }
 
     void Log(const std::string& line) {
         if (!FBatch->Empty()) {
@@ -51,6 +57,7 @@ public:
     void Copy(FolderHandle& destFolder, FolderHandle& sourceFolder, const std::string& name,
               const std::function<bool()>& relieve) {
         for (;;) {
+            BeforeChange();
             uint32_t error = 0;
             if (destFolder.CopyFileHere(sourceFolder, name, name, &error, FBatch.get(), FWritten + FHeld.size())) {
                 Progress();
@@ -71,13 +78,19 @@ public:
         Release(FWritten + FHeld.size(), std::nullopt);
     }
 
-    // Before an exception leaves the pass: the pending copies are finished all the same.
-    void FinishCopies() noexcept {
+    // At the end of the pass: every line is in the log.
+    void Settle() { FLog.Settle(); }
+
+    // Before an exception leaves the pass: the pending copies are finished all the same, and the lines
+    // written before it are in the log. A line that failed before is the pass's first failure: that one
+    // leaves the pass.
+    void FinishCopies() {
         try {
             FBatch->Finish([this](uint64_t, uint32_t) { ++FFailures; });
         } catch (...) {
         }
         FHeld.clear();
+        FLog.Settle();
     }
 
     int Failures() const { return FFailures; }
@@ -104,7 +117,7 @@ private:
         }
     }
 
-    LogSink& FLog;
+    QueuedLog FLog;
     std::unique_ptr<CopyBatch> FBatch;
     // The lines held back, and the number of lines of the pass written before them.
     std::deque<std::string> FHeld;
@@ -254,11 +267,16 @@ private:
         bool subDestIsSource = false;
         if (parent.Dest != nullptr) {
             FolderHandle& destFolder = *parent.Dest;
-            uint32_t error = 0;
-            if (!parent.DestIsSource && !destFolder.MakeSubfolder(name, source.get(), &error)) {
-                // An existing folder is fine, a link to one too (it is never entered); anything else is not.
+            // An existing folder is fine, a link to one too (it is never entered); anything else is not. A
+            // folder that is there already is left as it is, with no attempt to make it.
+            const auto isFolder = [&destFolder, &name] {
                 const std::optional<FileAttributeData> there = destFolder.GetEntryData(name);
-                if (!there || (there->Attributes & kAttrDirectory) == 0) {
+                return there && (there->Attributes & kAttrDirectory) != 0;
+            };
+            uint32_t error = 0;
+            if (!parent.DestIsSource && !isFolder()) {
+                FPass.BeforeChange();
+                if (!destFolder.MakeSubfolder(name, source.get(), &error) && !isFolder()) {
                     FPass.Failed(error);
                 }
             }
@@ -267,7 +285,8 @@ private:
             if (dest && source && !parent.DestIsSource) {
                 const std::optional<FileAttributeData> from = parent.Source->GetEntryData(name);
                 const std::optional<FileAttributeData> own = destFolder.GetEntryData(name);
-                if (from && own) {
+                if (from && own && destFolder.Restricts(*from, *own)) {
+                    FPass.BeforeChange();
                     destFolder.RestrictLike(name, *from, *own);
                 }
             }
@@ -331,8 +350,9 @@ private:
             if (PlainFileExistsGiven(FFs, FDestPath, destAttributes, error) && dest) {
                 const std::optional<FileAttributeData> source = sourceFolder.GetEntryData(name);
                 if (source && CopyIsCurrent(*source, *dest)) {
-                    if (!frame.DestIsSource) {
-                        // A copy never stays more open than its source, even when its content is current.
+                    // A copy never stays more open than its source, even when its content is current.
+                    if (!frame.DestIsSource && destFolder->Restricts(*source, *dest)) {
+                        FPass.BeforeChange();
                         destFolder->RestrictLike(name, *source, *dest);
                     }
                     return;
@@ -345,6 +365,7 @@ private:
             FPass.Failed(kErrPathNotFound);
         } else if (!frame.DestIsSource) {
             if (!frame.StaleRemoved) {
+                FPass.BeforeChange();
                 destFolder->RemoveStaleTemporaries(sourceFolder);
                 frame.StaleRemoved = true;
             }
@@ -544,6 +565,7 @@ int SyncFolderCounting(FileSystem& Fs, LogSink& Log, const std::string& Source, 
         throw;
     }
     pass.Finish();
+    pass.Settle();
     return pass.Failures();
 }
 

@@ -197,6 +197,10 @@ public:
     // itself when `name` is empty. Nothing where the platform has no permission bits.
     virtual void RestrictLike(const std::string& /*name*/, const FileAttributeData& /*source*/,
                               const FileAttributeData& /*own*/) {}
+    // Whether RestrictLike, given the same data, would take anything away.
+    virtual bool Restricts(const FileAttributeData& /*source*/, const FileAttributeData& /*own*/) const {
+        return false;
+    }
 
 protected:
     explicit FolderHandle(FolderPath path) : FPath(std::move(path)) {}

@@ -13,9 +13,11 @@
 #include "platform/core/TestForwardingFs.h"
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <optional>
+#include <thread>
 
 #ifndef _WIN32
 #include <csignal>
@@ -481,6 +483,69 @@ TEST_F(MirrorReliabilityTest, ALogHeldByAnotherWriterEndsTheRunBeforeAnythingIsD
 
     DoSync(A, B, "", [] { return false; });
     ExpectUpToDate();
+}
+
+// Fails the line numbered `failAt` (from 1) as a log that another writer holds does, and takes its time
+// over every line, so that a walk that did not wait for its lines before a change would run ahead of them.
+class FailingSlowLog final : public LogSink {
+public:
+    explicit FailingSlowLog(size_t failAt) : FFailAt(failAt) {}
+    void Write(const std::string& line) override {
+        std::this_thread::sleep_for(std::chrono::microseconds{500});
+        if (++FAttempts == FFailAt) {
+            throw EFOpenError("Cannot open file \"log.txt\". held", "log.txt", kErrSharingViolation);
+        }
+        Lines.push_back(line);
+    }
+    testing::Lines Lines;
+
+private:
+    const size_t FFailAt;
+    size_t FAttempts = 0;
+};
+
+// A line that fails ends the pass at that line: whatever its lines before announced is done (a folder
+// made, a copy restricted), nothing after it is, and the failure leaves the pass.
+TEST_F(MirrorReliabilityTest, ALogLineThatFailsEndsThePassBeforeEveryChangeAfterIt) {
+    const std::vector<std::string> folders = {"sub", "sub/deeper", "empty", "x", "x/y", "x/y/z"};
+    for (const std::string& folder : folders) {
+        MakeDirs("F/" + folder);
+    }
+    for (size_t failAt = 1; failAt <= folders.size() + 1; ++failAt) {
+        const std::string destName = "B" + std::to_string(failAt);
+        MakeDirs(destName);
+        FailingSlowLog log(failAt);
+        bool raised = false;
+        try {
+            SyncFolderCounting(NativeFs(), log, At("F"), At(destName));
+        } catch (const EFOpenError&) {
+            raised = true;
+        }
+        EXPECT_EQ(raised, failAt <= folders.size()) << "line " << failAt;
+        for (const std::string& folder : folders) {
+            EXPECT_EQ(Exists(At(destName + "/" + folder)), Contains(log.Lines, At("F/" + folder)))
+                << folder << " with line " << failAt << " failing";
+        }
+    }
+#ifndef _WIN32
+    // A copy that its source has made more private since: restricted only once its file's line is written.
+    SyncFolderCounting(NativeFs(), RunLog(), A, B);
+    for (size_t failAt = 1; failAt <= 7; ++failAt) {
+        ::chmod(InB("sub/b.bin").c_str(), 0644);
+        ::chmod(InA("sub/b.bin").c_str(), 0600);
+        FailingSlowLog log(failAt);
+        bool raised = false;
+        try {
+            SyncFolderCounting(NativeFs(), log, A, B);
+        } catch (const EFOpenError&) {
+            raised = true;
+        }
+        EXPECT_EQ(raised, failAt <= 6) << "line " << failAt;
+        struct stat st {};
+        ASSERT_EQ(::stat(InB("sub/b.bin").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, Contains(log.Lines, InA("sub/b.bin")) ? 0600u : 0644u) << "line " << failAt;
+    }
+#endif
 }
 
 // ---- folders let go of and opened again --------------------------------------------------------------

@@ -1,0 +1,165 @@
+#include "log/core/QueuedLog.h"
+
+#include <chrono>
+#include <system_error>
+#include <utility>
+
+namespace pardova {
+
+namespace {
+
+// The thread is woken when this many lines wait, and otherwise looks for lines every kLookAgain; after
+// kRestAfter looks that found none it waits until a line wakes it.
+constexpr size_t kWakeAt = 64;
+constexpr std::chrono::milliseconds kLookAgain{1};
+constexpr unsigned kRestAfter = 20;
+// The walk waits while this many lines, or bytes of them, are queued: memory stays flat however far the
+// walk could run ahead.
+constexpr size_t kMostLines = 1024;
+constexpr size_t kMostBytes = 256 * 1024;
+// A text that once held a very long line gives its buffer back, so that the queue's buffers stay small.
+constexpr size_t kKeptCapacity = 4096;
+
+} // namespace
+
+QueuedLog::QueuedLog(LogSink& target) : FTarget(target) {
+    try {
+        FThread = std::thread([this] { Run(); });
+    } catch (const std::system_error&) {
+        // No thread to be had (a process at its limit of processes): the lines are written at once.
+        FInline = true;
+    }
+}
+
+QueuedLog::~QueuedLog() {
+    if (FInline) {
+        return;
+    }
+    try {
+        Settle();
+    } catch (...) {
+        // Seen by whoever called Settle; a destructor has nobody to tell.
+    }
+    {
+        const std::lock_guard<std::mutex> lock(FLock);
+        FStop = true;
+    }
+    FWork.notify_one();
+    FThread.join();
+}
+
+void QueuedLog::Write(const std::string& line) {
+    if (FInline) {
+        FTarget.Write(line);
+        return;
+    }
+    std::unique_lock<std::mutex> lock(FLock);
+    while (!FFailure && (FCount >= kMostLines || FBytes >= kMostBytes)) {
+        FWork.notify_one();
+        FDone.wait(lock);
+    }
+    if (FFailure) {
+        RaiseFailure();
+    }
+    if (FCount == FQueue.size()) {
+        FQueue.emplace_back();
+    }
+    FQueue[FCount].assign(line);
+    ++FCount;
+    FBytes += line.size();
+    if (FWriterAsleep || FCount == kWakeAt) {
+        FWriterAsleep = false;
+        FWork.notify_one();
+    }
+}
+
+void QueuedLog::Settle() {
+    if (FInline) {
+        return;
+    }
+    std::unique_lock<std::mutex> lock(FLock);
+    FDone.wait(lock, [this] { return !FWriterBusy; });
+    if (!FFailure && FCount != 0) {
+        size_t count = 0;
+        TakeQueue(count);
+        lock.unlock();
+        WriteTaken(count);
+        lock.lock();
+        FWriterBusy = false;
+        FDone.notify_all();
+    }
+    if (FFailure) {
+        RaiseFailure();
+    }
+}
+
+void QueuedLog::Run() {
+    std::unique_lock<std::mutex> lock(FLock);
+    unsigned emptyLooks = 0;
+    // Whether the lines that wait have waited a while: then they are taken however few they are.
+    bool waited = false;
+    for (;;) {
+        if (FStop) {
+            return;
+        }
+        if (FCount != 0 && !FWriterBusy && (FCount >= kWakeAt || waited)) {
+            waited = false;
+            size_t count = 0;
+            TakeQueue(count);
+            FDone.notify_all(); // room for the walk again
+            lock.unlock();
+            WriteTaken(count);
+            lock.lock();
+            FWriterBusy = false;
+            FDone.notify_all();
+            continue;
+        }
+        if (FCount == 0 && emptyLooks >= kRestAfter) {
+            FWriterAsleep = true;
+            FWork.wait(lock, [this] { return FStop || FCount != 0; });
+            FWriterAsleep = false;
+            emptyLooks = 0;
+            waited = true;
+            continue;
+        }
+        if (!FWork.wait_for(lock, kLookAgain, [this] { return FStop || FCount >= kWakeAt; })) {
+            if (FCount == 0) {
+                ++emptyLooks;
+            } else {
+                emptyLooks = 0;
+                waited = true;
+            }
+        }
+    }
+}
+
+// Called with the lock held: the queued lines become those being written, by the caller.
+void QueuedLog::TakeQueue(size_t& count) {
+    std::swap(FQueue, FWriting);
+    count = FCount;
+    FCount = 0;
+    FBytes = 0;
+    FWriterBusy = true;
+}
+
+void QueuedLog::WriteTaken(size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        try {
+            FTarget.Write(FWriting[i]);
+        } catch (...) {
+            const std::lock_guard<std::mutex> lock(FLock);
+            FFailure = std::current_exception();
+            // The lines after a failed one are never written, as when the pass ends at the failed line.
+            FCount = 0;
+            FBytes = 0;
+            break;
+        }
+        if (FWriting[i].capacity() > kKeptCapacity) {
+            std::string().swap(FWriting[i]);
+        }
+    }
+}
+
+void QueuedLog::RaiseFailure() { std::rethrow_exception(FFailure); }
+
+} // namespace pardova
