@@ -512,7 +512,7 @@ TEST_F(MirrorReliabilityTest, ALogLineThatFailsEndsThePassBeforeEveryChangeAfter
         MakeDirs("F/" + folder);
     }
     for (size_t failAt = 1; failAt <= folders.size() + 1; ++failAt) {
-        const std::string destName = "B" + std::to_string(failAt);
+        const std::string destName = std::to_string(failAt) + "B/";
         MakeDirs(destName);
         FailingSlowLog log(failAt);
         bool raised = false;
@@ -523,7 +523,7 @@ TEST_F(MirrorReliabilityTest, ALogLineThatFailsEndsThePassBeforeEveryChangeAfter
         }
         EXPECT_EQ(raised, failAt <= folders.size()) << "line " << failAt;
         for (const std::string& folder : folders) {
-            EXPECT_EQ(Exists(At(destName + "/" + folder)), Contains(log.Lines, At("F/" + folder)))
+            EXPECT_EQ(Exists(At(destName + folder)), Contains(log.Lines, At("F/" + folder)))
                 << folder << " with line " << failAt << " failing";
         }
     }
