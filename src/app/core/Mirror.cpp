@@ -107,13 +107,14 @@ private:
 
     // Writes the held lines that come before line `upTo`, then the failure line of a copy tagged `upTo`.
     void Release(uint64_t upTo, std::optional<uint32_t> error) {
+        // Released in bursts between copies, these are written at once: the next copy waits for them.
         for (; FWritten < upTo && !FHeld.empty(); ++FWritten) {
-            FLog.Write(FHeld.front());
+            FLog.WriteNow(FHeld.front());
             FHeld.pop_front();
         }
         if (error) {
             ++FFailures;
-            FLog.Write(FailureLine(*error));
+            FLog.WriteNow(FailureLine(*error));
         }
     }
 

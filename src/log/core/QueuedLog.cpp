@@ -11,29 +11,25 @@ namespace {
 // The thread is woken when this many lines wait, and otherwise looks for lines every kLookAgain; after
 // kRestAfter looks that found none it waits until a line wakes it.
 constexpr size_t kWakeAt = 64;
-constexpr std::chrono::milliseconds kLookAgain{1};
+constexpr std::chrono::milliseconds kLookAgain{10};
 constexpr unsigned kRestAfter = 20;
 // The walk waits while this many lines, or bytes of them, are queued: memory stays flat however far the
 // walk could run ahead.
 constexpr size_t kMostLines = 1024;
-constexpr size_t kMostBytes = 256 * 1024;
+constexpr size_t kMostBytes = size_t{256} * 1024;
+// Lines this close after a Settle are written at once while nothing waits: a walk that changes things
+// settles after nearly every line, and the thread's work would only stand in its way.
+constexpr size_t kAtOnceAfterSettle = 256;
 // A text that once held a very long line gives its buffer back, so that the queue's buffers stay small.
 constexpr size_t kKeptCapacity = 4096;
 
 } // namespace
 
-QueuedLog::QueuedLog(LogSink& target) : FTarget(target) {
-    try {
-        FThread = std::thread([this] { Run(); });
-    } catch (const std::system_error&) {
-        // No thread to be had (a process at its limit of processes): the lines are written at once.
-        FInline = true;
-    }
-}
+QueuedLog::QueuedLog(LogSink& target) : FTarget(target) {}
 
 QueuedLog::~QueuedLog() {
-    if (FInline) {
-        return;
+    if (!FThread.joinable()) {
+        return; // every line was written at once
     }
     try {
         Settle();
@@ -61,6 +57,26 @@ void QueuedLog::Write(const std::string& line) {
     if (FFailure) {
         RaiseFailure();
     }
+    if (FSinceSettle < kAtOnceAfterSettle) {
+        ++FSinceSettle;
+        if (FCount == 0 && !FWriterBusy) {
+            WriteAtOnce(lock, line);
+            return;
+        }
+    }
+    // The thread starts with the first line to be queued: a pass that changes things as it goes, whose
+    // lines are all written at once, never has one (a second thread makes the kernel's work on every
+    // descriptor dearer).
+    if (!FThread.joinable()) {
+        try {
+            FThread = std::thread([this] { Run(); });
+        } catch (const std::system_error&) {
+            // No thread to be had (a process at its limit of processes): the lines are written at once.
+            FInline = true;
+            WriteAtOnce(lock, line);
+            return;
+        }
+    }
     if (FCount == FQueue.size()) {
         FQueue.emplace_back();
     }
@@ -73,11 +89,40 @@ void QueuedLog::Write(const std::string& line) {
     }
 }
 
+void QueuedLog::WriteNow(const std::string& line) {
+    if (FInline) {
+        FTarget.Write(line);
+        return;
+    }
+    Settle();
+    std::unique_lock<std::mutex> lock(FLock);
+    WriteAtOnce(lock, line);
+}
+
+// Called with the lock held, nothing queued and nobody writing: the line is written on the caller's thread.
+void QueuedLog::WriteAtOnce(std::unique_lock<std::mutex>& lock, const std::string& line) {
+    FWriterBusy = true;
+    lock.unlock();
+    std::exception_ptr failure;
+    try {
+        FTarget.Write(line);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    lock.lock();
+    FWriterBusy = false;
+    if (failure) {
+        FFailure = failure;
+        RaiseFailure();
+    }
+}
+
 void QueuedLog::Settle() {
     if (FInline) {
         return;
     }
     std::unique_lock<std::mutex> lock(FLock);
+    FSinceSettle = 0;
     FDone.wait(lock, [this] { return !FWriterBusy; });
     if (!FFailure && FCount != 0) {
         size_t count = 0;

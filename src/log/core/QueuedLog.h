@@ -31,6 +31,9 @@ public:
     // Returns once every line queued so far is written (those still queued are written here, on the
     // caller's thread); raises what a line raised.
     void Settle();
+    // Settle, then writes the line on the caller's thread: for lines that come in a burst between changes,
+    // which the walk would only wait for.
+    void WriteNow(const std::string& line);
 
 private:
     void Run();
@@ -38,6 +41,7 @@ private:
     // by whoever holds the writing (FWriterBusy).
     void WriteTaken(size_t count);
     void TakeQueue(size_t& count);
+    void WriteAtOnce(std::unique_lock<std::mutex>& lock, const std::string& line);
     void RaiseFailure();
 
     LogSink& FTarget;
@@ -52,6 +56,8 @@ private:
     // The lines being written, by the thread or by Settle, whichever holds the writing.
     std::vector<std::string> FWriting;
     bool FWriterBusy = false;
+    // Lines written since the last Settle, counted up to the run after which lines are queued.
+    size_t FSinceSettle = 0;
     // The thread waits without a time limit (after a while with nothing to write), so a new line wakes it.
     bool FWriterAsleep = false;
     bool FStop = false;

@@ -635,7 +635,8 @@ TEST_F(MirrorCopyPosixTest, ACopyIsNeverMoreOpenThanItsSourceForAnotherUser) {
 }
 
 // A runner that may start no more threads or processes (a limit of processes reached) still gets every
-// copy flushed and finished: the flushes then run in the pass's own thread.
+// copy flushed and finished: the flushes then run in the pass's own thread, and so do the lines of a pass
+// with nothing to do.
 TEST_F(MirrorCopyPosixTest, APassThatMayStartNoThreadStillFinishesEveryCopy) {
     if (!IsRoot()) {
         GTEST_SKIP() << "the test runs as another user, whose limit of processes applies";
@@ -643,7 +644,8 @@ TEST_F(MirrorCopyPosixTest, APassThatMayStartNoThreadStillFinishesEveryCopy) {
     constexpr uid_t kUser = 23457;
     constexpr gid_t kGroup = 34568;
     ::chmod(Root().c_str(), 0755);
-    for (int i = 0; i < 60; ++i) {
+    constexpr int kFiles = 300;
+    for (int i = 0; i < kFiles; ++i) {
         WriteFile(InA("f" + std::to_string(i)), "content " + std::to_string(i));
     }
     ASSERT_EQ(::chown(B.c_str(), kUser, kGroup), 0);
@@ -659,11 +661,17 @@ TEST_F(MirrorCopyPosixTest, APassThatMayStartNoThreadStillFinishesEveryCopy) {
         if (::setrlimit(RLIMIT_NOFILE, &files) != 0 || ::setrlimit(RLIMIT_NPROC, &processes) != 0) {
             return 91;
         }
-        return SyncFolderCounting(NativeFs(), RunLog(), A, B);
+        const int failures = SyncFolderCounting(NativeFs(), RunLog(), A, B);
+        // A pass with nothing to do, whose lines would be written on a thread of their own.
+        LinesLog again;
+        if (SyncFolderCounting(NativeFs(), again, A, B) != 0 || again.Lines.size() != kFiles) {
+            return 92;
+        }
+        return failures;
     });
     ASSERT_TRUE(WIFEXITED(status));
-    ASSERT_EQ(WEXITSTATUS(status), 0) << "100: no result, 101: an exception left the pass";
-    for (int i = 0; i < 60; ++i) {
+    ASSERT_EQ(WEXITSTATUS(status), 0) << "100: no result, 101: an exception left the pass, 92: the second pass";
+    for (int i = 0; i < kFiles; ++i) {
         const std::string name = "f" + std::to_string(i);
         EXPECT_EQ(ReadFile(InB(name)), "content " + std::to_string(i)) << name;
         const std::optional<FileAttributeData> source = NativeFs().GetAttributeData(InA(name));

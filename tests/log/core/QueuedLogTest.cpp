@@ -61,8 +61,13 @@ TEST(QueuedLogTest, LinesArriveWholeInTheirOrderWhoeverWritesThem) {
         size_t settleEvery; // 0: never
         std::chrono::microseconds pause;
     };
-    const Case cases[] = {{30000, 0, {}}, {30000, 37, {}}, {5000, 1, {}}, {3000, 0, std::chrono::microseconds{20}},
-                          {3000, 101, std::chrono::microseconds{20}}};
+    const Case cases[] = {{30000, 0, {}},
+                          {30000, 37, {}},
+                          {30000, 300, {}},
+                          {30000, 1500, {}},
+                          {5000, 1, {}},
+                          {3000, 0, std::chrono::microseconds{20}},
+                          {3000, 301, std::chrono::microseconds{20}}};
     for (const Case& c : cases) {
         const std::vector<std::string> lines = Numbered(c.lines);
         RecordingSink sink(0, c.pause);
