@@ -202,6 +202,9 @@ private:
         bool Released = false; // its folders let go: opened again when the walk comes back to it
         bool DestIsSource = false;
         bool StaleRemoved = false;
+        // The folder of B was made by this pass: what it holds the pass has put there, so a file of A has no
+        // copy there to compare with (one made there meanwhile by another is met by the copy itself).
+        bool DestMadeNow = false;
     };
 
     // Takes the next entry of the deepest folder until every folder is done.
@@ -266,6 +269,7 @@ private:
         std::unique_ptr<FolderHandle> dest;
         std::optional<FileIdentity> destIdentity;
         bool subDestIsSource = false;
+        bool destMadeNow = false;
         if (parent.Dest != nullptr) {
             FolderHandle& destFolder = *parent.Dest;
             // An existing folder is fine, a link to one too (it is never entered); anything else is not. A
@@ -277,7 +281,8 @@ private:
             uint32_t error = 0;
             if (!parent.DestIsSource && !isFolder()) {
                 FPass.BeforeChange();
-                if (!destFolder.MakeSubfolder(name, source.get(), &error) && !isFolder()) {
+                destMadeNow = destFolder.MakeSubfolder(name, source.get(), &error);
+                if (!destMadeNow && !isFolder()) {
                     FPass.Failed(error);
                 }
             }
@@ -331,6 +336,9 @@ private:
         frame.SourceIdentity = sourceIdentity;
         frame.DestIdentity = destIdentity;
         frame.DestIsSource = subDestIsSource;
+        frame.DestMadeNow = destMadeNow && frame.Dest != nullptr;
+        // Nothing of a dead attempt can be in a folder made just now.
+        frame.StaleRemoved = frame.DestMadeNow;
         FSourcePath += PathDelimiter();
         FDestPath += PathDelimiter();
         frame.SourceLength = FSourcePath.size();
@@ -343,7 +351,7 @@ private:
     void MirrorFile(Frame& frame, const std::string& name) {
         FolderHandle* destFolder = frame.Dest.get();
         FolderHandle& sourceFolder = *frame.Source;
-        if (destFolder != nullptr) {
+        if (destFolder != nullptr && !frame.DestMadeNow) {
             uint32_t error = 0;
             const std::optional<FileAttributeData> dest = destFolder->GetEntryData(name, &error);
             const std::optional<uint32_t> destAttributes =
