@@ -71,6 +71,10 @@ LogSink& RunLog() {
     class ProgramLog final : public LogSink {
     public:
         void Write(const std::string& line) override { AddToLog(line); }
+        // The lines AddToLog would write one by one, written together where the log allows it.
+        void WriteLines(const std::string* lines, size_t count) override {
+            SimpleLog().LogEvents("log", lines, count, ltInfo);
+        }
     };
     static ProgramLog log;
     return log;

@@ -107,14 +107,14 @@ private:
 
     // Writes the held lines that come before line `upTo`, then the failure line of a copy tagged `upTo`.
     void Release(uint64_t upTo, std::optional<uint32_t> error) {
-        // Released in bursts between copies, these are written at once: the next copy waits for them.
+        // Released in bursts between copies, these are written by the next change: it waits for them.
         for (; FWritten < upTo && !FHeld.empty(); ++FWritten) {
-            FLog.WriteNow(FHeld.front());
+            FLog.WriteBetweenChanges(FHeld.front());
             FHeld.pop_front();
         }
         if (error) {
             ++FFailures;
-            FLog.WriteNow(FailureLine(*error));
+            FLog.WriteBetweenChanges(FailureLine(*error));
         }
     }
 

@@ -17,8 +17,8 @@ constexpr unsigned kRestAfter = 20;
 // walk could run ahead.
 constexpr size_t kMostLines = 1024;
 constexpr size_t kMostBytes = size_t{256} * 1024;
-// Lines this close after a Settle are written at once while nothing waits: a walk that changes things
-// settles after nearly every line, and the thread's work would only stand in its way.
+// Lines this close after a Settle wait for the next one, which writes them together on the walk's thread:
+// a walk that changes things settles after nearly every line, and a thread would only stand in its way.
 constexpr size_t kAtOnceAfterSettle = 256;
 // A text that once held a very long line gives its buffer back, so that the queue's buffers stay small.
 constexpr size_t kKeptCapacity = 4096;
@@ -28,13 +28,13 @@ constexpr size_t kKeptCapacity = 4096;
 QueuedLog::QueuedLog(LogSink& target) : FTarget(target) {}
 
 QueuedLog::~QueuedLog() {
-    if (!FThread.joinable()) {
-        return; // every line was written at once
-    }
     try {
         Settle();
     } catch (...) {
         // Seen by whoever called Settle; a destructor has nobody to tell.
+    }
+    if (!FThread.joinable()) {
+        return;
     }
     {
         const std::lock_guard<std::mutex> lock(FLock);
@@ -44,37 +44,34 @@ QueuedLog::~QueuedLog() {
     FThread.join();
 }
 
-void QueuedLog::Write(const std::string& line) {
-    if (FInline) {
-        FTarget.Write(line);
-        return;
-    }
+void QueuedLog::Write(const std::string& line) { Add(line, true); }
+
+void QueuedLog::WriteBetweenChanges(const std::string& line) { Add(line, false); }
+
+void QueuedLog::Add(const std::string& line, bool mayHandOver) {
     std::unique_lock<std::mutex> lock(FLock);
-    while (!FFailure && (FCount >= kMostLines || FBytes >= kMostBytes)) {
-        FWork.notify_one();
-        FDone.wait(lock);
-    }
     if (FFailure) {
         RaiseFailure();
     }
-    if (FSinceSettle < kAtOnceAfterSettle) {
-        ++FSinceSettle;
-        if (FCount == 0 && !FWriterBusy) {
-            WriteAtOnce(lock, line);
-            return;
-        }
-    }
-    // The thread starts with the first line to be queued: a pass that changes things as it goes, whose
-    // lines are all written at once, never has one (a second thread makes the kernel's work on every
-    // descriptor dearer).
-    if (!FThread.joinable()) {
+    // The thread starts once a run of lines has come with no change between them: a pass that changes
+    // things as it goes, whose lines are written at each change, never has one.
+    if (mayHandOver && ++FSinceSettle > kAtOnceAfterSettle && !FThread.joinable() && !FNoThread) {
         try {
             FThread = std::thread([this] { Run(); });
         } catch (const std::system_error&) {
-            // No thread to be had (a process at its limit of processes): the lines are written at once.
-            FInline = true;
-            WriteAtOnce(lock, line);
-            return;
+            // No thread to be had (a process at its limit of processes): the lines are written here.
+            FNoThread = true;
+        }
+    }
+    while (FCount >= kMostLines || FBytes >= kMostBytes) {
+        if (!FThread.joinable()) {
+            WriteQueueHere(lock);
+            break;
+        }
+        FWork.notify_one();
+        FDone.wait(lock);
+        if (FFailure) {
+            RaiseFailure();
         }
     }
     if (FCount == FQueue.size()) {
@@ -83,46 +80,21 @@ void QueuedLog::Write(const std::string& line) {
     FQueue[FCount].assign(line);
     ++FCount;
     FBytes += line.size();
-    if (FWriterAsleep || FCount == kWakeAt) {
+    if (FThread.joinable() && (FWriterAsleep || FCount == kWakeAt)) {
         FWriterAsleep = false;
         FWork.notify_one();
     }
 }
 
-void QueuedLog::WriteNow(const std::string& line) {
-    if (FInline) {
-        FTarget.Write(line);
-        return;
-    }
-    Settle();
-    std::unique_lock<std::mutex> lock(FLock);
-    WriteAtOnce(lock, line);
-}
-
-// Called with the lock held, nothing queued and nobody writing: the line is written on the caller's thread.
-void QueuedLog::WriteAtOnce(std::unique_lock<std::mutex>& lock, const std::string& line) {
-    FWriterBusy = true;
-    lock.unlock();
-    std::exception_ptr failure;
-    try {
-        FTarget.Write(line);
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    lock.lock();
-    FWriterBusy = false;
-    if (failure) {
-        FFailure = failure;
-        RaiseFailure();
-    }
-}
-
 void QueuedLog::Settle() {
-    if (FInline) {
-        return;
-    }
     std::unique_lock<std::mutex> lock(FLock);
     FSinceSettle = 0;
+    WriteQueueHere(lock);
+}
+
+// Called with the lock held: waits for the thread's lines, then writes what is queued on the caller's
+// thread; raises what a line raised.
+void QueuedLog::WriteQueueHere(std::unique_lock<std::mutex>& lock) {
     FDone.wait(lock, [this] { return !FWriterBusy; });
     if (!FFailure && FCount != 0) {
         size_t count = 0;
@@ -188,17 +160,16 @@ void QueuedLog::TakeQueue(size_t& count) {
 }
 
 void QueuedLog::WriteTaken(size_t count) {
+    try {
+        FTarget.WriteLines(FWriting.data(), count);
+    } catch (...) {
+        const std::lock_guard<std::mutex> lock(FLock);
+        FFailure = std::current_exception();
+        // The lines after a failed one are never written, as when the pass ends at the failed line.
+        FCount = 0;
+        FBytes = 0;
+    }
     for (size_t i = 0; i < count; ++i) {
-        try {
-            FTarget.Write(FWriting[i]);
-        } catch (...) {
-            const std::lock_guard<std::mutex> lock(FLock);
-            FFailure = std::current_exception();
-            // The lines after a failed one are never written, as when the pass ends at the failed line.
-            FCount = 0;
-            FBytes = 0;
-            break;
-        }
         if (FWriting[i].capacity() > kKeptCapacity) {
             std::string().swap(FWriting[i]);
         }

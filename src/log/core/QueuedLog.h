@@ -19,7 +19,7 @@ namespace pardova {
 
 class QueuedLog final : public LogSink {
 public:
-    // Writes to `target`; on the caller's own thread where no thread can be started.
+    // Writes to `target`.
     explicit QueuedLog(LogSink& target);
     // Writes what is still queued (its failure is dropped: call Settle to see it) and ends the thread.
     ~QueuedLog() override;
@@ -27,21 +27,24 @@ public:
     QueuedLog& operator=(const QueuedLog&) = delete;
 
     // Queues one line. Raises what an earlier line raised: after a failed line no later one is written.
+    // The lines wait for the next Settle until a run of them has come without one; from then on a thread
+    // of their own writes them (or, where no thread can be started, each full queue is written here).
     void Write(const std::string& line) override;
+    // Queues a line of a burst that comes between two changes (lines held behind copies, released once the
+    // copies are finished): never handed to the thread, written by the next Settle.
+    void WriteBetweenChanges(const std::string& line);
     // Returns once every line queued so far is written (those still queued are written here, on the
-    // caller's thread); raises what a line raised.
+    // caller's thread, together where the log allows); raises what a line raised.
     void Settle();
-    // Settle, then writes the line on the caller's thread: for lines that come in a burst between changes,
-    // which the walk would only wait for.
-    void WriteNow(const std::string& line);
 
 private:
+    void Add(const std::string& line, bool mayHandOver);
     void Run();
     // Writes lines [0, count) of FWriting; on failure keeps it and drops the rest. Called without the lock,
     // by whoever holds the writing (FWriterBusy).
     void WriteTaken(size_t count);
     void TakeQueue(size_t& count);
-    void WriteAtOnce(std::unique_lock<std::mutex>& lock, const std::string& line);
+    void WriteQueueHere(std::unique_lock<std::mutex>& lock);
     void RaiseFailure();
 
     LogSink& FTarget;
@@ -56,13 +59,14 @@ private:
     // The lines being written, by the thread or by Settle, whichever holds the writing.
     std::vector<std::string> FWriting;
     bool FWriterBusy = false;
-    // Lines written since the last Settle, counted up to the run after which lines are queued.
+    // Lines queued since the last Settle, counted up to the run after which the thread takes over.
     size_t FSinceSettle = 0;
     // The thread waits without a time limit (after a while with nothing to write), so a new line wakes it.
     bool FWriterAsleep = false;
     bool FStop = false;
     std::exception_ptr FFailure;
-    bool FInline = false;
+    // A thread was refused: none is tried again.
+    bool FNoThread = false;
     std::thread FThread;
 };
 

@@ -519,30 +519,7 @@ void TLogInstance::AppendTimestamp(std::string& out) {
     out += FStampText;
 }
 
-void TLogInstance::LogEvent(const std::string& Event, TLogType LogType) {
-    FEventTime = Now();
-    try {
-        OpenLogFile();
-    } catch (...) {
-        // Refused: a held file is closed as the plain path's is.
-        CloseLogFile();
-        throw;
-    }
-    // The file closes on every way out of here, but for a held file after a whole event: that one only
-    // gives its lock back.
-    bool whole = false;
-    const platform::ScopeGuard close([this, &whole] {
-        if (whole && FHeldFile) {
-            FHeldFile->Unlock();
-        } else {
-            CloseLogFile();
-        }
-    });
-    CheckSizeLimit();
-    // The whole line goes to the file in one write: the bytes are those of its pieces in order, and
-    // no other writer can ever land inside it.
-    std::string& line = FLine;
-    line.clear();
+void TLogInstance::AppendLine(std::string& line, const std::string& Event, TLogType LogType) {
     for (uint8_t p = lpTimestamp; p <= lpModuleName; ++p) {
         const auto property = static_cast<TLogProperty>(p);
         if (!FLogProperties.Contains(property)) {
@@ -575,8 +552,66 @@ void TLogInstance::LogEvent(const std::string& Event, TLogType LogType) {
     }
     line += Event;
     line += "\r\n";
+}
+
+void TLogInstance::LogEvent(const std::string& Event, TLogType LogType) { (void)LogSome(&Event, 1, LogType); }
+
+void TLogInstance::LogEvents(const std::string* Events, size_t Count, TLogType LogType) {
+    for (size_t done = 0; done < Count;) {
+        done += LogSome(Events + done, Count - done, LogType);
+    }
+}
+
+namespace {
+// The most bytes that events written together hand to the file in one write.
+constexpr size_t kMostTogether = size_t{64} * 1024;
+} // namespace
+
+// Writes the first event as LogEvent does and, with it in the same write, those after it that would find
+// the file as the first leaves it: none of them is due to rotate it (the file stays within the limit with
+// every line but the last), and nobody else can write or move the file between them, since this event
+// holds the file's lock and the name is checked before the write. Gives how many it wrote.
+size_t TLogInstance::LogSome(const std::string* Events, size_t Count, TLogType LogType) {
+    FEventTime = Now();
+    try {
+        OpenLogFile();
+    } catch (...) {
+        // Refused: a held file is closed as the plain path's is.
+        CloseLogFile();
+        throw;
+    }
+    // The file closes on every way out of here, but for a held file after a whole event: that one only
+    // gives its lock back.
+    bool whole = false;
+    const platform::ScopeGuard close([this, &whole] {
+        if (whole && FHeldFile) {
+            FHeldFile->Unlock();
+        } else {
+            CloseLogFile();
+        }
+    });
+    CheckSizeLimit();
+    // The whole line goes to the file in one write: the bytes are those of its pieces in order, and
+    // no other writer can ever land inside it.
+    std::string& line = FLine;
+    line.clear();
+    AppendLine(line, Events[0], LogType);
+    size_t written = 1;
+    // The length the next event would find: known only where the first event found the file's own length.
+    if (FOpenLength >= 0) {
+        const uint64_t limit = static_cast<uint64_t>(FSizeLimit) * 1024u;
+        uint64_t length = static_cast<uint64_t>(FOpenLength) + line.size();
+        while (written < Count && line.size() < kMostTogether && (FSizeLimit == 0 || length <= limit)) {
+            FEventTime = Now();
+            const size_t before = line.size();
+            AppendLine(line, Events[written], LogType);
+            length += line.size() - before;
+            ++written;
+        }
+    }
     WritePiece(line.data(), line.size());
     whole = true;
+    return written;
 }
 
 // ---- TSimpleLog --------------------------------------------------------------------------------------
@@ -624,6 +659,20 @@ void TSimpleLog::LogEvent(const std::string& LogName, const std::string& Event, 
     log->InitializeThreadCheck(lock);
     const platform::ScopeGuard release([log, lock] { log->FinalizeThreadCheck(lock); });
     log->LogEvent(Event, LogType);
+}
+
+void TSimpleLog::LogEvents(const std::string& LogName, const std::string* Events, size_t Count, TLogType LogType) {
+    TLogInstance* log = Find(LogName);
+    if (log == nullptr) {
+        throw platform::Exception("Log \"" + LogName + "\" is not registered");
+    }
+    if (Count == 0) {
+        return;
+    }
+    const TLogLockType lock = FLockType;
+    log->InitializeThreadCheck(lock);
+    const platform::ScopeGuard release([log, lock] { log->FinalizeThreadCheck(lock); });
+    log->LogEvents(Events, Count, LogType);
 }
 
 void TSimpleLog::BeginHold() {

@@ -61,6 +61,9 @@ public:
 
     // Writes one line. Takes no lock of its own: the registry wraps it in the lock of its lock type.
     void LogEvent(const std::string& Event, TLogType LogType);
+    // Writes the lines one after the other, the file as each of them would find it after the one before,
+    // as many as that allows in one write.
+    void LogEvents(const std::string* Events, size_t Count, TLogType LogType);
 
     void InitializeThreadCheck(TLogLockType LockType);
     void FinalizeThreadCheck(TLogLockType LockType);
@@ -103,6 +106,8 @@ private:
     void DeleteOldLogFiles();
     std::unique_ptr<platform::NamedMutex> AcquireLogMutex();
     void WritePiece(const char* data, size_t size);
+    size_t LogSome(const std::string* Events, size_t Count, TLogType LogType);
+    void AppendLine(std::string& line, const std::string& Event, TLogType LogType);
 
     std::string FLogName;
     std::string FFileName;
@@ -169,6 +174,8 @@ public:
     void LogWarning(const std::string& LogName, const std::string& Event) { LogEvent(LogName, Event, ltWarning); }
     void LogHint(const std::string& LogName, const std::string& Event) { LogEvent(LogName, Event, ltHint); }
     void LogInfo(const std::string& LogName, const std::string& Event) { LogEvent(LogName, Event, ltInfo); }
+    // LogEvent for each of the events in turn, under one taking of the lock.
+    void LogEvents(const std::string& LogName, const std::string* Events, size_t Count, TLogType LogType);
 
     // The registered log of that name, or null.
     const TLogInstance* FindLog(const std::string& LogName) const { return Find(LogName); }

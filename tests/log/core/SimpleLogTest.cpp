@@ -1122,5 +1122,49 @@ TEST_F(HeldLogTest, EachLineIsOneWriteAndATakenSecondLooksOnlyAtTheHeldFolder) {
 
 #endif
 
+// A clock that moves on by a quarter of a second at every reading: rotations fall in new seconds and,
+// now and then, in one whose rotated name is taken.
+int gTicks = 0;
+platform::LocalDateTime SteppingClock() {
+    const int ms = 250 * gTicks++;
+    return {2024, 1, 31, 9, (ms / 60000) % 60, (ms / 1000) % 60, ms % 1000};
+}
+
+// Lines handed to the log together make the same files, byte for byte and name for name, as the same lines
+// written one by one: each line finds the file as the one before left it, rotations and retention included.
+TEST_F(LogTest, LinesWrittenTogetherMakeTheSameFilesAsLinesWrittenOneByOne) {
+    UseClock(&SteppingClock);
+    std::vector<std::string> lines;
+    for (int i = 0; i < 400; ++i) {
+        lines.push_back("line " + std::to_string(i) + " " + std::string(static_cast<size_t>(i * 7 % 90), 'x'));
+    }
+    const auto contents = [&](const std::string& name, const std::function<void()>& write) {
+        gTicks = 0;
+        const std::filesystem::path folder = Dir.Path() / name;
+        RegisterStandard(Utf8(folder / "log.txt"), 1, 3);
+        write();
+        SimpleLog().UnRegisterLog("log");
+        std::map<std::string, std::string> files;
+        for (const std::string& file : SortedNames(folder)) {
+            files[file] = ReadAll(Utf8(folder / file));
+        }
+        return files;
+    };
+    const auto oneByOne = contents("single", [&] {
+        for (const std::string& line : lines) {
+            SimpleLog().LogInfo("log", line);
+        }
+    });
+    for (const size_t group : {size_t{1}, size_t{7}, size_t{64}, lines.size()}) {
+        const auto together = contents("together" + std::to_string(group), [&] {
+            for (size_t i = 0; i < lines.size(); i += group) {
+                SimpleLog().LogEvents("log", lines.data() + i, std::min(group, lines.size() - i), ltInfo);
+            }
+        });
+        EXPECT_EQ(together, oneByOne) << "groups of " << group;
+    }
+    EXPECT_GT(oneByOne.size(), 2u) << "the lines should have rotated the file";
+}
+
 } // namespace
 } // namespace pardova
