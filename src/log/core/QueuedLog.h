@@ -1,9 +1,10 @@
 #pragma once
-// A pass's lines written on a thread of their own, so that the walk reads on while the lines of what it has
-// read go to the log. The lines reach the log in their order, one by one, each as the log itself writes it
-// (its time read when it is written, its rotation, its checks): the file reads exactly as if the walk had
-// written them itself. The walk calls Settle before it changes anything, so that every change comes after
-// its lines and none after a line that failed, just as when each line is written at once.
+// A pass's lines, queued so that the walk reads on while the lines of what it has read go to the log: they
+// wait for the walk's next change and, after a long run of lines without one, go to a thread of their own.
+// The lines reach the log in their order, handed over together where they wait together, each as the log
+// itself writes it (its time read when it is written, its rotation, its checks): the file reads exactly as
+// if the walk had written them one by one. The walk calls Settle before it changes anything, so that every
+// change comes after its lines and none after a line that failed, just as when each line is written at once.
 
 #include "log/core/LogSink.h"
 

@@ -650,15 +650,7 @@ void TSimpleLog::UnRegisterLog(const std::string& LogName) {
 }
 
 void TSimpleLog::LogEvent(const std::string& LogName, const std::string& Event, TLogType LogType) {
-    TLogInstance* log = Find(LogName);
-    if (log == nullptr) {
-        throw platform::Exception("Log \"" + LogName + "\" is not registered");
-    }
-    // The lock released is the one taken, even if LockType were changed while the event runs.
-    const TLogLockType lock = FLockType;
-    log->InitializeThreadCheck(lock);
-    const platform::ScopeGuard release([log, lock] { log->FinalizeThreadCheck(lock); });
-    log->LogEvent(Event, LogType);
+    LogEvents(LogName, &Event, 1, LogType);
 }
 
 void TSimpleLog::LogEvents(const std::string& LogName, const std::string* Events, size_t Count, TLogType LogType) {
@@ -669,6 +661,7 @@ void TSimpleLog::LogEvents(const std::string& LogName, const std::string* Events
     if (Count == 0) {
         return;
     }
+    // The lock released is the one taken, even if LockType were changed while the events run.
     const TLogLockType lock = FLockType;
     log->InitializeThreadCheck(lock);
     const platform::ScopeGuard release([log, lock] { log->FinalizeThreadCheck(lock); });
